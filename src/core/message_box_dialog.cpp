@@ -1,0 +1,29 @@
+#include "core/message_box_dialog.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+
+namespace orvet {
+
+void QtMessageBoxes::information(const QString& text, const QString& caption) {
+    QMessageBox::information(parent_, caption, text);
+}
+
+void QtMessageBoxes::warning(const QString& text, const QString& caption) {
+    QMessageBox::warning(parent_, caption, text);
+}
+
+void QtMessageBoxes::error(const QString& text, const QString& caption) {
+    QMessageBox::critical(parent_, caption, text);
+}
+
+bool QtMessageBoxes::question(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                    parent_);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace orvet
