@@ -277,7 +277,8 @@ void TCommPort::OpenPort() {
     // The watcher's first step, done here so that the flags are current when OpenPort returns.
     readModemStatus();
     lastEvents_ = 0;
-    lastErrors_ = 0;
+    undeliveredEvents_ = 0;
+    undeliveredErrors_ = 0;
     ++session_;
     startWorkers();
     open_ = true;
@@ -516,8 +517,9 @@ bool TCommPort::GetModemState(int which) {
 }
 
 void TCommPort::watchCycle(const LineEvents& events) {
-    lastErrors_ = events.errors;
     lastEvents_ = events.events;
+    undeliveredErrors_ |= events.errors;
+    undeliveredEvents_ |= events.events;
     if ((events.events & kModemEvents) && readModemStatus() && control_ == ccHard && cts_ &&
         OutBuffUsed() > 0) {
         // Output that hardware flow control held back may go on.
@@ -650,7 +652,8 @@ void TCommPort::deliverStatus(std::uint64_t session, const WorkerThread* from) {
     if (!delivering(session))
         return;
     const WorkerThread* outer = std::exchange(deliveringFrom_, from);
-    const std::uint32_t events = lastEvents_;
+    const std::uint32_t events = undeliveredEvents_.exchange(0);
+    const std::uint32_t errors = undeliveredErrors_.exchange(0);
     const std::pair<std::uint32_t, Handler TCommPort::*> order[] = {
         {EV_CTS, &TCommPort::OnCTSSignal},     {EV_RLSD, &TCommPort::OnDCDSignal},
         {EV_DSR, &TCommPort::OnDSRSignal},     {EV_RING, &TCommPort::OnRingSignal},
@@ -669,7 +672,7 @@ void TCommPort::deliverStatus(std::uint64_t session, const WorkerThread* from) {
     if ((events & EV_ERR) && delivering(session)) {
         auto handler = OnErrorSignal;
         if (handler)
-            handler(*this, static_cast<int>(lastErrors_.load()));
+            handler(*this, static_cast<int>(errors));
     }
     deliveringFrom_ = outer;
 }

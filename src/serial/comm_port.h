@@ -207,7 +207,11 @@ private:
     char eventChar_ = 0;
     int lastError_ = 0;
     std::atomic<std::uint32_t> lastEvents_{0};
-    std::atomic<std::uint32_t> lastErrors_{0};
+    // Events (and their line errors) of completed waits that no dispatch has taken yet: a
+    // wait that completes before the status notifier's call runs adds to them instead of
+    // hiding the earlier ones.
+    std::atomic<std::uint32_t> undeliveredEvents_{0};
+    std::atomic<std::uint32_t> undeliveredErrors_{0};
 
     std::unique_ptr<SerialLine> line_;
     std::unique_ptr<char[]> inBuff_;

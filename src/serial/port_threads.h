@@ -66,8 +66,8 @@ private:
     const std::uint64_t session_;
 };
 
-// Status notifier: on StatusSignal, raises the line-event handlers of LastEvents on the
-// user-interface thread.
+// Status notifier: on StatusSignal, raises on the user-interface thread the line-event
+// handlers of the events that the watcher recorded since the last dispatch.
 class TStatusEventThread final : public WorkerThread {
 public:
     TStatusEventThread(MainThread& mainThread, TCommPort& port, std::uint64_t session)
