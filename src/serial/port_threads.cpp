@@ -17,18 +17,20 @@ void TStatusThread::execute() {
     }
 }
 
+// The reader and the writer test their flag after a pass, never before one: the close's
+// wake-up always gets its last pass, even when it comes before the thread first waits.
 void TReadThread::execute() {
-    while (!terminated()) {
+    do {
         port_.ReadSignal.wait();
         port_.readQueued(this);
-    }
+    } while (!terminated());
 }
 
 void TWriteThread::execute() {
-    while (!terminated()) {
+    do {
         port_.WriteSignal.wait();
         port_.writeQueued(this);
-    }
+    } while (!terminated());
 }
 
 void TReadEventThread::execute() {

@@ -557,8 +557,8 @@ TEST(SerialEvents, MonitorEventsChoosesWhatIsReported) {
 // Bytes that arrive while the reader is idle come with the watcher's next completed wait,
 // at most one per 50 ms; each delivery counts every unread byte.
 TEST(SerialEvents, DeliveriesArePacedFiftyMillisecondsApart) {
-    Rig rig;
     std::vector<std::string> at;
+    Rig rig;
     rig.port.OnDataReceived = [&](TCommPort&, int count) {
         at.push_back(std::to_string(count) + "@" + std::to_string(rig.tp.clock.nowMs()));
     };
