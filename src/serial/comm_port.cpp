@@ -173,6 +173,10 @@ void TCommPort::SetBaudRate(TBaudRate rate) {
 void TCommPort::SetComControl(TComControl control) {
     control_ = control;
     applySetting([control](LineSettings& s) { s.control = control; });
+    // Output that CTS held back may go now; the writer finds out on its next pass.
+    std::lock_guard lock(OutLock);
+    if (outUsed_ > 0)
+        WriteSignal.set();
 }
 
 void TCommPort::SetParity(TParity parity) {

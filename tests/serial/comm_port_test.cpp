@@ -634,6 +634,15 @@ TEST(SerialFlowControl, HardwareFlowControlHoldsOutputUntilCts) {
     EXPECT_EQ(rig.line.takeReceived(), "held back") << "sent without another PutBlock";
     rig.cycle();
     EXPECT_EQ(rig.log, (Log{"CTS", "TxD"}));
+
+    rig.line.setCTS(false);
+    rig.cycle();
+    rig.port.PutString("then released");
+    rig.tp.clock.advance(1);
+    EXPECT_EQ(rig.line.receivedCount(), 0);
+    rig.port.SetComControl(ccNone);
+    rig.tp.clock.advance(1);
+    EXPECT_EQ(rig.line.takeReceived(), "then released");
 }
 
 TEST(SerialFlowControl, XoffFromTheFarEndHoldsOutputUntilXon) {
