@@ -33,20 +33,23 @@ using orvet::TCommPort;
 constexpr int kTransfer = 1 << 20;
 constexpr int kChunk = 4096;
 
-// The device side of a pseudo-terminal: sends back everything it receives.
+// The device side of a pseudo-terminal: sends back everything it receives, or, silent, only
+// holds the line open.
 class EchoPeer {
 public:
-    EchoPeer() {
+    explicit EchoPeer(bool echo = true) {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         ::grantpt(master_);
         ::unlockpt(master_);
         path_ = ::ptsname(master_);
         ::fcntl(master_, F_SETFL, O_NONBLOCK);
-        thread_ = std::thread([this] { run(); });
+        if (echo)
+            thread_ = std::thread([this] { run(); });
     }
     ~EchoPeer() {
         stop_ = true;
-        thread_.join();
+        if (thread_.joinable())
+            thread_.join();
         ::close(master_);
     }
     const std::string& path() const { return path_; }
@@ -97,56 +100,60 @@ std::vector<char> payload() {
     return data;
 }
 
-void BM_PortEvents(benchmark::State& state) {
-    EchoPeer peer;
-    BenchPlatform bench(peer.path());
-    TCommPort port(bench.platform);
-    port.SetComNumber(1);
-    port.SetBaud(115200);
-    port.OpenPort();
-    if (!port.Open()) {
-        state.SkipWithError("cannot open the pseudo-terminal");
-        return;
+// A port on COM1, mapped to a pseudo-terminal, open; the data to send and room to receive.
+struct PtyPort {
+    explicit PtyPort(bool echo = true) : peer(echo), bench(peer.path()), port(bench.platform) {
+        port.SetComNumber(1);
+        port.OpenPort();
     }
+    bool ready(benchmark::State& state) {
+        if (!port.Open())
+            state.SkipWithError("cannot open the pseudo-terminal");
+        return port.Open();
+    }
+    EchoPeer peer;
+    BenchPlatform bench;
+    TCommPort port;
     const std::vector<char> data = payload();
-    std::vector<char> buf(kChunk);
+    std::vector<char> buf = std::vector<char>(kChunk);
+};
+
+void BM_PortEvents(benchmark::State& state) {
+    PtyPort rig;
+    if (!rig.ready(state))
+        return;
+    const std::vector<char>& data = rig.data;
+    std::vector<char>& buf = rig.buf;
     int sent = 0, received = 0;
-    port.OnDataReceived = [&](TCommPort& p, int) {
+    rig.port.OnDataReceived = [&](TCommPort& p, int) {
         received += p.GetBlock(buf.data(), buf.size());
         if (sent < kTransfer)
             sent += p.PutBlock(data.data() + sent, static_cast<std::size_t>(kTransfer - sent));
     };
     for (auto _ : state) {
         sent = received = 0;
-        sent += port.PutBlock(data.data(), kTransfer);
-        bench.mainThread.waitUntil([&] { return received >= kTransfer; });
+        sent += rig.port.PutBlock(data.data(), kTransfer);
+        rig.bench.mainThread.waitUntil([&] { return received >= kTransfer; });
     }
     state.SetBytesProcessed(state.iterations() * kTransfer);
-    port.OnDataReceived = nullptr;
-    port.ClosePort();
+    rig.port.OnDataReceived = nullptr;
 }
 
 void BM_PortPolling(benchmark::State& state) {
-    EchoPeer peer;
-    BenchPlatform bench(peer.path());
-    TCommPort port(bench.platform);
-    port.SetComNumber(1);
-    port.OpenPort();
-    if (!port.Open()) {
-        state.SkipWithError("cannot open the pseudo-terminal");
+    PtyPort rig;
+    if (!rig.ready(state))
         return;
-    }
-    const std::vector<char> data = payload();
-    std::vector<char> buf(kChunk);
+    const std::vector<char>& data = rig.data;
+    std::vector<char>& buf = rig.buf;
     for (auto _ : state) {
         int sent = 0, received = 0;
         while (received < kTransfer) {
             if (sent < kTransfer)
-                sent +=
-                    port.PutBlock(data.data() + sent, static_cast<std::size_t>(kTransfer - sent));
-            const int got = port.GetBlock(buf.data(), buf.size());
+                sent += rig.port.PutBlock(data.data() + sent,
+                                          static_cast<std::size_t>(kTransfer - sent));
+            const int got = rig.port.GetBlock(buf.data(), buf.size());
             received += got;
-            bench.mainThread.runPending();
+            rig.bench.mainThread.runPending();
             if (got == 0)
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
@@ -211,12 +218,8 @@ void BM_IdleNoPort(benchmark::State& state) {
 }
 
 void BM_IdlePtyPort(benchmark::State& state) {
-    EchoPeer peer;
-    BenchPlatform bench(peer.path());
-    TCommPort port(bench.platform);
-    port.SetComNumber(1);
-    port.OpenPort();
-    measureIdle(state, bench.mainThread, &port);
+    PtyPort rig(false);
+    measureIdle(state, rig.bench.mainThread, &rig.port);
 }
 
 void BM_IdleVirtualPort(benchmark::State& state) {

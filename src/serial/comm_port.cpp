@@ -71,42 +71,39 @@ void TCommPort::recordFailure(int result) {
         lastError_ = -result;
 }
 
-void TCommPort::SetDTR(bool on) {
+void TCommPort::setControlLine(int (SerialLine::*set)(bool), bool& recorded, bool on) {
     if (!IsEnabled()) {
-        dtr_ = on;
+        recorded = on;
         return;
     }
-    const int result = line_->setDTR(on);
+    const int result = (line_.get()->*set)(on);
     recordFailure(result);
     if (result == 0)
-        dtr_ = on;
+        recorded = on;
+}
+
+void TCommPort::SetDTR(bool on) {
+    setControlLine(&SerialLine::setDTR, dtr_, on);
 }
 
 void TCommPort::SetRTS(bool on) {
-    if (!IsEnabled()) {
-        rts_ = on;
-        return;
+    setControlLine(&SerialLine::setRTS, rts_, on);
+}
+
+void TCommPort::setBothControlLines(bool on) {
+    if (IsEnabled()) {
+        recordFailure(line_->setDTR(on));
+        recordFailure(line_->setRTS(on));
     }
-    const int result = line_->setRTS(on);
-    recordFailure(result);
-    if (result == 0)
-        rts_ = on;
+    dtr_ = rts_ = on;
 }
 
 void TCommPort::PowerOn() {
-    if (IsEnabled()) {
-        recordFailure(line_->setDTR(true));
-        recordFailure(line_->setRTS(true));
-    }
-    dtr_ = rts_ = true;
+    setBothControlLines(true);
 }
 
 void TCommPort::PowerOff() {
-    if (IsEnabled()) {
-        recordFailure(line_->setDTR(false));
-        recordFailure(line_->setRTS(false));
-    }
-    dtr_ = rts_ = false;
+    setBothControlLines(false);
 }
 
 void TCommPort::SetIBuffSize(std::uint32_t size) {

@@ -165,6 +165,8 @@ private:
     friend class TStatusEventThread;
 
     void applySetting(const std::function<void(LineSettings&)>& change);
+    void setControlLine(int (SerialLine::*set)(bool), bool& recorded, bool on);
+    void setBothControlLines(bool on);
     void recordFailure(int result);
     bool readModemStatus();
     bool heldByCts() const { return control_ == ccHard && !cts_; }

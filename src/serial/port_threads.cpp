@@ -17,38 +17,37 @@ void TStatusThread::execute() {
     }
 }
 
-// The reader and the writer test their flag after a pass, never before one: the close's
-// wake-up always gets its last pass, even when it comes before the thread first waits.
-void TReadThread::execute() {
+void PortMover::execute() {
     do {
-        port_.ReadSignal.wait();
-        port_.readQueued(this);
+        signal_.wait();
+        (port_.*step_)(this);
     } while (!terminated());
 }
 
-void TWriteThread::execute() {
-    do {
-        port_.WriteSignal.wait();
-        port_.writeQueued(this);
-    } while (!terminated());
-}
-
-void TReadEventThread::execute() {
+void PortNotifier::execute() {
     while (!terminated()) {
-        port_.DataSignal.wait();
+        signal_.wait();
         if (terminated())
             break;
-        synchronize([this] { port_.deliverData(session_, this); });
+        synchronize([this] { (port_.*delivery_)(session_, this); });
     }
 }
 
-void TStatusEventThread::execute() {
-    while (!terminated()) {
-        port_.StatusSignal.wait();
-        if (terminated())
-            break;
-        synchronize([this] { port_.deliverStatus(session_, this); });
-    }
+TReadThread::TReadThread(MainThread& mainThread, TCommPort& port)
+    : PortMover(mainThread, port, port.ReadSignal, &TCommPort::readQueued) {
+}
+
+TWriteThread::TWriteThread(MainThread& mainThread, TCommPort& port)
+    : PortMover(mainThread, port, port.WriteSignal, &TCommPort::writeQueued) {
+}
+
+TReadEventThread::TReadEventThread(MainThread& mainThread, TCommPort& port, std::uint64_t session)
+    : PortNotifier(mainThread, port, port.DataSignal, &TCommPort::deliverData, session) {
+}
+
+TStatusEventThread::TStatusEventThread(MainThread& mainThread, TCommPort& port,
+                                       std::uint64_t session)
+    : PortNotifier(mainThread, port, port.StatusSignal, &TCommPort::deliverStatus, session) {
 }
 
 }  // namespace orvet

@@ -41,6 +41,25 @@ struct VirtualLine::State {
 
     bool alive() const { return nearOpen && !nearGone; }
 
+    // Runs `edit` under the lock; then, with the lock released, runs the far end's handler if
+    // `edit` says that bytes reached the far end.
+    void change(const std::function<bool()>& edit) {
+        std::function<void()> handler;
+        {
+            std::lock_guard lock(mutex);
+            if (edit())
+                handler = onReceived;
+        }
+        if (handler)
+            handler();
+    }
+
+    template <typename T>
+    T get(T State::*field) const {
+        std::lock_guard lock(mutex);
+        return this->*field;
+    }
+
     void latch(std::uint32_t events) {
         if (!alive())
             return;
@@ -125,25 +144,21 @@ public:
         s.eventsChanged.notify_all();
     }
 
-    LineSettings settings() const override {
-        std::lock_guard lock(state_->mutex);
-        return state_->settings;
-    }
+    LineSettings settings() const override { return state_->get(&State::settings); }
 
     int setSettings(const LineSettings& settings) override {
         if (!acceptableLineSettings(settings))
             return -EINVAL;
-        bool arrived = false;
-        {
-            std::lock_guard lock(state_->mutex);
-            if (state_->nearGone)
-                return -EIO;
+        int result = 0;
+        state_->change([&] {
+            if (state_->nearGone) {
+                result = -EIO;
+                return false;
+            }
             state_->settings = settings;
-            arrived = state_->carryUnpaced();
-        }
-        if (arrived)
-            notifyReceived();
-        return 0;
+            return state_->carryUnpaced();
+        });
+        return result;
     }
 
     int queued() override {
@@ -169,24 +184,23 @@ public:
     }
 
     int write(const char* data, int len) override {
-        int taken = 0;
-        bool arrived = false;
-        {
-            std::lock_guard lock(state_->mutex);
+        int result = 0;
+        state_->change([&] {
             State& s = *state_;
-            if (s.nearGone)
-                return -EIO;
+            if (s.nearGone) {
+                result = -EIO;
+                return false;
+            }
             if (s.failingWrites > 0) {
                 --s.failingWrites;
-                return -s.writeError;
+                result = -s.writeError;
+                return false;
             }
-            taken = std::min(len, kOutputQueue - static_cast<int>(s.toFar.size()));
-            s.toFar.insert(s.toFar.end(), data, data + taken);
-            arrived = s.carryUnpaced();
-        }
-        if (arrived)
-            notifyReceived();
-        return taken;
+            result = std::min(len, kOutputQueue - static_cast<int>(s.toFar.size()));
+            s.toFar.insert(s.toFar.end(), data, data + result);
+            return s.carryUnpaced();
+        });
+        return result;
     }
 
     void waitWritable(int timeoutMs) override {
@@ -276,16 +290,6 @@ private:
         return 0;
     }
 
-    void notifyReceived() {
-        std::function<void()> handler;
-        {
-            std::lock_guard lock(state_->mutex);
-            handler = state_->onReceived;
-        }
-        if (handler)
-            handler();
-    }
-
     std::shared_ptr<State> state_;
 };
 
@@ -321,10 +325,7 @@ LineOpener VirtualLine::opener() {
 }
 
 void VirtualLine::paceOneMillisecond() {
-    bool arrived = false;
-    {
-        std::lock_guard lock(state_->mutex);
-        State& s = *state_;
+    state_->change([&s = *state_] {
         // In 1 ms the line carries baud / 1000 bits; both sides of that are scaled by 2000
         // so that a character's half bits stay whole.
         const std::int64_t perMs = 2LL * s.settings.baudRate;
@@ -340,18 +341,9 @@ void VirtualLine::paceOneMillisecond() {
             return moved;
         };
         step(s.creditToNear, s.toNear.empty(), [&](int n) { return s.carryToNear(n); });
-        arrived = step(s.creditToFar, s.toFar.empty() || s.outputHeld(),
-                       [&](int n) { return s.carryToFar(n); }) > 0;
-    }
-    if (!arrived)
-        return;
-    std::function<void()> handler;
-    {
-        std::lock_guard lock(state_->mutex);
-        handler = state_->onReceived;
-    }
-    if (handler)
-        handler();
+        return step(s.creditToFar, s.toFar.empty() || s.outputHeld(),
+                    [&](int n) { return s.carryToFar(n); }) > 0;
+    });
 }
 
 QByteArray VirtualLine::takeReceived() {
@@ -370,19 +362,13 @@ void VirtualLine::setOnReceived(std::function<void()> handler) {
 }
 
 void VirtualLine::send(QByteArrayView bytes) {
-    std::function<void()> handler;
-    {
-        std::lock_guard lock(state_->mutex);
-        State& s = *state_;
+    state_->change([&s = *state_, bytes] {
         if (s.unplugged)
-            return;
+            return false;
         s.toNear.insert(s.toNear.end(), bytes.begin(), bytes.end());
         // An XON can release output that then reaches the far end at once.
-        if (s.carryUnpaced())
-            handler = s.onReceived;
-    }
-    if (handler)
-        handler();
+        return s.carryUnpaced();
+    });
 }
 
 int VirtualLine::inFlightToNear() const {
@@ -396,55 +382,51 @@ int VirtualLine::inFlightToFar() const {
 }
 
 void VirtualLine::setCTS(bool on) {
-    std::function<void()> handler;
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->setModemInput(state_->cts, on, EV_CTS);
-        if (state_->carryUnpaced())
-            handler = state_->onReceived;
-    }
-    if (handler)
-        handler();
+    state_->change([&s = *state_, on] {
+        s.setModemInput(s.cts, on, EV_CTS);
+        return s.carryUnpaced();
+    });
 }
 
 void VirtualLine::setDSR(bool on) {
-    std::lock_guard lock(state_->mutex);
-    state_->setModemInput(state_->dsr, on, EV_DSR);
+    state_->change([&s = *state_, on] {
+        s.setModemInput(s.dsr, on, EV_DSR);
+        return false;
+    });
 }
 
 void VirtualLine::setDCD(bool on) {
-    std::lock_guard lock(state_->mutex);
-    state_->setModemInput(state_->dcd, on, EV_RLSD);
+    state_->change([&s = *state_, on] {
+        s.setModemInput(s.dcd, on, EV_RLSD);
+        return false;
+    });
 }
 
 void VirtualLine::setRing(bool on) {
-    std::lock_guard lock(state_->mutex);
-    state_->setModemInput(state_->ring, on, EV_RING);
+    state_->change([&s = *state_, on] {
+        s.setModemInput(s.ring, on, EV_RING);
+        return false;
+    });
 }
 
 bool VirtualLine::DTR() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->dtr;
+    return state_->get(&State::dtr);
 }
 
 bool VirtualLine::RTS() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->rts;
+    return state_->get(&State::rts);
 }
 
 bool VirtualLine::breakOn() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->brk;
+    return state_->get(&State::brk);
 }
 
 bool VirtualLine::nearOpen() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->nearOpen;
+    return state_->get(&State::nearOpen);
 }
 
 LineSettings VirtualLine::nearSettings() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->settings;
+    return state_->get(&State::settings);
 }
 
 void VirtualLine::raiseLineErrors(std::uint32_t errors) {

@@ -15,6 +15,7 @@ namespace orvet {
 namespace {
 
 using testing::LineCalls;
+using testing::pattern;
 using testing::TestPlatform;
 using Log = std::vector<std::string>;
 
@@ -46,13 +47,6 @@ struct Rig {
     VirtualLine line;
     TCommPort port;
 };
-
-QByteArray pattern(int size, int seed = 0) {
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>('A' + (i * 7 + seed) % 26);
-    return bytes;
-}
 
 // --- Output ring -------------------------------------------------------------------------
 
@@ -320,13 +314,7 @@ TEST(SerialOpenClose, HandlerMayCloseThePort) {
     Rig rig;
     rig.line.setDCD(true);
     rig.open();
-    rig.port.OnDCDSignal = [&](TCommPort& port) {
-        rig.log.emplace_back("DCD");
-        if (!port.DCD()) {
-            port.SetDTR(false);
-            port.ClosePort();
-        }
-    };
+    testing::closeOnCarrierLoss(rig.port, rig.log);
     rig.line.send("x");
     rig.line.setDCD(false);
     rig.cycle();

@@ -19,6 +19,7 @@ namespace orvet {
 namespace {
 
 using testing::LineCalls;
+using testing::pattern;
 using testing::pumpUntil;
 using testing::TestPlatform;
 using Log = std::vector<std::string>;
@@ -66,13 +67,6 @@ struct ThreadRig {
     Platform platform;
     TCommPort port;
 };
-
-QByteArray pattern(int size) {
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(i * 31 + 7);
-    return bytes;
-}
 
 TEST(SerialThreads, BytesMoveBothWays) {
     ThreadRig rig;
@@ -159,13 +153,7 @@ TEST(SerialThreads, HandlerOfTheStatusNotifierMayCloseThePort) {
     ThreadRig rig;
     rig.line.setDCD(true);
     rig.open();
-    rig.port.OnDCDSignal = [&](TCommPort& port) {
-        rig.log.emplace_back("DCD");
-        if (!port.DCD()) {
-            port.SetDTR(false);
-            port.ClosePort();
-        }
-    };
+    testing::closeOnCarrierLoss(rig.port, rig.log);
     rig.line.setDCD(false);
     ASSERT_TRUE(rig.pump([&] { return rig.logged("Close"); }));
     EXPECT_EQ(rig.log, (Log{"DCD", "Data:0", "Close"}));

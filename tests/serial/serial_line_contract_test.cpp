@@ -16,6 +16,8 @@
 namespace orvet {
 namespace {
 
+using testing::pattern;
+
 // A line and the device at its other end.
 class LinePair {
 public:
@@ -90,13 +92,6 @@ protected:
     std::unique_ptr<LinePair> pair;
     std::unique_ptr<SerialLine> line;
 };
-
-QByteArray pattern(int size) {
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(i * 13 + 1);
-    return bytes;
-}
 
 TEST_P(SerialLineContract, BytesCrossBothWaysInOrder) {
     const QByteArray out = pattern(3000);

@@ -45,6 +45,23 @@ void recordEvents(TCommPort& port, std::vector<std::string>& log) {
     port.OnClose = named("Close");
 }
 
+QByteArray pattern(int size, int seed) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i + seed) * 31 + 7);
+    return bytes;
+}
+
+void closeOnCarrierLoss(TCommPort& port, std::vector<std::string>& log) {
+    port.OnDCDSignal = [&log](TCommPort& sender) {
+        log.emplace_back("DCD");
+        if (!sender.DCD()) {
+            sender.SetDTR(false);
+            sender.ClosePort();
+        }
+    };
+}
+
 namespace {
 
 class CountingLine final : public SerialLine {

@@ -22,6 +22,13 @@ bool pumpUntil(MainThread& mainThread, const std::function<bool()>& done, int ti
 // "TxD", "Break", "Error:<code>", "Data:<count>", "Open:<code>", "Close".
 void recordEvents(TCommPort& port, std::vector<std::string>& log);
 
+// `size` bytes that differ from their neighbours; `seed` shifts them.
+QByteArray pattern(int size, int seed = 0);
+
+// Makes `port` lower DTR and close itself from OnDCDSignal when the carrier drops, as the
+// device link does; each call of the handler is logged as "DCD".
+void closeOnCarrierLoss(TCommPort& port, std::vector<std::string>& log);
+
 // How often each call reached a line: a spinning worker shows as thousands of calls.
 struct LineCalls {
     std::atomic<int> reads{0};
