@@ -141,7 +141,8 @@ public:
     std::atomic<std::uint32_t> OutBuffPos{0};  // index of the oldest unsent byte
 
     // Events. A close of an open port raises OnDataReceived exactly once (Count: the unread
-    // bytes) and then OnClose, and no line event.
+    // bytes) and then OnClose, and no line event. Line events of several completed waits
+    // that come before one dispatch are dispatched together, none of them lost.
     using Handler = std::function<void(TCommPort& sender)>;
     using CountHandler = std::function<void(TCommPort& sender, int value)>;
     Handler OnCTSSignal;

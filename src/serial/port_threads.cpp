@@ -1,5 +1,7 @@
 #include "serial/port_threads.h"
 
+#include <functional>
+
 #include "serial/comm_port.h"
 
 namespace orvet {
@@ -20,7 +22,7 @@ void TStatusThread::execute() {
 void PortMover::execute() {
     do {
         signal_.wait();
-        (port_.*step_)(this);
+        std::invoke(step_, port_, this);
     } while (!terminated());
 }
 
@@ -29,7 +31,7 @@ void PortNotifier::execute() {
         signal_.wait();
         if (terminated())
             break;
-        synchronize([this] { (port_.*delivery_)(session_, this); });
+        synchronize([this] { std::invoke(delivery_, port_, session_, this); });
     }
 }
 

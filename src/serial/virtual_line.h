@@ -44,7 +44,8 @@ public:
     int receivedCount() const;
     // Runs after bytes reached the far end, with no lock held, on the thread that moved them:
     // the clock's thread when paced, otherwise the thread that wrote to the near end (the
-    // port's writer thread, or the user-interface thread when the port runs inline).
+    // port's writer thread, or the user-interface thread when the port runs inline). It must
+    // not wait for the user-interface thread.
     void setOnReceived(std::function<void()> handler);
     // Sends towards the near end.
     void send(QByteArrayView bytes);
