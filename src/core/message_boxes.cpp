@@ -22,7 +22,8 @@ void ScriptedMessageBoxes::notice(Kind kind, const QString& text, const QString&
         notices_.pop_front();
         return;
     }
-    if (!allowNotices_) unexpected_.push_back(QStringLiteral("[%1] %2").arg(caption, text));
+    if (!allowNotices_)
+        unexpected_.push_back(QStringLiteral("[%1] %2").arg(caption, text));
 }
 
 bool ScriptedMessageBoxes::question(const QString& text, const QString& caption) {
@@ -40,12 +41,16 @@ void ScriptedMessageBoxes::expectQuestion(const QString& text, bool answer) {
     answers_.emplace_back(text, answer);
 }
 
-void ScriptedMessageBoxes::expectNotice(const QString& text) { notices_.push_back(text); }
+void ScriptedMessageBoxes::expectNotice(const QString& text) {
+    notices_.push_back(text);
+}
 
 QStringList ScriptedMessageBoxes::pendingExpectations() const {
     QStringList pending;
-    for (const auto& [text, answer] : answers_) pending << text;
-    for (const auto& text : notices_) pending << text;
+    for (const auto& [text, answer] : answers_)
+        pending << text;
+    for (const auto& text : notices_)
+        pending << text;
     return pending;
 }
 

@@ -27,7 +27,8 @@ TMainForm::TMainForm(Platform& platform, QWidget* parent)
 
 void TMainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (placed_) return;
+    if (placed_)
+        return;
     placed_ = true;
     // Centred on the desktop with its frame, which is known only once the window is shown.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -1,30 +1,25 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include "core/test_clock.h"
 #include "editing/main_window.h"
+#include "support/test_platform.h"
 
 namespace orvet {
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() {
-        settingsDir_ = std::make_unique<QTemporaryDir>();
-        platform_ = std::make_unique<Platform>(
-            Platform{clock_, mainThread_, messages_,
-                     Settings::inFile(settingsDir_->filePath("settings.ini"))});
-    }
+    void init() { test_ = std::make_unique<testing::TestPlatform>(); }
     void cleanup() {
-        QVERIFY2(messages_.unexpected().empty(), "a message box appeared");
-        platform_.reset();
+        const QStringList problems = test_->problems();
+        test_.reset();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 
     void startsWithCaptionSizeAndBlackStartPanel() {
-        TMainForm form(*platform_);
+        TMainForm form(test_->platform());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -47,11 +42,7 @@ private slots:
     }
 
 private:
-    TestClock clock_;
-    MainThread mainThread_;
-    ScriptedMessageBoxes messages_;
-    std::unique_ptr<QTemporaryDir> settingsDir_;
-    std::unique_ptr<Platform> platform_;
+    std::unique_ptr<testing::TestPlatform> test_;
 };
 
 }  // namespace orvet
