@@ -26,8 +26,10 @@ void ScriptedMessageBoxes::notice(Kind kind, const QString& text, const QString&
         unexpected_.push_back(QStringLiteral("[%1] %2").arg(caption, text));
 }
 
-bool ScriptedMessageBoxes::question(const QString& text, const QString& caption) {
-    shown_.push_back({Kind::Question, text, caption});
+bool ScriptedMessageBoxes::question(const QString& text, const QString& caption,
+                                    QuestionIcon icon) {
+    shown_.push_back(
+        {icon == QuestionIcon::Warning ? Kind::WarningQuestion : Kind::Question, text, caption});
     if (!answers_.empty() && answers_.front().first == text) {
         const bool answer = answers_.front().second;
         answers_.pop_front();

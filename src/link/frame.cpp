@@ -68,7 +68,7 @@ Reply checkReply(const std::uint8_t* data, int size, int deviceNumber) {
     if (reply.letter == static_cast<char>(LinkCommand::Block))
         needed = 1;
     reply.status =
-        reply.payload.size() >= needed ? Reply::Status::Accepted : Reply::Status::TooShort;
+        reply.payload.size() >= needed ? Reply::Status::Accepted : Reply::Status::MissingPayload;
     return reply;
 }
 

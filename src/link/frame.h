@@ -32,9 +32,10 @@ QByteArray restartPayload(bool clearArchives);
 struct Reply {
     enum class Status {
         Accepted,
-        WrongAddress,  // dropped without a message; the caller flushes the input
-        BadCrc,        // "Ошибка CRC"; the bytes stay for a late rest of the reply
-        TooShort,      // fewer bytes than the command's reply needs; the bytes stay
+        WrongAddress,    // dropped without a message; the caller flushes the input
+        BadCrc,          // "Ошибка CRC"; the bytes stay for a late rest of the reply
+        TooShort,        // fewer than four bytes: no frame to check yet; the bytes stay
+        MissingPayload,  // a whole frame, but without the bytes its reply must carry
     };
     Status status = Status::TooShort;
     char letter = 0;       // command letter with bit 7 cleared
