@@ -70,7 +70,7 @@ struct IfaceRec {
     qint64 parity = 0;
     double stop = 0;  // rounded half to even
     qint64 DTR_enable = 0;
-    QString initstring;  // Windows-1251
+    QString initstring{};  // Windows-1251
 
     bool operator==(const IfaceRec&) const = default;
 };
@@ -97,7 +97,7 @@ struct DeviceRec {
     qint64 col_dochannel = 0;
     qint64 col_kvna = 0;
     qint64 fl_retrans = 0;
-    QString password;  // CP866
+    QString password{};  // CP866
 
     bool operator==(const DeviceRec&) const = default;
 };
@@ -189,7 +189,7 @@ struct PhoneRec {
     static constexpr int size = 13;
     static constexpr int phonenumMax = 12;  // characters; the slot keeps one for the NUL
 
-    QString phonenum;  // CP866
+    QString phonenum{};  // CP866
 
     bool operator==(const PhoneRec&) const = default;
 };

@@ -10,11 +10,9 @@ double roundHalfEven(double value) {
     if (!std::isfinite(value)) {
         return value;
     }
-    const double away = std::round(value);  // halves away from zero
-    if (std::fabs(value - std::trunc(value)) == 0.5) {
-        return 2.0 * std::round(value / 2.0);
-    }
-    return away;
+    const bool half = std::fabs(value - std::trunc(value)) == 0.5;
+    const double rounded = half ? 2.0 * std::round(value / 2.0) : std::round(value);
+    return rounded + 0.0;  // an integer has no negative zero
 }
 
 float toFloat32(double value) {

@@ -8,8 +8,8 @@ namespace orvet {
 // Conversions from store values to the values the image holds. The record writer applies
 // them; the compiler uses them where it derives a value itself.
 
-// The nearest integer, halves to the even neighbour (1.5 -> 2, 2.5 -> 2, -0.5 -> -0); NaN
-// and infinities are returned unchanged.
+// The nearest integer, halves to the even neighbour (1.5 -> 2, 2.5 -> 2, -0.5 -> 0, never
+// a negative zero); NaN and infinities are returned unchanged.
 double roundHalfEven(double value);
 
 // The float32 nearest to `value` (ties to even); beyond the float range the result is the
