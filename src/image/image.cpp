@@ -102,13 +102,22 @@ QByteArray encodeImage(const Image& image) {
 void writeImageFile(const Image& image, const QString& path) {
     const QByteArray bytes = encodeImage(image);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so that a short write shows in write()'s count: a buffered QSaveFile
+    // commits a file cut short by a full disk as if it were whole.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw ImageError(QStringLiteral("Файл не удается открыть"), file.errorString());
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    const qint64 written = file.write(bytes);
+    const QString failure =
+        QStringLiteral("Не удается записать файл %1").arg(QDir::toNativeSeparators(path));
+    if (written != bytes.size()) {
         throw ImageError(
-            QStringLiteral("Не удается записать файл %1").arg(QDir::toNativeSeparators(path)),
-            file.errorString());
+            failure, written < 0
+                         ? file.errorString()
+                         : QStringLiteral("записано %1 байт из %2").arg(written).arg(bytes.size()));
+    }
+    if (!file.commit()) {
+        throw ImageError(failure, file.errorString());
     }
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "image/image.h"
 #include "image/record_layout.h"
@@ -143,6 +145,35 @@ TEST(Image, FailedWriteLeavesTheOldFile) {
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
     EXPECT_EQ(readAll(path), "old");
+}
+
+TEST(Image, WriteFailingHalfwayLeavesTheOldFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("config.dat");
+    writeAll(path, "old");
+
+    // Files of this process may grow to 100 bytes only, so the 530-byte image fails midway.
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString message;
+    QString reason;
+    try {
+        writeImageFile(fullImage(), path);
+    } catch (const ImageError& error) {
+        message = error.message();
+        reason = error.reason();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    EXPECT_EQ(message, QStringLiteral("Не удается записать файл %1").arg(path));
+    EXPECT_EQ(reason, QStringLiteral("записано 100 байт из 530"));
+    EXPECT_EQ(readAll(path), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList("config.dat"));
 }
 
 TEST(Image, TruncatedDataIsReportedAndNotReadPastItsEnd) {
