@@ -327,12 +327,12 @@ DeviceValue readField(const Field<Rec>& field, const char* in) {
 template <class Rec>
 void assignField(const Field<Rec>& field, const DeviceValue& value, Rec& rec) {
     if (const auto* integral = std::get_if<qint64 Rec::*>(&field.member)) {
-        rec.** integral = std::get<qint64>(value);
+        rec.*(*integral) = std::get<qint64>(value);
     } else if (const auto* real = std::get_if<double Rec::*>(&field.member)) {
-        rec.** real = field.kind == Kind::RoundedU8 ? static_cast<double>(std::get<qint64>(value))
-                                                    : static_cast<double>(std::get<float>(value));
+        rec.*(*real) = field.kind == Kind::RoundedU8 ? static_cast<double>(std::get<qint64>(value))
+                                                     : static_cast<double>(std::get<float>(value));
     } else if (const auto* textual = std::get_if<QString Rec::*>(&field.member)) {
-        rec.** textual = fromCodePage(std::get<QByteArray>(value), field.page);
+        rec.*(*textual) = fromCodePage(std::get<QByteArray>(value), field.page);
     }
 }
 
