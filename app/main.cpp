@@ -4,10 +4,16 @@
 #include "core/qt_clock.h"
 #include "core/qt_main_thread.h"
 #include "editing/main_window.h"
+#include "editing/single_instance.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Конфигуратор УСПД i-4410"));
+
+    // A second start brings the running window forward and ends.
+    orvet::SingleInstance instance(orvet::SingleInstance::defaultKey());
+    if (!instance.acquire())
+        return 0;
 
     orvet::QtClock clock;
     orvet::QtMainThread mainThread;
@@ -16,6 +22,12 @@ int main(int argc, char* argv[]) {
 
     orvet::TMainForm mainForm(platform);
     messages.setParent(&mainForm);
+    QObject::connect(&instance, &orvet::SingleInstance::activationRequested, &mainForm, [&] {
+        mainForm.setWindowState(mainForm.windowState() & ~Qt::WindowMinimized);
+        mainForm.show();
+        mainForm.raise();
+        mainForm.activateWindow();
+    });
     mainForm.show();
     return QApplication::exec();
 }
