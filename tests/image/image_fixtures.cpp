@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QProcess>
+#include <cctype>
+#include <iostream>
 
 #include "image/image_values.h"
 #include "image/record_layout.h"
