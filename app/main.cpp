@@ -1,10 +1,13 @@
 #include <QApplication>
+#include <memory>
 
 #include "core/message_box_dialog.h"
 #include "core/qt_clock.h"
 #include "core/qt_main_thread.h"
 #include "editing/main_window.h"
 #include "editing/single_instance.h"
+#include "store/data_module.h"
+#include "store/store_error.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -22,6 +25,14 @@ int main(int argc, char* argv[]) {
 
     orvet::TMainForm mainForm(platform);
     messages.setParent(&mainForm);
+    // The store opens second; a store that cannot be used ends the program with an error.
+    std::unique_ptr<orvet::TDataModule1> DataModule1;
+    try {
+        DataModule1 = std::make_unique<orvet::TDataModule1>(platform);
+    } catch (const orvet::StoreError& error) {
+        messages.error(error.message(), QApplication::applicationName());
+        return 1;
+    }
     QObject::connect(&instance, &orvet::SingleInstance::activationRequested, &mainForm, [&] {
         mainForm.setWindowState(mainForm.windowState() & ~Qt::WindowMinimized);
         mainForm.show();
