@@ -85,8 +85,9 @@ Connection::Transaction::Transaction(Connection& connection) : connection_(conne
 Connection::Transaction::~Transaction() {
     if (done_)
         return;
-    --connection_.transactionDepth_;
-    if (outermost_)
+    if (connection_.transactionDepth_ > 0)
+        --connection_.transactionDepth_;
+    if (outermost_ && connection_.isOpen())
         connection_.database().rollback();
 }
 

@@ -236,9 +236,10 @@ void TDataModule1::openDatasets() {
 }
 
 int TDataModule1::currentUspd() const {
-    if (!tblUSPD.isOpen() || tblUSPD.currentRow() < 0)
+    const int field = tblUSPD.fieldIndex(u"id_uspd");
+    if (!tblUSPD.isOpen() || tblUSPD.currentRow() < 0 || field < 0)
         return 0;
-    return valueAsInteger(tblUSPD.currentValue(tblUSPD.fieldIndex(QStringLiteral("id_uspd"))));
+    return valueAsInteger(tblUSPD.currentValue(field));
 }
 
 QString TDataModule1::moduleListStatement(const QString& countColumn, int idUspd) {

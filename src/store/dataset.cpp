@@ -296,10 +296,7 @@ void Dataset::prior() {
 }
 
 bool Dataset::locate(QStringView fieldName, const QVariant& value) {
-    requireOpen();
-    const int index = fieldIndex(fieldName);
-    if (index < 0)
-        fieldByName(fieldName);
+    const int index = requireField(fieldName);
     leaveRow();
     for (int row = 0; row < int(rows_.size()); ++row) {
         if (sameValue(this->value(row, index), value)) {
@@ -603,14 +600,18 @@ int Dataset::fieldIndex(QStringView name) const {
     return -1;
 }
 
-Field Dataset::fieldByName(QStringView name) {
+int Dataset::requireField(QStringView name) const {
     requireOpen();
     const int index = fieldIndex(name);
     if (index < 0) {
         throw StoreError(
             QStringLiteral("В наборе данных «%1» нет поля «%2»").arg(name_, name.toString()));
     }
-    return Field(*this, index);
+    return index;
+}
+
+Field Dataset::fieldByName(QStringView name) {
+    return Field(*this, requireField(name));
 }
 
 const FieldDef& Dataset::fieldDef(int index) const {

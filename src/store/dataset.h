@@ -123,7 +123,8 @@ public:
     void cancel();
     void remove();
 
-    // Throws StoreError when the dataset is closed or has no such field.
+    // Throws StoreError when the dataset is closed or has no such field. The Field stays
+    // valid while the dataset stays open.
     Field fieldByName(QStringView name);
     int fieldIndex(QStringView name) const;  // -1 when there is none
     int fieldCount() const { return int(fields_.size() + lookups_.size()); }
@@ -174,6 +175,7 @@ private:
 
     void requireOpen() const;
     void requireWritable() const;
+    int requireField(QStringView name) const;
     void load();
     void reload();
     void followMaster();

@@ -121,7 +121,8 @@ bool FieldDef::isInteger() const {
 QVariant FieldDef::accept(const QVariant& value) const {
     if (type == FieldType::Other)
         return value;
-    if (isEmpty(value))
+    // Blanks are a text's own; for a number they are no value.
+    if (type == FieldType::Text ? value.isNull() || value.toString().isEmpty() : isEmpty(value))
         return QVariant();
     if (isInteger()) {
         qint64 number = 0;

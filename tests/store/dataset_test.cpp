@@ -559,6 +559,8 @@ TEST_F(StoreFields, RefuseAValueTheyCannotHoldAndKeepTheirValue) {
          "65535"},
         {"ShortArchive", "short_time_min", 2.5, "2"},
         {"ShortArchive", "short_time_min", "", ""},
+        {"ShortArchive", "short_time_min", "  ", ""},
+        {"SpecAChannel", "n_u_measure", "      ", "      "},
         {"SpecDevice", "t_pool", -32768, "-32768"},
         {"SpecDevice", "t_pool", 32768,
          "error: 32768 — недопустимое значение поля «t_pool»: допустимы значения от -32768 до "
