@@ -102,6 +102,7 @@ QVariant Dataset::linkValue() const {
 }
 
 void Dataset::load() {
+    connection_.open();
     QString sql = statement();
     QVariant link;
     if (master_) {
@@ -110,7 +111,6 @@ void Dataset::load() {
             connection_.database().driver()->escapeIdentifier(detailField_, QSqlDriver::FieldName);
         sql = withCondition(sql, field + QStringLiteral(" = ?"));
     }
-    connection_.open();
     QSqlQuery query(connection_.database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
