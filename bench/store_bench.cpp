@@ -262,10 +262,12 @@ public:
     RatioReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            times[run.run_name.function_name] = run.GetAdjustedRealTime();
+        for (const Run& run : runs) {
+            times[run.run_name.function_name] = {run.GetAdjustedRealTime(),
+                                                 run.GetAdjustedCPUTime()};
+        }
     }
-    std::map<std::string, double> times;
+    std::map<std::string, std::pair<double, double>> times;  // real, CPU
 };
 
 }  // namespace
@@ -285,8 +287,9 @@ int main(int argc, char** argv) {
         const auto layer = reporter.times.find(std::string(name) + "_Layer");
         const auto bare = reporter.times.find(std::string(name) + "_Bare");
         if (layer != reporter.times.end() && bare != reporter.times.end()) {
-            std::printf("%-13s layer/bare = %.2f (goal <= 1.5)\n", name,
-                        layer->second / bare->second);
+            std::printf("%-13s layer/bare = %.2f real, %.2f CPU (goal <= 1.5)\n", name,
+                        layer->second.first / bare->second.first,
+                        layer->second.second / bare->second.second);
         }
     }
     benchmark::Shutdown();
