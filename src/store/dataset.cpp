@@ -173,7 +173,12 @@ void Dataset::open() {
     if (isOpen())
         return;
     notifyAbout(DatasetChange::Reset);
-    load();
+    try {
+        load();
+    } catch (...) {
+        notify(DatasetChange::Reset);  // observers that began a reset end it
+        throw;
+    }
     state_ = State::Browse;
     notify(DatasetChange::Reset);
     notify(DatasetChange::StateChanged);
