@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QSqlQuery>
 
 #include "store/schema.h"
@@ -31,18 +30,6 @@ QVariant queryValue(Connection& connection, const QString& sql) {
     QSqlQuery query(connection.database());
     EXPECT_TRUE(query.exec(sql) && query.next()) << sql.toStdString();
     return query.value(0);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    file.write(bytes);
 }
 
 TempStore::TempStore()

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
 #include "store/connection.h"
+#include "support/test_files.h"
 
 namespace orvet::testing {
 
@@ -17,9 +17,6 @@ QString storeErrorOf(const std::function<void()>& action);
 void execSql(Connection& connection, const QString& sql);
 // The first column of the first row of `sql`.
 QVariant queryValue(Connection& connection, const QString& sql);
-
-QByteArray readFile(const QString& path);
-void writeFile(const QString& path, const QByteArray& bytes);
 
 // A configuration store freshly created in a temporary folder, open on its own connection.
 struct TempStore {
