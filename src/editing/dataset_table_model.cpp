@@ -5,8 +5,7 @@
 #include <QScopeGuard>
 #include <QTableView>
 
-#include "core/conversion.h"
-#include "store/store_error.h"
+#include "core/guarded.h"
 
 namespace orvet {
 
@@ -50,15 +49,7 @@ QVariant DatasetTableModel::data(const QModelIndex& index, int role) const {
 }
 
 bool DatasetTableModel::guarded(const std::function<void()>& action) {
-    try {
-        action();
-        return true;
-    } catch (const StoreError& error) {
-        messages_.error(error.message(), QStringLiteral("Ошибка"));
-    } catch (const ConversionError& error) {
-        messages_.error(error.message(), QStringLiteral("Ошибка"));
-    }
-    return false;
+    return orvet::guarded(messages_, action);
 }
 
 bool DatasetTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -73,6 +64,15 @@ bool DatasetTableModel::setData(const QModelIndex& index, const QVariant& value,
         const QString text = value.toString();
         dataset_.assign(field, text.isEmpty() ? QVariant() : value);
     });
+}
+
+bool DatasetTableModel::submit() {
+    if (!rowEditing_) return true;
+    return guarded([this] { dataset_.post(); });
+}
+
+void DatasetTableModel::revert() {
+    if (rowEditing_) guarded([this] { dataset_.cancel(); });
 }
 
 Qt::ItemFlags DatasetTableModel::flags(const QModelIndex& index) const {

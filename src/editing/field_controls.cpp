@@ -6,8 +6,7 @@
 #include <QMetaObject>
 #include <QRadioButton>
 
-#include "core/conversion.h"
-#include "store/store_error.h"
+#include "core/guarded.h"
 
 namespace orvet {
 
@@ -37,17 +36,11 @@ QVariant FieldLink::value() const {
 
 bool FieldLink::store(const QVariant& value) {
     storing_ = true;
-    bool stored = false;
-    try {
+    const bool stored = guarded(messages_, [&] {
         if (dataset_.state() == Dataset::State::Browse)
             dataset_.edit();
         dataset_.fieldByName(field_).setValue(value);
-        stored = true;
-    } catch (const StoreError& error) {
-        messages_.error(error.message(), QStringLiteral("Ошибка"));
-    } catch (const ConversionError& error) {
-        messages_.error(error.message(), QStringLiteral("Ошибка"));
-    }
+    });
     storing_ = false;
     refresh_();
     return stored;
