@@ -66,15 +66,6 @@ bool DatasetTableModel::setData(const QModelIndex& index, const QVariant& value,
     });
 }
 
-bool DatasetTableModel::submit() {
-    if (!rowEditing_) return true;
-    return guarded([this] { dataset_.post(); });
-}
-
-void DatasetTableModel::revert() {
-    if (rowEditing_) guarded([this] { dataset_.cancel(); });
-}
-
 Qt::ItemFlags DatasetTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;

@@ -40,11 +40,6 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    // With row editing on, Enter in a cell editor posts the row (submit) and Escape cancels
-    // its changes (revert); off, they only end the cell edit.
-    void setRowEditing(bool on) { rowEditing_ = on; }
-    bool submit() override;
-    void revert() override;
 
     // Extra roles of a cell (row icons, colours), asked before the field's own value.
     // Returning an invalid QVariant falls back to the default.
@@ -72,7 +67,6 @@ private:
     QList<int> fieldIndexes_;  // per column, resolved on open
     bool resetting_ = false;
     int notifying_ = 0;
-    bool rowEditing_ = false;
 };
 
 // Ties a view to its model: the dataset's current row and the view's current index follow

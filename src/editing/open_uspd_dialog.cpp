@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -14,6 +15,45 @@
 #include "store/data_module.h"
 
 namespace orvet {
+namespace {
+
+// Cell editing as in the grid itself: Enter in a cell editor stores the cell and posts the
+// row, Escape drops the cell and the row's changes.
+class RowKeysDelegate final : public QStyledItemDelegate {
+public:
+    RowKeysDelegate(std::function<void()> post, std::function<void()> cancel, QObject* parent)
+        : QStyledItemDelegate(parent), post_(std::move(post)), cancel_(std::move(cancel)) {}
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor && event->type() == QEvent::KeyPress) {
+            // The cell is stored at once (the default delegate queues it), so that the post
+            // that follows takes it along.
+            switch (static_cast<QKeyEvent*>(event)->key()) {
+                case Qt::Key_Return:
+                case Qt::Key_Enter:
+                    emit commitData(editor);
+                    emit closeEditor(editor, NoHint);
+                    post_();
+                    return true;
+                case Qt::Key_Escape:
+                    emit closeEditor(editor, NoHint);
+                    cancel_();
+                    return true;
+                default:
+                    break;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    std::function<void()> post_;
+    std::function<void()> cancel_;
+};
+
+}  // namespace
 
 TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -23,16 +63,16 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
       PopupMenu1(new QMenu(this)),
       platform_(platform),
       data_(dataModule),
-      model_(new DatasetTableModel(dataModule.tblUSPD,
-                                   {{QStringLiteral("uspd_name"), QStringLiteral("Название УСПД"), 136},
-                                    {QStringLiteral("enterprise"), QStringLiteral("Предприятие"), 186}},
-                                   platform.messages, this)) {
+      model_(new DatasetTableModel(
+          dataModule.tblUSPD,
+          {{QStringLiteral("uspd_name"), QStringLiteral("Название УСПД"), 136},
+           {QStringLiteral("enterprise"), QStringLiteral("Предприятие"), 186}},
+          platform.messages, this)) {
     setObjectName(QStringLiteral("frmOpenUSPD"));
     setFixedWidth(369);
     setMinimumHeight(220);
 
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    model_->setRowEditing(true);
     bindGrid(DBGrid1, model_);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -43,10 +83,16 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
     DBGrid1->setTabKeyNavigation(true);
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     DBGrid1->installEventFilter(this);
+    DBGrid1->setItemDelegate(
+        new RowKeysDelegate([this] { model_->guarded([this] { data_.tblUSPD.post(); }); },
+                            [this] { model_->guarded([this] { data_.tblUSPD.cancel(); }); }, this));
     // Leaving the grid, its cell editors included, stores the row.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        const auto inGrid = [this](QWidget* w) { return w && (w == DBGrid1 || DBGrid1->isAncestorOf(w)); };
-        if (inGrid(old) && !inGrid(now)) DBGrid1Exit();
+        const auto inGrid = [this](QWidget* w) {
+            return w && (w == DBGrid1 || DBGrid1->isAncestorOf(w));
+        };
+        if (inGrid(old) && !inGrid(now))
+            DBGrid1Exit();
     });
 
     N1 = PopupMenu1->addAction(QStringLiteral("Добавить УСПД"));
@@ -84,8 +130,10 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
 
 int TfrmOpenUSPD::choose(const QString& caption) {
     model_->guarded([this] {
-        if (!data_.ADOConnection1.isOpen()) data_.ADOConnection1.open();
-        if (!data_.tblUSPD.isOpen()) data_.tblUSPD.open();
+        if (!data_.ADOConnection1.isOpen())
+            data_.ADOConnection1.open();
+        if (!data_.tblUSPD.isOpen())
+            data_.tblUSPD.open();
     });
     setWindowTitle(caption);
     chosenCount_ = -1;
@@ -110,8 +158,10 @@ void TfrmOpenUSPD::N1Click() {
 
 void TfrmOpenUSPD::N2Click() {
     Dataset& uspd = data_.tblUSPD;
-    if (uspd.isEmpty()) return;
-    if (!platform_.messages.question(QStringLiteral("Удалить УСПД?"), QStringLiteral("Подтверждение"))) {
+    if (uspd.isEmpty())
+        return;
+    if (!platform_.messages.question(QStringLiteral("Удалить УСПД?"),
+                                     QStringLiteral("Подтверждение"))) {
         return;
     }
     model_->guarded([&uspd] { uspd.remove(); });
@@ -120,7 +170,8 @@ void TfrmOpenUSPD::N2Click() {
 void TfrmOpenUSPD::DBGrid1Exit() {
     Dataset& uspd = data_.tblUSPD;
     // An empty list stays empty: leaving it does not create a nameless USPD.
-    if (!uspd.isOpen() || uspd.isEmpty()) return;
+    if (!uspd.isOpen() || uspd.isEmpty())
+        return;
     model_->guarded([&uspd] {
         uspd.edit();
         uspd.post();
@@ -130,8 +181,10 @@ void TfrmOpenUSPD::DBGrid1Exit() {
 void TfrmOpenUSPD::Button1Click() {
     // Reaching the button has taken the focus off the grid, which stored the row; this covers
     // a row that is still being edited all the same.
-    if (data_.tblUSPD.state() != Dataset::State::Browse) DBGrid1Exit();
-    if (data_.tblUSPD.state() != Dataset::State::Browse) return;  // refused: the dialog stays
+    if (data_.tblUSPD.state() != Dataset::State::Browse)
+        DBGrid1Exit();
+    if (data_.tblUSPD.state() != Dataset::State::Browse)
+        return;  // refused: the dialog stays
     chosenCount_ = data_.tblUSPD.recordCount();
     accept();
 }

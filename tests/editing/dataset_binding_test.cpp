@@ -4,8 +4,7 @@
 
 #include "editing/dataset_table_model.h"
 #include "editing/field_controls.h"
-#include "store/data_module.h"
-#include "support/test_platform.h"
+#include "store_rig.h"
 
 namespace orvet {
 
@@ -23,24 +22,16 @@ class DatasetBindingTest : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        test_ = std::make_unique<testing::TestPlatform>();
-        test_->messages.allowNotices();  // "store created"
-        data_ = std::make_unique<TDataModule1>(test_->platform(), test_->dir() + "/Config.db");
-        test_->messages.clear();
-        test_->messages.allowNotices(false);
-        Dataset& uspd = data_->tblUSPD;
-        uspd.open();
-        for (const char* name : {"Котельная", "Насосная", "Подстанция"}) {
-            uspd.append();
-            uspd.fieldByName(u"uspd_name").setAsString(QString::fromUtf8(name));
-            uspd.post();
-        }
-        uspd.first();
+        rig_ = std::make_unique<testing::StoreRig>();
+        test_ = &rig_->test;
+        data_ = rig_->data.get();
+        for (const char* name : {"Котельная", "Насосная", "Подстанция"})
+            rig_->addUspd(QString::fromUtf8(name));
+        data_->tblUSPD.first();
     }
     void cleanup() {
-        data_.reset();
-        const QStringList problems = test_->problems();
-        test_.reset();
+        const QStringList problems = rig_->problems();
+        rig_.reset();
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 
@@ -163,8 +154,9 @@ private slots:
     }
 
 private:
-    std::unique_ptr<testing::TestPlatform> test_;
-    std::unique_ptr<TDataModule1> data_;
+    std::unique_ptr<testing::StoreRig> rig_;
+    testing::TestPlatform* test_ = nullptr;
+    TDataModule1* data_ = nullptr;
 };
 
 }  // namespace orvet
