@@ -198,6 +198,11 @@ void TMainForm::buildTree() {
     TreeView1->setHeaderHidden(true);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The fixed tree is always expanded: no branch handles at the root, and a narrow
+    // indentation, keep the longest node texts within the tree's 205 pixels.
+    TreeView1->setRootIsDecorated(false);
+    TreeView1->setItemsExpandable(false);
+    TreeView1->setIndentation(8);
     TreeView1->setMinimumWidth(42);
     TreeView1->setMaximumWidth(205);
     // The selection stays visible when the focus is elsewhere.
@@ -213,6 +218,7 @@ void TMainForm::buildTree() {
         auto* item = def.parent < 0 ? new QTreeWidgetItem(TreeView1)
                                     : new QTreeWidgetItem(nodes_[def.parent]);
         item->setText(0, QString::fromUtf8(def.text));
+        item->setToolTip(0, item->text(0));
         item->setIcon(0, imButt(def.icon));
         item->setData(0, Qt::UserRole, i);
         nodes_[i] = item;
