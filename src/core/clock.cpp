@@ -3,18 +3,23 @@
 namespace orvet {
 
 Timer::Timer(Clock& clock, int intervalMs, bool enabled)
-    : engine_(clock.createTimerEngine()), interval_(intervalMs), enabled_(enabled) {}
+    : engine_(clock.createTimerEngine()), interval_(intervalMs), enabled_(enabled) {
+}
 
-Timer::~Timer() { engine_->stop(); }
+Timer::~Timer() {
+    engine_->stop();
+}
 
 void Timer::setInterval(int ms) {
-    if (ms == interval_) return;
+    if (ms == interval_)
+        return;
     interval_ = ms;
     update();
 }
 
 void Timer::setEnabled(bool on) {
-    if (on == enabled_) return;
+    if (on == enabled_)
+        return;
     enabled_ = on;
     update();
 }
@@ -27,11 +32,13 @@ void Timer::setOnTimer(std::function<void()> handler) {
 void Timer::update() {
     engine_->stop();
     running_ = enabled_ && interval_ > 0 && onTimer_;
-    if (!running_) return;
+    if (!running_)
+        return;
     // A copy: the handler may assign another handler while it runs.
     engine_->start(interval_, [this] {
         auto handler = onTimer_;
-        if (handler) handler();
+        if (handler)
+            handler();
     });
 }
 

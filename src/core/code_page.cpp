@@ -10,7 +10,9 @@
 namespace orvet {
 namespace {
 
-const char* iconvName(CodePage page) { return page == CodePage::Ansi ? "CP1251" : "CP866"; }
+const char* iconvName(CodePage page) {
+    return page == CodePage::Ansi ? "CP1251" : "CP866";
+}
 
 // One open conversion descriptor, closed on scope exit.
 class Converter {

@@ -10,7 +10,8 @@ struct MainThread::Job {
     bool done = false;
 };
 
-MainThread::MainThread() : mainId_(std::this_thread::get_id()) {}
+MainThread::MainThread() : mainId_(std::this_thread::get_id()) {
+}
 
 void MainThread::call(const std::function<void()>& fn) {
     if (isMainThread()) {
@@ -26,7 +27,8 @@ void MainThread::call(const std::function<void()>& fn) {
     wake();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&job] { return job.done; });
-    if (job.error) std::rethrow_exception(job.error);
+    if (job.error)
+        std::rethrow_exception(job.error);
 }
 
 int MainThread::runPending() {
@@ -35,7 +37,8 @@ int MainThread::runPending() {
         Job* job = nullptr;
         {
             std::lock_guard lock(mutex_);
-            if (queue_.empty()) break;
+            if (queue_.empty())
+                break;
             job = queue_.front();
             queue_.pop_front();
         }
@@ -58,12 +61,15 @@ void MainThread::waitUntil(const std::function<bool()>& done) {
     for (;;) {
         runPending();
         std::unique_lock lock(mutex_);
-        if (!queue_.empty()) continue;
+        if (!queue_.empty())
+            continue;
         // `done` is evaluated under the lock so that a notify() between the test and the
         // wait cannot be missed.
-        if (done()) return;
+        if (done())
+            return;
         changed_.wait(lock, [&] { return !queue_.empty() || done(); });
-        if (queue_.empty()) return;
+        if (queue_.empty())
+            return;
     }
 }
 

@@ -17,9 +17,9 @@ void QtMessageBoxes::error(const QString& text, const QString& caption) {
     QMessageBox::critical(parent_, caption, text);
 }
 
-bool QtMessageBoxes::question(const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                    parent_);
+bool QtMessageBoxes::question(const QString& text, const QString& caption, QuestionIcon icon) {
+    QMessageBox box(icon == QuestionIcon::Warning ? QMessageBox::Warning : QMessageBox::Question,
+                    caption, text, QMessageBox::Yes | QMessageBox::No, parent_);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
     box.setDefaultButton(QMessageBox::Yes);

@@ -15,7 +15,8 @@ public:
     void information(const QString& text, const QString& caption) override;
     void warning(const QString& text, const QString& caption) override;
     void error(const QString& text, const QString& caption) override;
-    bool question(const QString& text, const QString& caption) override;
+    bool question(const QString& text, const QString& caption,
+                  QuestionIcon icon = QuestionIcon::Question) override;
 
 private:
     QPointer<QWidget> parent_;

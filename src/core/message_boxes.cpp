@@ -22,11 +22,14 @@ void ScriptedMessageBoxes::notice(Kind kind, const QString& text, const QString&
         notices_.pop_front();
         return;
     }
-    if (!allowNotices_) unexpected_.push_back(QStringLiteral("[%1] %2").arg(caption, text));
+    if (!allowNotices_)
+        unexpected_.push_back(QStringLiteral("[%1] %2").arg(caption, text));
 }
 
-bool ScriptedMessageBoxes::question(const QString& text, const QString& caption) {
-    shown_.push_back({Kind::Question, text, caption});
+bool ScriptedMessageBoxes::question(const QString& text, const QString& caption,
+                                    QuestionIcon icon) {
+    shown_.push_back(
+        {icon == QuestionIcon::Warning ? Kind::WarningQuestion : Kind::Question, text, caption});
     if (!answers_.empty() && answers_.front().first == text) {
         const bool answer = answers_.front().second;
         answers_.pop_front();
@@ -40,12 +43,16 @@ void ScriptedMessageBoxes::expectQuestion(const QString& text, bool answer) {
     answers_.emplace_back(text, answer);
 }
 
-void ScriptedMessageBoxes::expectNotice(const QString& text) { notices_.push_back(text); }
+void ScriptedMessageBoxes::expectNotice(const QString& text) {
+    notices_.push_back(text);
+}
 
 QStringList ScriptedMessageBoxes::pendingExpectations() const {
     QStringList pending;
-    for (const auto& [text, answer] : answers_) pending << text;
-    for (const auto& text : notices_) pending << text;
+    for (const auto& [text, answer] : answers_)
+        pending << text;
+    for (const auto& text : notices_)
+        pending << text;
     return pending;
 }
 

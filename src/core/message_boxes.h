@@ -7,6 +7,9 @@
 
 namespace orvet {
 
+// The icon of a question box.
+enum class QuestionIcon { Question, Warning };
+
 // The program's message boxes: fixed texts and captions, shown modally.
 class MessageBoxes {
 public:
@@ -15,7 +18,8 @@ public:
     virtual void warning(const QString& text, const QString& caption) = 0;
     virtual void error(const QString& text, const QString& caption) = 0;
     // A Yes/No question; true for "Yes".
-    virtual bool question(const QString& text, const QString& caption) = 0;
+    virtual bool question(const QString& text, const QString& caption,
+                          QuestionIcon icon = QuestionIcon::Question) = 0;
 };
 
 // Records every box and answers questions from a script, for tests and headless runs.
@@ -23,7 +27,7 @@ public:
 // test can fail on it instead of hanging on a dialog.
 class ScriptedMessageBoxes final : public MessageBoxes {
 public:
-    enum class Kind { Information, Warning, Error, Question };
+    enum class Kind { Information, Warning, Error, Question, WarningQuestion };
     struct Box {
         Kind kind;
         QString text;
@@ -34,7 +38,8 @@ public:
     void information(const QString& text, const QString& caption) override;
     void warning(const QString& text, const QString& caption) override;
     void error(const QString& text, const QString& caption) override;
-    bool question(const QString& text, const QString& caption) override;
+    bool question(const QString& text, const QString& caption,
+                  QuestionIcon icon = QuestionIcon::Question) override;
 
     // Expects a question with `text` next among the questions, answered with `answer`.
     void expectQuestion(const QString& text, bool answer);

@@ -12,7 +12,8 @@ public:
         timer_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             auto fire = fire_;
-            if (fire) fire();
+            if (fire)
+                fire();
         });
     }
     void start(int intervalMs, std::function<void()> fire) override {
@@ -28,16 +29,21 @@ private:
 
 }  // namespace
 
-QtClock::QtClock() { elapsed_.start(); }
+QtClock::QtClock() {
+    elapsed_.start();
+}
 
-std::int64_t QtClock::nowMs() const { return elapsed_.elapsed(); }
+std::int64_t QtClock::nowMs() const {
+    return elapsed_.elapsed();
+}
 
 std::unique_ptr<TimerEngine> QtClock::createTimerEngine() {
     return std::make_unique<QtTimerEngine>();
 }
 
 void QtClock::pause(int ms) {
-    if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+    if (ms > 0)
+        QThread::msleep(static_cast<unsigned long>(ms));
 }
 
 }  // namespace orvet

@@ -19,22 +19,32 @@ std::unique_ptr<QSettings> open(const QString& file) {
 
 }  // namespace
 
-Settings Settings::forUser() { return Settings(QString()); }
+Settings Settings::forUser() {
+    return Settings(QString());
+}
 
-Settings Settings::inFile(const QString& path) { return Settings(path); }
+Settings Settings::inFile(const QString& path) {
+    return Settings(path);
+}
 
-QString Settings::location() const { return open(file_)->fileName(); }
+QString Settings::location() const {
+    return open(file_)->fileName();
+}
 
 bool parseDecimal(const QString& text, int* value) {
-    if (text.isEmpty()) return false;
+    if (text.isEmpty())
+        return false;
     int start = (text[0] == u'-' || text[0] == u'+') ? 1 : 0;
-    if (start == text.size()) return false;
+    if (start == text.size())
+        return false;
     for (int i = start; i < text.size(); ++i) {
-        if (text[i] < u'0' || text[i] > u'9') return false;
+        if (text[i] < u'0' || text[i] > u'9')
+            return false;
     }
     bool ok = false;
     const int parsed = text.toInt(&ok, 10);
-    if (ok) *value = parsed;
+    if (ok)
+        *value = parsed;
     return ok;
 }
 

@@ -22,7 +22,8 @@ public:
 
     // Moves time forward by `ms`, firing every tick that falls due on the way in time
     // order (ticks due at the same moment fire in the order their timers were started).
-    // A handler may start, stop or retime timers; the change takes effect at once.
+    // A handler may start, stop or retime timers; the change takes effect at once. A
+    // handler's pause() moves time on as well; ticks it skips fire once, late.
     void advance(std::int64_t ms);
     // Every pause() so far, in order, in ms.
     const std::vector<int>& pauses() const { return pauses_; }

@@ -19,7 +19,8 @@ void WorkerThread::start() {
 }
 
 void WorkerThread::waitFor() {
-    if (!thread_.joinable()) return;
+    if (!thread_.joinable())
+        return;
     mainThread_.waitUntil([this] { return finished_.load(); });
     thread_.join();
 }

@@ -1,18 +1,99 @@
 #include "editing/main_window.h"
 
+#include <QAction>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QMenuBar>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "core/guarded.h"
+#include "editing/about_dialog.h"
+#include "editing/field_controls.h"
+#include "editing/icons.h"
+#include "editing/open_uspd_dialog.h"
+#include "link/link_parameters_dialog.h"
+#include "store/data_module.h"
 
 namespace orvet {
+namespace {
 
-TMainForm::TMainForm(Platform& platform, QWidget* parent)
-    : QMainWindow(parent), platform_(platform), startPanel_(new QFrame(this)) {
-    setWindowTitle(QStringLiteral("Конфигурирование УСПД ORVET-4410"));
+struct NodeDef {
+    const char* text;
+    int parent;
+    int icon;
+};
+
+// The fixed navigation tree, in display order.
+constexpr NodeDef kNodes[TMainForm::kNodeCount] = {
+    {"Параметры УСПД", -1, 4},
+    {"Интерфейсы", 0, 13},
+    {"Встроенные модули", 0, 12},
+    {"Обратный вызов", 0, 15},
+    {"Внешние  модули", -1, 6},
+    {"Каналы", -1, 7},
+    {"Аналоговые входы УСО", 5, 7},
+    {"Аналоговые выходы УСО", 5, 7},
+    {"Счетные входы УСО", 5, 7},
+    {"КВНА", 5, 7},
+    {"Дискретные входы", 5, 7},
+    {"Дискретные входы УСО", 5, 7},
+    {"Дискретные выходы", 5, 7},
+    {"Дискретные выходы УСО", 5, 7},
+    {"Архивы", -1, 8},
+};
+
+QAction* addItem(QMenu* menu, const char* name, const QString& caption,
+                 const QKeySequence& shortcut = {}, bool enabled = true) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(shortcut);
+    action->setEnabled(enabled);
+    return action;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, QWidget* parent)
+    : QMainWindow(parent),
+      TreeView1(new QTreeWidget),
+      Splitter1(new QSplitter(Qt::Horizontal)),
+      Analis(new QListWidget),
+      Splitter2(new QSplitter(Qt::Vertical)),
+      AboutBox(new TAboutBox(this)),
+      frmOpenUSPD(nullptr),
+      m_CParam(nullptr),
+      platform_(platform),
+      data_(dataModule),
+      workArea_(new QWidget),
+      startPanel_(new QFrame) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(kCaption);
+    setWindowIcon(programIcon());
     const QSize size(700, 520);
     resize(size);
     setMinimumSize(size);
+
+    frmOpenUSPD = new TfrmOpenUSPD(platform_, data_, this);
+    m_CParam = new Tm_CParam(platform_, link_, this);
+
+    buildMenu();
+    buildTree();
+
+    workArea_->setObjectName(QStringLiteral("workArea"));
+    auto* workLayout = new QVBoxLayout(workArea_);
+    workLayout->setContentsMargins(0, 0, 0, 0);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->addWidget(TreeView1);
+    Splitter1->addWidget(workArea_);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->setSizes({205, 495});
 
     startPanel_->setObjectName(QStringLiteral("startPanel"));
     startPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -20,21 +101,263 @@ TMainForm::TMainForm(Platform& platform, QWidget* parent)
     QPalette palette = startPanel_->palette();
     palette.setColor(QPalette::Window, Qt::black);
     startPanel_->setPalette(palette);
-    setCentralWidget(startPanel_);
 
+    // The analysis list and its splitter exist but are never shown.
+    Analis->setObjectName(QStringLiteral("Analis"));
+    Analis->setFixedHeight(23);
+    Splitter2->setObjectName(QStringLiteral("Splitter2"));
+    Splitter2->addWidget(Analis);
+    Splitter2->hide();
+
+    auto* client = new QWidget;
+    auto* clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    clientLayout->addWidget(Splitter1, 1);
+    clientLayout->addWidget(startPanel_, 1);
+    clientLayout->addWidget(Splitter2);
+    setCentralWidget(client);
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(19);
+
+    showUspdLayout(false);
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::buildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    MFile = bar->addMenu(QStringLiteral("&Файл"));
+    MFile->setObjectName(QStringLiteral("MFile"));
+    MCreate =
+        addItem(MFile, "MCreate", QStringLiteral("Со&здать"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    MOpen = addItem(MFile, "MOpen", QStringLiteral("&Открыть"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    MSave = addItem(MFile, "MSave", QStringLiteral("&Сохранить"),
+                    QKeySequence(Qt::CTRL | Qt::Key_S), false);
+    MOpenFrom = addItem(MFile, "MOpenFrom", QStringLiteral("Открыть из &УСПД"),
+                        QKeySequence(Qt::CTRL | Qt::Key_U), false);
+    MFile->addSeparator()->setObjectName(QStringLiteral("N23"));
+    MSaveTo = addItem(MFile, "MSaveTo", QStringLiteral("Записать в УСП&Д"),
+                      QKeySequence(Qt::CTRL | Qt::Key_D), false);
+    MFile->addSeparator()->setObjectName(QStringLiteral("N26"));
+    MExpToADO = addItem(MFile, "MExpToADO", QStringLiteral("Экспорт в БД (ADO)"),
+                        QKeySequence(Qt::Key_F7), false);
+    MSWord1 = addItem(MFile, "MSWord1", QStringLiteral("Экспорт в MS Word"), {}, false);
+    MFile->addSeparator()->setObjectName(QStringLiteral("N1"));
+    MExit = addItem(MFile, "MExit", QStringLiteral("&Выход"), QKeySequence(Qt::ALT | Qt::Key_F4));
+    connect(MExit, &QAction::triggered, this, &QWidget::close);
+    connect(MCreate, &QAction::triggered, this, &TMainForm::MCreateClick);
+    connect(MOpen, &QAction::triggered, this, &TMainForm::MOpenClick);
+    connect(MSave, &QAction::triggered, this, &TMainForm::MSaveClick);
+
+    MAdd = bar->addMenu(QStringLiteral("&Добавить"));
+    MAdd->setObjectName(QStringLiteral("MAdd"));
+    MAddIface = addItem(MAdd, "MAddIface", QStringLiteral("Интерфейс"));
+    MAddUSO = addItem(MAdd, "MAddUSO", QStringLiteral("Модуль УСО"));
+    MAddChan = MAdd->addMenu(QStringLiteral("Канал"));
+    MAddChan->setObjectName(QStringLiteral("MAddChan"));
+    N6 = addItem(MAddChan, "N6", QStringLiteral("Аналоговый вход УСО"));
+    N7 = addItem(MAddChan, "N7", QStringLiteral("Аналоговый выход УСО"));
+    N10 = addItem(MAddChan, "N10", QStringLiteral("Счетный вход УСО"));
+    N2 = addItem(MAddChan, "N2", QStringLiteral("КВНА"));
+    N3 = addItem(MAddChan, "N3", QStringLiteral("Дискретный вход"));
+    N8 = addItem(MAddChan, "N8", QStringLiteral("Дискретный вход УСО"));
+    N5 = addItem(MAddChan, "N5", QStringLiteral("Дискретный выход"));
+    N9 = addItem(MAddChan, "N9", QStringLiteral("Дискретный выход УСО"));
+    MAdd->setEnabled(false);
+    MAdd->menuAction()->setEnabled(false);
+    // "Аналоговый выход УСО" only shows its (empty) editor.
+    connect(N7, &QAction::triggered, this, [this] { selectNode(7); });
+
+    MParam = bar->addMenu(QStringLiteral("&Параметры"));
+    MParam->setObjectName(QStringLiteral("MParam"));
+    N11 = addItem(MParam, "N11", QStringLiteral("Параметры связи"));
+    CheckConfig =
+        addItem(MParam, "CheckConfig", QStringLiteral("Проверить конфигурацию"), {}, false);
+    MParam->setEnabled(false);
+    MParam->menuAction()->setEnabled(false);
+    connect(N11, &QAction::triggered, m_CParam, &QDialog::exec);
+
+    MHelp = bar->addMenu(QStringLiteral("По&мощь"));
+    MHelp->setObjectName(QStringLiteral("MHelp"));
+    N4 = addItem(MHelp, "N4", QStringLiteral("Справка"));
+    MAbout = addItem(MHelp, "MAbout", QStringLiteral("&О программе"));
+    connect(MAbout, &QAction::triggered, AboutBox, &QDialog::exec);
+
+    for (QAction* action : {MAddIface, MAddUSO})
+        action->setIcon(imButt(action == MAddIface ? 13 : 6));
+    for (QAction* action : {N6, N7, N10, N2, N3, N8, N5, N9})
+        action->setIcon(imButt(7));
+}
+
+void TMainForm::buildTree() {
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The fixed tree is always expanded: no branch handles at the root, and a narrow
+    // indentation, keep the longest node texts within the tree's 205 pixels.
+    TreeView1->setRootIsDecorated(false);
+    TreeView1->setItemsExpandable(false);
+    TreeView1->setIndentation(8);
+    TreeView1->setMinimumWidth(42);
+    TreeView1->setMaximumWidth(205);
+    // The selection stays visible when the focus is elsewhere.
+    QPalette palette = TreeView1->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    TreeView1->setPalette(palette);
+
+    for (int i = 0; i < kNodeCount; ++i) {
+        const NodeDef& def = kNodes[i];
+        auto* item = def.parent < 0 ? new QTreeWidgetItem(TreeView1)
+                                    : new QTreeWidgetItem(nodes_[def.parent]);
+        item->setText(0, QString::fromUtf8(def.text));
+        item->setToolTip(0, item->text(0));
+        item->setIcon(0, imButt(def.icon));
+        item->setData(0, Qt::UserRole, i);
+        nodes_[i] = item;
+    }
+    TreeView1->expandAll();
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this, &TMainForm::TreeView1Change);
+}
+
+int TMainForm::selectedNode() const {
+    const QTreeWidgetItem* item = TreeView1->currentItem();
+    return item ? item->data(0, Qt::UserRole).toInt() : -1;
+}
+
+void TMainForm::selectNode(int index) {
+    TreeView1->setCurrentItem(nodes_[index]);
+}
+
+void TMainForm::setEditor(int index, QWidget* frame) {
+    editors_[index] = frame;
+    frame->setParent(workArea_);
+    workArea_->layout()->addWidget(frame);
+    frame->setVisible(index == selectedNode() && Splitter1->isVisible());
+}
+
+void TMainForm::TreeView1Change() {
+    const int index = selectedNode();
+    for (QWidget* frame : editors_) {
+        if (frame)
+            frame->hide();
+    }
+    if (index >= 0 && editors_[index])
+        editors_[index]->show();
+}
+
+void TMainForm::showUspdLayout(bool open) {
+    startPanel_->setVisible(!open);
+    Splitter1->setVisible(open);
+    if (!open) {
+        for (QWidget* frame : editors_) {
+            if (frame)
+                frame->hide();
+        }
+    } else {
+        TreeView1Change();
+    }
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (placed_) return;
-    placed_ = true;
+    if (shown_)
+        return;
+    shown_ = true;
     // Centred on the desktop with its frame, which is known only once the window is shown.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+    FormShow();
+}
+
+void TMainForm::MCreateClick() {
+    chooseUspd(QStringLiteral("Создать УСПД"));
+}
+
+void TMainForm::MOpenClick() {
+    chooseUspd(QStringLiteral("Открыть УСПД"));
+}
+
+void TMainForm::chooseUspd(const QString& caption) {
+    const int count = frmOpenUSPD->choose(caption);
+    if (count < 0)
+        return;  // closed without "OK"
+    if (count == 0) {
+        showUspdLayout(false);
+        return;
+    }
+    openChosenUspd();
+}
+
+void TMainForm::openChosenUspd() {
+    showUspdLayout(true);
+    guarded(platform_.messages, [this] {
+        if (!data_.ADOConnection1.isOpen())
+            data_.ADOConnection1.open();
+        data_.openDatasets();
+    });
+    MAdd->setEnabled(true);
+    MAdd->menuAction()->setEnabled(true);
+    MParam->setEnabled(true);
+    MParam->menuAction()->setEnabled(true);
+    MSave->setEnabled(true);
+    MSaveTo->setEnabled(true);
+    MExpToADO->setEnabled(true);
+    Dataset& uspd = data_.tblUSPD;
+    setWindowTitle(kCaption + QStringLiteral(" - ") + uspd.fieldByName(u"uspd_name").asString() +
+                   QStringLiteral(" - ") + uspd.fieldByName(u"enterprise").asString());
+    guarded(platform_.messages, [this] { data_.refreshModuleLists(); });
+    TreeView1->setFocus();
+}
+
+void TMainForm::MSaveClick() {
+    const int index = selectedNode();
+    if (index < 0 || !editors_[index])
+        return;
+    // The dataset each node's editor edits; the others have nothing to post.
+    Dataset* const datasets[kNodeCount] = {
+        nullptr,
+        &data_.tblSpecInterFace,
+        &data_.tblHeadline,
+        nullptr,
+        &data_.tblSpecDevice,
+        nullptr,
+        &data_.tblSpecAChannel,
+        nullptr,
+        &data_.tblSpecNIChannel,
+        &data_.tblSpecKBHA,
+        nullptr,
+        &data_.tblSpecDChannel,
+        nullptr,
+        &data_.tblSpecDOChannel,
+        nullptr,
+    };
+    Dataset* dataset = datasets[index];
+    if (!dataset)
+        return;
+    guarded(platform_.messages, [&] {
+        // What the bound edits hold goes into the row before it is posted.
+        for (DBEdit* edit : editors_[index]->findChildren<DBEdit*>()) {
+            if (!edit->commit())
+                return;
+        }
+        dataset->edit();
+        dataset->post();
+    });
+}
+
+void TMainForm::FormShow() {
+    link_ = LinkSettings::load(platform_.settings);
 }
 
 }  // namespace orvet

@@ -17,7 +17,11 @@ TEST(CodePage, ExactBytesOfLettersAndSigns) {
         {"я", "\xFF", "\xEF"},
         {"Ё", "\xA8", "\xF0"},
         {"ё", "\xB8", "\xF1"},
-        {"Пароль1", "\xCF\xE0\xF0\xEE\xEB\xFC" "1", "\x8F\xA0\xE0\xAE\xAB\xEC" "1"},
+        {"Пароль1",
+         "\xCF\xE0\xF0\xEE\xEB\xFC"
+         "1",
+         "\x8F\xA0\xE0\xAE\xAB\xEC"
+         "1"},
         {"AT&F0", "AT&F0", "AT&F0"},
         {"", "", ""},
     };

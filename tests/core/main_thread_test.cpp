@@ -25,11 +25,13 @@ protected:
     void execute() override {
         while (true) {
             waiting = true;
-            while (wakeUps.load() == 0) std::this_thread::yield();
+            while (wakeUps.load() == 0)
+                std::this_thread::yield();
             waiting = false;
             --wakeUps;
             synchronize([this] { callThreads_.push_back(std::this_thread::get_id()); });
-            if (terminated()) break;
+            if (terminated())
+                break;
         }
     }
 
@@ -44,9 +46,11 @@ TEST(MainThread, WaitingForAWorkerRunsItsPendingCalls) {
     worker.start();
 
     worker.wakeUps = 1;
-    while (mainThread.runPending() == 0) std::this_thread::yield();
+    while (mainThread.runPending() == 0)
+        std::this_thread::yield();
     ASSERT_EQ(callThreads.size(), 1u);
-    while (!worker.waiting) std::this_thread::yield();
+    while (!worker.waiting)
+        std::this_thread::yield();
 
     // Closing: mark terminated, wake it; the worker blocks in its synchronised call until
     // the waiting user-interface thread runs it. Without that this would deadlock.
@@ -56,7 +60,8 @@ TEST(MainThread, WaitingForAWorkerRunsItsPendingCalls) {
 
     EXPECT_TRUE(worker.finished());
     ASSERT_EQ(callThreads.size(), 2u) << "exactly one delivery after the close";
-    for (const auto& id : callThreads) EXPECT_EQ(id, std::this_thread::get_id());
+    for (const auto& id : callThreads)
+        EXPECT_EQ(id, std::this_thread::get_id());
 }
 
 TEST(MainThread, CallOnTheMainThreadRunsAtOnce) {
@@ -94,13 +99,15 @@ TEST(MainThread, CallsFromManyWorkersAllRunOnTheMainThread) {
     std::vector<std::thread> workers;
     for (int w = 0; w < kWorkers; ++w) {
         workers.emplace_back([&] {
-            for (int i = 0; i < kCalls; ++i) mainThread.call([&] { ++total; });
+            for (int i = 0; i < kCalls; ++i)
+                mainThread.call([&] { ++total; });
             ++finished;
             mainThread.notify();
         });
     }
     mainThread.waitUntil([&] { return finished.load() == kWorkers; });
-    for (auto& t : workers) t.join();
+    for (auto& t : workers)
+        t.join();
     EXPECT_EQ(total, kWorkers * kCalls);
 }
 

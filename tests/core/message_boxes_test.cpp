@@ -18,11 +18,10 @@ TEST(ScriptedMessageBoxes, AnswersQuestionsInScriptOrderAndRecordsEverything) {
     EXPECT_TRUE(boxes.unexpected().empty());
     EXPECT_TRUE(boxes.pendingExpectations().empty());
     using K = ScriptedMessageBoxes::Kind;
-    EXPECT_EQ(boxes.shown(),
-              (std::vector<ScriptedMessageBoxes::Box>{
-                  {K::Question, "Перезагрузить УСПД?", "Подтверждение"},
-                  {K::Question, "Очистить все архивы?", "Подтверждение"},
-                  {K::Information, "УСПД перезагружен", ""}}));
+    EXPECT_EQ(boxes.shown(), (std::vector<ScriptedMessageBoxes::Box>{
+                                 {K::Question, "Перезагрузить УСПД?", "Подтверждение"},
+                                 {K::Question, "Очистить все архивы?", "Подтверждение"},
+                                 {K::Information, "УСПД перезагружен", ""}}));
 }
 
 TEST(ScriptedMessageBoxes, UnscriptedBoxesAreReportedAndAnsweredNo) {

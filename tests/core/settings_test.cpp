@@ -28,8 +28,8 @@ TEST(Settings, MissingOrNonDecimalReadsAsDefault) {
         const char* stored;
         int expected;
     } cases[] = {
-        {"abc", 255}, {"", 255},   {"12abc", 255}, {"0x10", 255}, {" 12", 255},
-        {"-", 255},   {"99999999999", 255}, {"+7", 7}, {"0", 0}, {"-1", -1},
+        {"abc", 255},         {"", 255}, {"12abc", 255}, {"0x10", 255}, {" 12", 255}, {"-", 255},
+        {"99999999999", 255}, {"+7", 7}, {"0", 0},       {"-1", -1},
     };
     EXPECT_EQ(settings.readInteger("PakLen", 255), 255) << "missing value";
     for (const auto& c : cases) {

@@ -1,11 +1,22 @@
+#include <QAction>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
+#include <QSplitter>
+#include <QTreeWidget>
 #include <QtTest>
 
-#include "core/test_clock.h"
+#include "editing/about_dialog.h"
 #include "editing/main_window.h"
+#include "editing/open_uspd_dialog.h"
+#include "link/link_parameters_dialog.h"
+#include "store_rig.h"
 
 namespace orvet {
 
@@ -13,18 +24,17 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        settingsDir_ = std::make_unique<QTemporaryDir>();
-        platform_ = std::make_unique<Platform>(
-            Platform{clock_, mainThread_, messages_,
-                     Settings::inFile(settingsDir_->filePath("settings.ini"))});
+        rig_ = std::make_unique<testing::StoreRig>();
+        test_ = &rig_->test;
     }
     void cleanup() {
-        QVERIFY2(messages_.unexpected().empty(), "a message box appeared");
-        platform_.reset();
+        const QStringList problems = rig_->problems();
+        rig_.reset();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 
     void startsWithCaptionSizeAndBlackStartPanel() {
-        TMainForm form(*platform_);
+        TMainForm form(test_->platform(), *rig_->data);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -38,20 +48,174 @@ private slots:
 
         QFrame* panel = form.startPanel();
         QVERIFY(panel->isVisible());
+        QVERIFY(!form.TreeView1->isVisible());
+        QVERIFY(!form.Splitter1->isVisible());
+        QVERIFY(!form.Analis->isVisible());
         QCOMPARE(panel->palette().color(QPalette::Window), QColor(Qt::black));
         QCOMPARE(panel->frameShadow(), QFrame::Sunken);
-        // The panel fills the client area between menu bar and status bar.
         QCOMPARE(panel->width(), form.width());
         const QImage shot = panel->grab().toImage();
         QCOMPARE(shot.pixelColor(shot.width() / 2, shot.height() / 2), QColor(Qt::black));
     }
 
+    void menuCaptionsShortcutsAndInitialState() {
+        TMainForm form(test_->platform(), *rig_->data);
+        const struct {
+            QAction* action;
+            const char* caption;
+            QKeySequence shortcut;
+            bool enabled;
+        } items[] = {
+            {form.MCreate, "Со&здать", QKeySequence("Ctrl+N"), true},
+            {form.MOpen, "&Открыть", QKeySequence("Ctrl+O"), true},
+            {form.MSave, "&Сохранить", QKeySequence("Ctrl+S"), false},
+            {form.MOpenFrom, "Открыть из &УСПД", QKeySequence("Ctrl+U"), false},
+            {form.MSaveTo, "Записать в УСП&Д", QKeySequence("Ctrl+D"), false},
+            {form.MExpToADO, "Экспорт в БД (ADO)", QKeySequence("F7"), false},
+            {form.MSWord1, "Экспорт в MS Word", {}, false},
+            {form.MExit, "&Выход", QKeySequence("Alt+F4"), true},
+            {form.MAddIface, "Интерфейс", {}, true},
+            {form.MAddUSO, "Модуль УСО", {}, true},
+            {form.N6, "Аналоговый вход УСО", {}, true},
+            {form.N7, "Аналоговый выход УСО", {}, true},
+            {form.N10, "Счетный вход УСО", {}, true},
+            {form.N2, "КВНА", {}, true},
+            {form.N3, "Дискретный вход", {}, true},
+            {form.N8, "Дискретный вход УСО", {}, true},
+            {form.N5, "Дискретный выход", {}, true},
+            {form.N9, "Дискретный выход УСО", {}, true},
+            {form.N11, "Параметры связи", {}, true},
+            {form.CheckConfig, "Проверить конфигурацию", {}, false},
+            {form.N4, "Справка", {}, true},
+            {form.MAbout, "&О программе", {}, true},
+        };
+        for (const auto& item : items) {
+            QCOMPARE(item.action->text(), QString::fromUtf8(item.caption));
+            QCOMPARE(item.action->shortcut(), item.shortcut);
+            QCOMPARE(item.action->isEnabled(), item.enabled);
+        }
+        QStringList menus;
+        for (QAction* menu : form.menuBar()->actions())
+            menus << menu->text();
+        QCOMPARE(menus, (QStringList{"&Файл", "&Добавить", "&Параметры", "По&мощь"}));
+        QVERIFY(!form.MAdd->menuAction()->isEnabled());
+        QVERIFY(!form.MParam->menuAction()->isEnabled());
+        QVERIFY(form.MHelp->menuAction()->isEnabled());
+        QCOMPARE(form.MAddChan->title(), QStringLiteral("Канал"));
+        // The separators stand where the file menu has them.
+        QStringList fileMenu;
+        for (QAction* action : form.MFile->actions())
+            fileMenu << (action->isSeparator() ? "-" : action->objectName());
+        QCOMPARE(fileMenu, (QStringList{"MCreate", "MOpen", "MSave", "MOpenFrom", "-", "MSaveTo",
+                                        "-", "MExpToADO", "MSWord1", "-", "MExit"}));
+    }
+
+    void treeHasFifteenFixedNodes() {
+        TMainForm form(test_->platform(), *rig_->data);
+        const QStringList texts{"Параметры УСПД",
+                                "Интерфейсы",
+                                "Встроенные модули",
+                                "Обратный вызов",
+                                "Внешние  модули",
+                                "Каналы",
+                                "Аналоговые входы УСО",
+                                "Аналоговые выходы УСО",
+                                "Счетные входы УСО",
+                                "КВНА",
+                                "Дискретные входы",
+                                "Дискретные входы УСО",
+                                "Дискретные выходы",
+                                "Дискретные выходы УСО",
+                                "Архивы"};
+        const int parents[] = {-1, 0, 0, 0, -1, -1, 5, 5, 5, 5, 5, 5, 5, 5, -1};
+        // Walking the tree in display order gives the absolute indexes.
+        QList<QTreeWidgetItem*> inOrder;
+        for (QTreeWidgetItemIterator it(form.TreeView1); *it; ++it)
+            inOrder << *it;
+        QCOMPARE(inOrder.size(), TMainForm::kNodeCount);
+        for (int i = 0; i < TMainForm::kNodeCount; ++i) {
+            QCOMPARE(inOrder[i], form.node(i));
+            QCOMPARE(form.node(i)->text(0), texts[i]);
+            QCOMPARE(form.node(i)->parent(), parents[i] < 0 ? nullptr : form.node(parents[i]));
+            QVERIFY2(!form.node(i)->icon(0).isNull(), qPrintable(texts[i]));
+        }
+    }
+
+    void selectingANodeShowsOnlyItsEditor() {
+        TMainForm form(test_->platform(), *rig_->data);
+        auto* interfaces = new QLabel("interfaces");
+        auto* modules = new QLabel("modules");
+        form.setEditor(1, interfaces);
+        form.setEditor(4, modules);
+        form.show();
+        form.showUspdLayout(true);
+        QVERIFY(!form.startPanel()->isVisible());
+        QVERIFY(form.TreeView1->isVisible());
+
+        form.selectNode(1);
+        QVERIFY(interfaces->isVisible());
+        QVERIFY(!modules->isVisible());
+        form.selectNode(4);
+        QVERIFY(!interfaces->isVisible());
+        QVERIFY(modules->isVisible());
+        for (int empty : {0, 5, 7}) {
+            form.selectNode(4);
+            form.selectNode(empty);
+            QVERIFY2(!interfaces->isVisible() && !modules->isVisible(), "work area is empty");
+        }
+        // "Аналоговый выход УСО" only selects its node.
+        form.selectNode(0);
+        form.N7->trigger();
+        QCOMPARE(form.selectedNode(), 7);
+
+        form.selectNode(4);
+        form.showUspdLayout(false);
+        QVERIFY(form.startPanel()->isVisible());
+        QVERIFY(!modules->isVisible());
+    }
+
+    void linkParametersLoadedWhenFirstShown() {
+        test_->settings().writeInteger("PakLen", 512);
+        test_->settings().writeString("TOAnswer", "abc");
+        TMainForm form(test_->platform(), *rig_->data);
+        form.show();
+        QCOMPARE(form.linkSettings().PakLen, 512);
+        QCOMPARE(form.linkSettings().TOAnswer, 2000);
+    }
+
+    void linkParametersDialogUpdatesTheCopiesInUse() {
+        TMainForm form(test_->platform(), *rig_->data);
+        form.show();
+        QTimer::singleShot(0, form.m_CParam, [&form] {
+            form.m_CParam->edPakLen->setText("100");
+            QTest::mouseClick(form.m_CParam->OKBtn, Qt::LeftButton);
+        });
+        form.N11->trigger();
+        QCOMPARE(form.linkSettings().PakLen, 100);
+        QCOMPARE(test_->settings().readInteger("PakLen", 0), 100);
+    }
+
+    void aboutBoxLinksLightUpUnderThePointer() {
+        TAboutBox box;
+        box.show();
+        QLabel* email = box.emailLink();
+        QCOMPARE(box.windowTitle(), QStringLiteral("О программе"));
+        QCOMPARE(email->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+        QVERIFY(!email->font().underline());
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(email, &enter);
+        QCOMPARE(email->palette().color(QPalette::WindowText), QColor(Qt::blue));
+        QVERIFY(email->font().underline());
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(email, &leave);
+        QVERIFY(!email->font().underline());
+        QCOMPARE(TAboutBox::mailUrl(),
+                 QStringLiteral("mailto:") + TAboutBox::kEmail + "?subject=Support ORVET-4410");
+    }
+
 private:
-    TestClock clock_;
-    MainThread mainThread_;
-    ScriptedMessageBoxes messages_;
-    std::unique_ptr<QTemporaryDir> settingsDir_;
-    std::unique_ptr<Platform> platform_;
+    std::unique_ptr<testing::StoreRig> rig_;
+    testing::TestPlatform* test_ = nullptr;
 };
 
 }  // namespace orvet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include "core/platform.h"
@@ -12,8 +13,8 @@ namespace orvet::testing {
 class TestPlatform {
 public:
     TestPlatform();
-    // Fails the running test if a box appeared that the script did not expect, or an
-    // expected one never appeared.
+    // Reports every problem() through the failure reporter, if one is set (the GoogleTest
+    // main sets one; QtTest cases check problems() in cleanup()).
     ~TestPlatform();
 
     TestClock clock;
@@ -24,6 +25,11 @@ public:
     Settings& settings() { return platform_.settings; }
     QString settingsFile() const;
     QString dir() const { return dir_.path(); }
+
+    // Boxes that appeared unscripted, and scripted ones that never appeared.
+    QStringList problems() const;
+
+    static void setFailureReporter(void (*reporter)(const QString& problem));
 
 private:
     QTemporaryDir dir_;

@@ -16,9 +16,10 @@ QList<Command>& registry() {
 }
 
 void printUsage(FILE* out) {
-    std::fputs("usage: orvet-cli COMMAND [OPTIONS]\n\n"
-               "Headless tool of the ORVET-4410 configurator.\n\ncommands:\n",
-               out);
+    std::fputs(
+        "usage: orvet-cli COMMAND [OPTIONS]\n\n"
+        "Headless tool of the ORVET-4410 configurator.\n\ncommands:\n",
+        out);
     for (const Command& command : commands()) {
         std::fprintf(out, "  %s %s\n      %s\n", command.name, command.synopsis, command.summary);
     }
@@ -27,14 +28,15 @@ void printUsage(FILE* out) {
 
 }  // namespace
 
-const QList<Command>& commands() { return registry(); }
+const QList<Command>& commands() {
+    return registry();
+}
 
 CommandRegistration::CommandRegistration(const Command& command) {
     auto& list = registry();
     list.append(command);
-    std::sort(list.begin(), list.end(), [](const Command& a, const Command& b) {
-        return qstrcmp(a.name, b.name) < 0;
-    });
+    std::sort(list.begin(), list.end(),
+              [](const Command& a, const Command& b) { return qstrcmp(a.name, b.name) < 0; });
 }
 
 }  // namespace orvet::cli
@@ -52,7 +54,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     for (const Command& command : commands()) {
-        if (args.first() == QLatin1String(command.name)) return command.run(args.mid(1));
+        if (args.first() == QLatin1String(command.name))
+            return command.run(args.mid(1));
     }
     std::fprintf(stderr, "orvet-cli: unknown command '%s'\n", qPrintable(args.first()));
     printUsage(stderr);

@@ -1,0 +1,297 @@
+// The store's dataset layer beside the same SQL run through bare QSqlQuery, on a USPD with
+// 300 modules and 10 000 channels of the seven kinds (and a second USPD as large):
+//   OpenDatasets  open every per-USPD dataset of the data module (its reactions included)
+//   AppendPost    append and post 10 000 channels through the channel datasets
+// The ratios layer/bare are printed at the end; the goal is at most 1.5.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include "core/main_thread.h"
+#include "core/test_clock.h"
+#include "store/data_module.h"
+#include "store/schema.h"
+#include "store/sql_text.h"
+#include "store/store_error.h"
+
+namespace orvet {
+namespace {
+
+constexpr int kModules = 300;
+
+// One channel kind: its dataset, table, key, count per USPD, and a letter for type_num.
+struct Kind {
+    QueryDataset TDataModule1::*dataset;
+    const char* table;
+    const char* position;
+    int count;
+    const char* letter;
+};
+
+const Kind kKinds[] = {
+    {&TDataModule1::tblSpecAChannel, "SpecAChannel", "id_achannel_p", 3000, "G"},
+    {&TDataModule1::tblSpecDChannel, "SpecDChannel", "id_dchannel_p", 2500, "E"},
+    {&TDataModule1::tblSpecDOChannel, "SpecDOChannel", "id_dochannel_p", 1500, "L"},
+    {&TDataModule1::tblSpecKBHA, "SpecKBHA", "id_kvna_p", 500, "B"},
+    {&TDataModule1::tblSpecNIChannel, "SpecNIChannel", "id_nichannel_p", 1000, "C"},
+    {&TDataModule1::tblSpecEmDChannel, "SpecEmDChannel", "id_dchannel_p", 1000, "K"},
+    {&TDataModule1::tblSpecEmDOChannel, "SpecEmDOChannel", "id_dochannel_p", 500, "R"},
+};
+
+// The fields a new channel receives, in the order they are assigned.
+const QStringView kChannelFields[] = {u"name",      u"type_num",  u"id_device", u"t_device",
+                                      u"num_iface", u"numdevice", u"n_channel"};
+
+void exec(QSqlQuery& query) {
+    if (!query.exec())
+        throw engineError(query.lastError());
+}
+
+class Bench {
+public:
+    Bench() : settings_(Settings::inFile(dir_.filePath("settings.ini"))) {
+        messages_.allowNotices();
+        Platform platform{clock_, mainThread_, messages_, settings_};
+        dm_ = std::make_unique<TDataModule1>(platform, dir_.filePath("Config.db"));
+        for (int uspd = 1; uspd <= 2; ++uspd)
+            fill();
+        dm_->tblUSPD.open();
+        dm_->tblUSPD.first();
+        dm_->openDatasets();
+        dm_->refreshModuleLists();
+    }
+
+    TDataModule1& dm() { return *dm_; }
+    QSqlDatabase db() { return dm_->ADOConnection1.database(); }
+    int uspd() { return dm_->currentUspd(); }
+
+    std::vector<Dataset*> perUspdDatasets() {
+        std::vector<Dataset*> datasets;
+        for (Dataset* dataset : dm_->ADOConnection1.datasets()) {
+            if (dataset->master())
+                datasets.push_back(dataset);
+        }
+        return datasets;
+    }
+
+    // The value of field `field` of the `n`-th new channel.
+    static QVariant channelValue(QStringView name, int n, const Kind& kind) {
+        if (name == u"name")
+            return QStringLiteral("Канал %1").arg(n);
+        if (name == u"type_num")
+            return QStringLiteral("%1%2").arg(kind.letter).arg(n % 9999);
+        if (name == u"id_device")
+            return qint64(n % kModules + 1);
+        if (name == u"t_device")
+            return qint64(6);
+        if (name == u"n_channel")
+            return qint64(n % 8);
+        return qint64(n % 100);
+    }
+
+    // Removes the channels added by a run, so every run starts from the same store.
+    void removeAddedChannels() {
+        for (const Kind& kind : kKinds) {
+            QSqlQuery query(db());
+            query.prepare(
+                QStringLiteral("DELETE FROM %1 WHERE name LIKE 'Канал %'").arg(kind.table));
+            exec(query);
+            Dataset& dataset = (*dm_).*kind.dataset;
+            dataset.close();
+            dataset.open();
+        }
+    }
+
+private:
+    void fill() {
+        QSqlQuery query(db());
+        db().transaction();
+        query.exec("INSERT INTO USPD (uspd_name) VALUES ('УСПД')");
+        const qint64 uspd = query.lastInsertId().toLongLong();
+        query.prepare(
+            "INSERT INTO SpecDevice (id_uspd, t_device, n_on_iface, fullname) VALUES (?, 6, ?, ?)");
+        QList<qint64> modules;
+        for (int i = 0; i < kModules; ++i) {
+            query.addBindValue(uspd);
+            query.addBindValue(i);
+            query.addBindValue(QStringLiteral("Смешанный, на COM1, №%1").arg(i));
+            exec(query);
+            modules.append(query.lastInsertId().toLongLong());
+        }
+        for (const Kind& kind : kKinds) {
+            query.prepare(
+                QStringLiteral("INSERT INTO %1 (id_uspd, id_device, t_device, name, %2, type_num) "
+                               "VALUES (?, ?, 6, ?, ?, ?)")
+                    .arg(kind.table, kind.position));
+            for (int i = 0; i < kind.count; ++i) {
+                query.addBindValue(uspd);
+                query.addBindValue(modules[i % kModules]);
+                query.addBindValue(QStringLiteral("Вход %1").arg(i));
+                query.addBindValue(i);
+                query.addBindValue(QStringLiteral("%1%2").arg(kind.letter).arg(i + 1));
+                exec(query);
+            }
+        }
+        db().commit();
+    }
+
+    QTemporaryDir dir_;
+    TestClock clock_;
+    MainThread mainThread_;
+    ScriptedMessageBoxes messages_;
+    Settings settings_;
+    std::unique_ptr<TDataModule1> dm_;
+};
+
+Bench& bench() {
+    static Bench instance;
+    return instance;
+}
+
+void OpenDatasets_Layer(benchmark::State& state) {
+    const std::vector<Dataset*> datasets = bench().perUspdDatasets();
+    for (auto _ : state) {
+        for (Dataset* dataset : datasets)
+            dataset->close();
+        for (Dataset* dataset : datasets)
+            dataset->open();
+    }
+}
+
+void OpenDatasets_Bare(benchmark::State& state) {
+    const std::vector<Dataset*> datasets = bench().perUspdDatasets();
+    QStringList statements;
+    for (Dataset* dataset : datasets) {
+        statements.append(withCondition(dataset->statement(), QStringLiteral("\"id_uspd\" = ?")));
+    }
+    const qint64 uspd = bench().uspd();
+    for (auto _ : state) {
+        for (const QString& sql : statements) {
+            QSqlQuery query(bench().db());
+            query.setForwardOnly(true);
+            query.prepare(sql);
+            query.addBindValue(uspd);
+            exec(query);
+            const int columns = query.record().count();
+            while (query.next()) {
+                for (int i = 0; i < columns; ++i) {
+                    QVariant value = query.value(i);
+                    benchmark::DoNotOptimize(value);
+                }
+            }
+        }
+    }
+}
+
+void AppendPost_Layer(benchmark::State& state) {
+    for (auto _ : state) {
+        for (const Kind& kind : kKinds) {
+            Dataset& dataset = bench().dm().*kind.dataset;
+            for (int n = 0; n < kind.count; ++n) {
+                dataset.append();
+                for (QStringView field : kChannelFields) {
+                    dataset.fieldByName(field).setValue(Bench::channelValue(field, n, kind));
+                }
+                dataset.post();
+            }
+        }
+        state.PauseTiming();
+        bench().removeAddedChannels();
+        state.ResumeTiming();
+    }
+}
+
+void AppendPost_Bare(benchmark::State& state) {
+    const QSqlDriver* driver = bench().db().driver();
+    const qint64 uspd = bench().uspd();
+    for (auto _ : state) {
+        for (const Kind& kind : kKinds) {
+            // The statement the layer runs: the link field and the assigned fields, in the
+            // table's column order.
+            QStringList fields;
+            for (const FieldDef& def :
+                 Schema::store().table(QString::fromLatin1(kind.table))->fields) {
+                if (def.name == u"id_uspd" ||
+                    std::find(std::begin(kChannelFields), std::end(kChannelFields), def.name) !=
+                        std::end(kChannelFields)) {
+                    fields.append(def.name);
+                }
+            }
+            QStringList columns;
+            QStringList marks;
+            for (const QString& field : fields) {
+                columns.append(driver->escapeIdentifier(field, QSqlDriver::FieldName));
+                marks.append("?");
+            }
+            QSqlQuery query(bench().db());
+            query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                              .arg(driver->escapeIdentifier(kind.table, QSqlDriver::TableName),
+                                   columns.join(','), marks.join(',')));
+            for (int n = 0; n < kind.count; ++n) {
+                for (int i = 0; i < fields.size(); ++i) {
+                    query.bindValue(i, fields[i] == u"id_uspd"
+                                           ? QVariant(uspd)
+                                           : Bench::channelValue(fields[i], n, kind));
+                }
+                exec(query);
+                benchmark::DoNotOptimize(query.lastInsertId());
+            }
+        }
+        state.PauseTiming();
+        bench().removeAddedChannels();
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(OpenDatasets_Bare)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(OpenDatasets_Layer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(AppendPost_Bare)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(AppendPost_Layer)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Prints the runs as usual and keeps each one's time per iteration for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            times[run.run_name.function_name] = {run.GetAdjustedRealTime(),
+                                                 run.GetAdjustedCPUTime()};
+        }
+    }
+    std::map<std::string, std::pair<double, double>> times;  // real, CPU
+};
+
+}  // namespace
+}  // namespace orvet
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    orvet::RatioReporter reporter;
+    try {
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+    } catch (const orvet::StoreError& error) {
+        std::fprintf(stderr, "store_bench: %s\n", error.what());
+        return 1;
+    }
+    for (const char* name : {"OpenDatasets", "AppendPost"}) {
+        const auto layer = reporter.times.find(std::string(name) + "_Layer");
+        const auto bare = reporter.times.find(std::string(name) + "_Bare");
+        if (layer != reporter.times.end() && bare != reporter.times.end()) {
+            std::printf("%-13s layer/bare = %.2f real, %.2f CPU (goal <= 1.5)\n", name,
+                        layer->second.first / bare->second.first,
+                        layer->second.second / bare->second.second);
+        }
+    }
+    benchmark::Shutdown();
+    return 0;
+}

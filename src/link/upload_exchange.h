@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "core/platform.h"
+#include "link/frame.h"
+#include "link/link_port.h"
+#include "link/link_settings.h"
+
+namespace orvet {
+
+// What the upload shows to the user: the progress window's bar and lamps.
+class UploadView {
+public:
+    virtual ~UploadView() = default;
+    virtual bool isVisible() const = 0;
+    virtual void setBlockCount(int count) = 0;  // the transfer bar's maximum
+    virtual void stepBlock() = 0;               // one block acknowledged
+    virtual void lightTxd() = 0;                // a block went out
+    virtual void dimRxd() = 0;                  // a reply's collection window closed
+    // The image is delivered ('W' sent): stop the lamps, hide, reset both bars.
+    virtual void transferEnded() = 0;
+    // Hides the window when the exchange is broken off (carrier lost).
+    virtual void hideProgress() = 0;
+};
+
+// The upload of "config.dat" into one USPD: a state machine on the user-interface thread,
+// driven by accepted replies, the reply time-out and the user's answers.
+class UploadExchange {
+public:
+    enum class State {
+        Idle,
+        WaitingForCarrier,
+        Link,       // 'L' sent
+        Announce,   // 'S' sent
+        Transfer,   // 'T' sent
+        Finishing,  // 'W' sent, questions asked
+        Restart,    // 'X' sent
+        Stalled,    // waits for the user to cancel
+    };
+    // How an exchange ended; `Stalled` ones end only when cancelled.
+    enum class Outcome {
+        Delivered,  // image delivered, restart declined
+        Restarted,  // 'X' answered
+        Cancelled,  // "Отмена"
+        CarrierLost,
+        GaveUp,  // a frame went unanswered too often
+    };
+
+    static constexpr int kReplyWindowMs = 100;
+    static constexpr int kCarrierPauseMs = 500;
+    static constexpr int kRestartPauseMs = 500;
+    static constexpr int kMaxBlocks = 255;
+    // A silent device after 'X' cannot be cancelled from the (hidden) progress window.
+    static constexpr int kDefaultRestartRepeats = 5;
+
+    UploadExchange(Platform& platform, LinkPort& port, const LinkSettings& link, UploadView& view);
+    ~UploadExchange();
+
+    // The text of the "Номер устройства" field in use, read again for every frame.
+    void setDeviceNumberSource(std::function<QString()> source) {
+        deviceNumber_ = std::move(source);
+    }
+    void setImagePath(const QString& path) { imagePath_ = path; }
+    // Repetitions of one frame after reply time-outs before the exchange gives up; -1: no
+    // limit (the user cancels). 'X' is bounded by `restartRepeats` in any case.
+    void setMaxRepeats(int repeats) { maxRepeats_ = repeats; }
+    void setRestartRepeats(int repeats) { restartRepeats_ = repeats; }
+    // Called once an exchange has ended (not when it stalls).
+    void setOnFinished(std::function<void(Outcome)> handler) { onFinished_ = std::move(handler); }
+    // Called when the exchange stops and waits for the user, with the reason shown.
+    void setOnStalled(std::function<void()> handler) { onStalled_ = std::move(handler); }
+
+    // True when the link parameters allow an upload; otherwise tells the user why.
+    bool checkLinkSettings();
+
+    // Direct line: sends 'L'.
+    void startDirect();
+    // Modem: sends the dial command ("ATDP" for pulse, "ATDT" for tone, the phone, CR) and
+    // waits for the carrier.
+    void startModem(bool toneDialling, const QString& phone);
+    // The port's data-received event: opens the reply collection window.
+    void onDataReceived();
+    // The port's carrier event (acted on only while the progress window is visible).
+    void onCarrierChanged(bool present);
+    // "Отмена": lowers DTR, closes the port, hides nothing (the window hides itself).
+    void cancel();
+
+    State state() const { return state_; }
+    std::uint8_t blockNo() const { return blockNo_; }
+    int blockCount() const { return blockCount_; }
+    char currentCommand() const { return static_cast<char>(curCmd_); }
+    // Refused 'S' frames since the last "Неверный пароль!"; kept between exchanges.
+    int passErrors() const { return passErrors_; }
+
+private:
+    void send(LinkCommand command);
+    QByteArray buildRequest(LinkCommand command);
+    void replyWindowClosed();
+    void replyTimedOut();
+    void react(const Reply& reply);
+    void onLinkReply(const Reply& reply);
+    void onSizeReply(const Reply& reply);
+    void onBlockReply(const Reply& reply);
+    void onRestartReply();
+    void imageDelivered();
+    void end(Outcome outcome);
+    void stall();
+    void closeLine();
+
+    Platform& platform_;
+    LinkPort& port_;
+    const LinkSettings& link_;
+    UploadView& view_;
+    Timer TO_BYTE_RECEIVE;
+    Timer TO_ANSWER;
+    std::function<QString()> deviceNumber_;
+    std::function<void(Outcome)> onFinished_;
+    std::function<void()> onStalled_;
+    QString imagePath_ = QStringLiteral("config.dat");
+    int maxRepeats_ = -1;
+    int restartRepeats_ = kDefaultRestartRepeats;
+
+    State state_ = State::Idle;
+    LinkCommand curCmd_ = LinkCommand::Link;
+    bool reSend_ = false;
+    int repeats_ = 0;
+    std::uint8_t blockNo_ = 0;
+    int blockCount_ = 0;
+    qint64 blockPos_ = 0;
+    std::unique_ptr<QFile> imageFile_;
+    int passErrors_ = 0;
+    bool clearArchives_ = false;
+};
+
+}  // namespace orvet

@@ -1,0 +1,111 @@
+#include "store/connection.h"
+
+#include <QSqlDriver>
+#include <atomic>
+
+#include "store/dataset.h"
+#include "store/store_error.h"
+
+namespace orvet {
+
+Connection::Connection(const QString& name, const QString& driver) : name_(name) {
+    static std::atomic<int> counter{0};
+    qtName_ = QStringLiteral("orvet-%1-%2").arg(name).arg(++counter);
+    QSqlDatabase::addDatabase(driver, qtName_);
+}
+
+Connection::~Connection() {
+    close();
+    QSqlDatabase::removeDatabase(qtName_);
+}
+
+void Connection::setDatabaseName(const QString& databaseName) {
+    database().setDatabaseName(databaseName);
+}
+
+QString Connection::databaseName() const {
+    return database().databaseName();
+}
+
+void Connection::open() {
+    QSqlDatabase db = database();
+    if (db.isOpen())
+        return;
+    if (!db.isValid()) {
+        throw StoreError(QStringLiteral("Драйвер базы данных %1 недоступен").arg(db.driverName()));
+    }
+    if (!db.open())
+        throw engineError(db.lastError());
+}
+
+void Connection::close() {
+    for (Dataset* dataset : datasets_)
+        dataset->close();
+    QSqlDatabase db = database();
+    if (db.isOpen()) {
+        if (transactionDepth_ > 0)
+            db.rollback();
+        transactionDepth_ = 0;
+        db.close();
+    }
+}
+
+bool Connection::isOpen() const {
+    return database().isOpen();
+}
+
+QSqlDatabase Connection::database() const {
+    return QSqlDatabase::database(qtName_, false);
+}
+
+Dataset* Connection::dataset(QStringView name) const {
+    for (Dataset* dataset : datasets_) {
+        if (dataset->name() == name)
+            return dataset;
+    }
+    return nullptr;
+}
+
+void Connection::detach(Dataset* dataset) {
+    std::erase(datasets_, dataset);
+}
+
+Connection::Transaction::Transaction(Connection& connection) : connection_(connection) {
+    if (connection_.transactionDepth_ == 0) {
+        QSqlDatabase db = connection_.database();
+        if (db.driver() && db.driver()->hasFeature(QSqlDriver::Transactions)) {
+            if (!db.transaction())
+                throw engineError(db.lastError());
+            outermost_ = true;
+        }
+    }
+    ++connection_.transactionDepth_;
+}
+
+Connection::Transaction::~Transaction() {
+    if (done_)
+        return;
+    if (connection_.transactionDepth_ > 0)
+        --connection_.transactionDepth_;
+    if (outermost_ && connection_.isOpen())
+        connection_.database().rollback();
+}
+
+void Connection::Transaction::commit() {
+    if (done_)
+        return;
+    if (outermost_) {
+        QSqlDatabase db = connection_.database();
+        if (!db.commit())
+            throw engineError(db.lastError());
+    }
+    done_ = true;
+    --connection_.transactionDepth_;
+}
+
+StoreError engineError(const QSqlError& error) {
+    const QString text = error.databaseText().trimmed();
+    return StoreError(text.isEmpty() ? error.text().trimmed() : text);
+}
+
+}  // namespace orvet

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QString>
+
+#include "core/platform.h"
+#include "store/command.h"
+#include "store/connection.h"
+#include "store/dataset.h"
+
+namespace orvet {
+
+// The configuration store's data module: the connection ADOConnection1 to "Config.db", every
+// dataset of the store under its catalogue name with its statement and master link, the
+// command object ADOCommand1, and the reactions that keep the store consistent:
+// - deleting a USPD (tblUSPD) deletes its rows of every per-USPD table, all or nothing;
+// - deleting a module (tblSpecDevice) deletes its channels, all or nothing, and reopens the
+//   five module channel datasets;
+// - posting a module re-queries the five module lists for the current USPD;
+// - a channel dataset's new current row re-queries its template list for the row's module
+//   type (unless ExportInProgress is set);
+// - opening tblHeadline, tblShortArchive or tblMainArchive gives the current USPD its row.
+// Every per-USPD dataset is a detail of tblUSPD on id_uspd.
+class TDataModule1 {
+public:
+    static inline const QString kStoreFile = QStringLiteral("Config.db");
+
+    // Opens the store file `path` (creating it when missing, which the user is told once)
+    // and the datasets opened at start. Throws StoreError when the store cannot be used.
+    explicit TDataModule1(Platform& platform, const QString& path = kStoreFile);
+    TDataModule1(const TDataModule1&) = delete;
+    TDataModule1& operator=(const TDataModule1&) = delete;
+
+    // The dataset with the catalogue name `name`, or nullptr.
+    Dataset* dataset(QStringView name) const { return ADOConnection1.dataset(name); }
+    // Opens every dataset of the store that is not open yet, in catalogue order.
+    void openDatasets();
+    // Replaces the five module lists' statements by those for the current USPD and opens
+    // them (closed first, then opened in the same order).
+    void refreshModuleLists();
+    // The current USPD's id_uspd; 0 without a stored current row.
+    int currentUspd() const;
+
+    // The statement of a module list for USPD `idUspd` (the list tests `countColumn`).
+    static QString moduleListStatement(const QString& countColumn, int idUspd);
+
+    Connection ADOConnection1;
+
+    TableDataset tblPort;
+    TableDataset tblTypeIface;
+    TableDataset tblBaud;
+    TableDataset tblTypeTransf;
+    TableDataset tblSign;
+    QueryDataset tblTypeDevice;
+    TableDataset tblUnitMeasure;
+    TableDataset tblNChannel;
+    TableDataset tblTAction;
+    TableDataset tblChPreview;
+    TableDataset tblUSPD;
+    TableDataset tblHeadline;
+    TableDataset tblShortArchive;
+    TableDataset tblMainArchive;
+    QueryDataset tblSpecInterFace;
+    QueryDataset tblSpecDevice;
+    QueryDataset tblSpecAChannel;
+    QueryDataset tblSpecDChannel;
+    QueryDataset tblSpecDOChannel;
+    QueryDataset tblSpecKBHA;
+    QueryDataset tblSpecNIChannel;
+    QueryDataset tblSpecEmDChannel;
+    QueryDataset tblSpecEmDOChannel;
+    QueryDataset tblCallbackPhone;
+    QueryDataset qryWConfig;
+
+    QueryDataset DADevice;
+    QueryDataset DDDevice;
+    QueryDataset DDODevice;
+    QueryDataset DKBHADevice;
+    QueryDataset DNIDevice;
+
+    QueryDataset DNAChannel;
+    QueryDataset DNDChannel;
+    QueryDataset DNDOChannel;
+    QueryDataset DNKBHA;
+    QueryDataset DNNIChannel;
+    QueryDataset DNEmDChannel;
+    QueryDataset DNEmDOChannel;
+
+    Command ADOCommand1;
+
+    // Set by the export apply while it runs; the template lists then stay as they are.
+    bool ExportInProgress = false;
+
+private:
+    void addLookupFields();
+    void attachReactions();
+    void deleteUspdRows(Dataset& uspd);
+    void deleteModuleChannels(Dataset& module);
+    void reopenModuleChannels();
+    // `boardType` > 0: the on-board lists, whose statement names that type whatever the row.
+    void requeryTemplates(Dataset& channels, QueryDataset& templates, const QString& prefix,
+                          const QString& suffix, int boardType = 0);
+    void giveDefaultRow(Dataset& dataset, const QStringList& zeroFields);
+};
+
+}  // namespace orvet

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "link/upload_exchange.h"
+#include "simulator.h"
+#include "support/test_platform.h"
+
+namespace orvet {
+namespace {
+
+// A line between the exchange and the simulated device on the test clock: requests reach
+// the device at once, replies arrive 1 ms after the device sent them, as events do.
+class Loopback final : public LinkPort, public sim::SimLine {
+public:
+    explicit Loopback(Clock& clock) : transit_(clock, 0) {
+        transit_.setOnTimer([this] {
+            transit_.setInterval(0);
+            if (!open || inTransit_.isEmpty())
+                return;
+            input += inTransit_;
+            inTransit_.clear();
+            exchange->onDataReceived();
+        });
+    }
+
+    // LinkPort: the configurator's side.
+    bool isOpen() const override { return open; }
+    void sendFrame(const QByteArray& frame) override { device->receive(frame); }
+    void sendText(const QByteArray& text) override { device->receive(text); }
+    QByteArray received() const override { return input; }
+    void flushInput() override { input.clear(); }
+    void flushOutput() override {}
+    void setDTR(bool) override {}
+    void close() override { open = false; }
+
+    // SimLine: the device's side.
+    void write(const QByteArray& bytes) override {
+        inTransit_ += bytes;
+        transit_.setInterval(1);
+    }
+    void setCarrier(bool on) override { exchange->onCarrierChanged(on); }
+
+    sim::UspdSimulator* device = nullptr;
+    UploadExchange* exchange = nullptr;
+    bool open = true;
+    QByteArray input;
+
+private:
+    Timer transit_;
+    QByteArray inTransit_;
+};
+
+class NullView final : public UploadView {
+public:
+    bool isVisible() const override { return visible; }
+    void setBlockCount(int) override {}
+    void stepBlock() override { ++steps; }
+    void lightTxd() override {}
+    void dimRxd() override {}
+    void transferEnded() override { visible = false; }
+    void hideProgress() override { visible = false; }
+    bool visible = true;
+    int steps = 0;
+};
+
+struct Scenario {
+    const char* name;
+    sim::Options options;
+    std::vector<const char*> notices;
+    bool delivered;
+    const char* declinedQuestion = nullptr;
+};
+
+// The exchange wired to a simulated device over the loopback line, with a 3000-byte image.
+struct Rig {
+    explicit Rig(const sim::Options& options)
+        : line(test.clock),
+          exchange(test.platform(), line, link, view),
+          device(test.clock, line, options) {
+        image.resize(3000);
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = static_cast<char>((i * 31) ^ (i >> 3));
+        QFile file(test.dir() + "/config.dat");
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(image);
+        line.device = &device;
+        line.exchange = &exchange;
+        exchange.setDeviceNumberSource([options] { return QString::number(options.device); });
+        exchange.setImagePath(file.fileName());
+        exchange.setOnFinished([this](UploadExchange::Outcome o) { outcomes.push_back(o); });
+    }
+
+    testing::TestPlatform test;
+    QByteArray image;
+    LinkSettings link;
+    NullView view;
+    Loopback line;
+    UploadExchange exchange;
+    sim::UspdSimulator device;
+    std::vector<UploadExchange::Outcome> outcomes;
+};
+
+class ExchangeWithSimulator : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(ExchangeWithSimulator, Uploads) {
+    const Scenario& scenario = GetParam();
+    Rig rig(scenario.options);
+    auto& messages = rig.test.messages;
+    for (const char* notice : scenario.notices)
+        messages.expectNotice(QString::fromUtf8(notice));
+    if (scenario.declinedQuestion) {
+        messages.expectQuestion(QString::fromUtf8(scenario.declinedQuestion), false);
+    }
+    if (scenario.delivered) {
+        messages.expectQuestion("Перезагрузить УСПД?", true);
+        messages.expectQuestion("Очистить все архивы?", true);
+        messages.expectNotice("УСПД перезагружен");
+    }
+    rig.exchange.startDirect();
+    rig.test.clock.advance(60'000);
+
+    if (scenario.delivered) {
+        EXPECT_EQ(rig.device.image(), rig.image);
+        EXPECT_TRUE(rig.device.imageComplete());
+        EXPECT_EQ(rig.device.restarts(), 1);
+        EXPECT_TRUE(rig.device.archivesCleared());
+        EXPECT_EQ(rig.outcomes, (std::vector{UploadExchange::Outcome::Restarted}));
+        EXPECT_FALSE(rig.line.open);
+    } else {
+        EXPECT_EQ(rig.exchange.state(), UploadExchange::State::Stalled);
+        EXPECT_FALSE(rig.device.imageComplete());
+    }
+}
+
+TEST(ExchangeThroughModem, DialsWaitsForTheCarrierAndDelivers) {
+    sim::Options options;
+    options.modem = true;
+    options.carrierDelayMs = 3000;
+    Rig rig(options);
+    rig.test.messages.expectQuestion("Перезагрузить УСПД?", false);
+    rig.exchange.startModem(true, "1234");
+    rig.test.clock.advance(2999);
+    EXPECT_TRUE(rig.device.frames().empty()) << "no frame before the carrier";
+    rig.test.clock.advance(60'000);
+    EXPECT_EQ(rig.test.clock.pauses(), (std::vector<int>{500}));
+    EXPECT_EQ(rig.device.image(), rig.image);
+    EXPECT_EQ(rig.outcomes, (std::vector{UploadExchange::Outcome::Delivered}));
+}
+
+TEST(ExchangeThroughModem, CarrierLostDuringTheTransferEndsIt) {
+    sim::Options options;
+    options.modem = true;
+    options.faults.dropCarrierAfterBlocks = 3;
+    Rig rig(options);
+    rig.exchange.startModem(false, "77");
+    rig.test.clock.advance(60'000);
+    EXPECT_EQ(rig.outcomes, (std::vector{UploadExchange::Outcome::CarrierLost}));
+    EXPECT_FALSE(rig.line.open);
+    EXPECT_FALSE(rig.view.visible);
+    EXPECT_FALSE(rig.device.imageComplete());
+}
+
+sim::Options with(std::function<void(sim::Options&)> change) {
+    sim::Options options;
+    change(options);
+    return options;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ExchangeWithSimulator,
+    ::testing::Values(
+        Scenario{"Clean", {}, {}, true},
+        Scenario{"Device300", with([](auto& o) { o.device = 300; }), {}, true},
+        Scenario{"SwappedCrc", with([](auto& o) { o.faults.swapCrc = true; }), {}, true},
+        Scenario{"SplitReplies30ms",
+                 with([](auto& o) {
+                     o.faults.splitAt = 2;
+                     o.faults.splitDelayMs = 30;
+                 }),
+                 {},
+                 true},
+        Scenario{"SilentFirstFrames",
+                 with([](auto& o) {
+                     o.faults.silentFirst['L'] = 2;
+                     o.faults.silentFirst['T'] = 1;
+                     o.faults.silentFirst['X'] = 1;
+                 }),
+                 {},
+                 true},
+        Scenario{"ThreeRefusedAccessWords",
+                 with([](auto& o) { o.faults.refuseSize = 3; }),
+                 {"Неверный пароль!"},
+                 true},
+        Scenario{"CorruptLinkReplyStalls",
+                 with([](auto& o) { o.faults.corruptCrc['L'] = 1; }),
+                 {"Ошибка CRC"},
+                 false},
+        Scenario{
+            "ForeignAddressStalls", with([](auto& o) { o.faults.foreignAddress = 9; }), {}, false},
+        Scenario{"OldFirmwareDeclined",
+                 with([](auto& o) { o.minor = 19; }),
+                 {},
+                 false,
+                 "Версия 2.19 не поддерживается данным конфигуратором.\n Продолжить?"}),
+    [](const ::testing::TestParamInfo<Scenario>& param) { return param.param.name; });
+
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.name;
+}
+
+}  // namespace
+}  // namespace orvet

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <vector>
+
+#include "link/link_port.h"
+#include "link/upload_exchange.h"
+
+namespace orvet {
+
+// The line as the exchange sees it: frames and texts it sent, bytes waiting to be read.
+class FakePort final : public LinkPort {
+public:
+    bool isOpen() const override { return open; }
+    void sendFrame(const QByteArray& frame) override { sent.push_back(frame); }
+    void sendText(const QByteArray& text) override { texts.push_back(text); }
+    QByteArray received() const override { return input; }
+    void flushInput() override { input.clear(); }
+    void flushOutput() override {}
+    void setDTR(bool on) override { dtr = on; }
+    void close() override { open = false; }
+
+    bool open = true;
+    bool dtr = true;
+    QByteArray input;
+    std::vector<QByteArray> sent;
+    std::vector<QByteArray> texts;
+};
+
+class FakeView final : public UploadView {
+public:
+    bool isVisible() const override { return visible; }
+    void setBlockCount(int count) override { blockCount = count; }
+    void stepBlock() override { ++steps; }
+    void lightTxd() override { ++txd; }
+    void dimRxd() override { ++rxdDimmed; }
+    void transferEnded() override {
+        ended = true;
+        visible = false;
+    }
+    void hideProgress() override { visible = false; }
+
+    bool visible = true;
+    int blockCount = -1;
+    int steps = 0;
+    int txd = 0;
+    int rxdDimmed = 0;
+    bool ended = false;
+};
+
+}  // namespace orvet

@@ -1,0 +1,446 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "link/fake_link.h"
+#include "link/upload_exchange.h"
+#include "support/test_platform.h"
+
+namespace orvet {
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(static_cast<char>(v));
+    return out;
+}
+
+class UploadExchangeTest : public ::testing::Test {
+protected:
+    UploadExchangeTest() : exchange(test.platform(), port, link, view) {
+        exchange.setDeviceNumberSource([this] { return deviceNumber; });
+        exchange.setImagePath(test.dir() + "/config.dat");
+        exchange.setOnFinished([this](UploadExchange::Outcome o) { outcomes.push_back(o); });
+    }
+
+    void writeImage(int size) {
+        image.resize(size);
+        for (int i = 0; i < size; ++i)
+            image[i] = static_cast<char>(i * 7 + 3);
+        QFile file(test.dir() + "/config.dat");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(image);
+    }
+
+    // The device's reply arrives in one piece; the collection window then closes.
+    void reply(char letter, const QByteArray& payload = {}, int address = 1) {
+        arrive(buildFrame(address, static_cast<LinkCommand>(letter), payload));
+        test.clock.advance(UploadExchange::kReplyWindowMs);
+    }
+    void arrive(const QByteArray& part) {
+        port.input += part;
+        exchange.onDataReceived();
+    }
+
+    QByteArray lastSent() const { return port.sent.empty() ? QByteArray() : port.sent.back(); }
+    char lastLetter() const { return lastSent().size() > 1 ? lastSent()[1] : 0; }
+
+    // Runs the exchange up to the first 'T' frame.
+    void startTransfer() {
+        exchange.startDirect();
+        reply('L', bytes({2, 25}));
+        reply('S');
+        ASSERT_EQ(lastLetter(), 'T');
+    }
+
+    testing::TestPlatform test;
+    FakePort port;
+    FakeView view;
+    LinkSettings link;
+    QString deviceNumber = "1";
+    QByteArray image;
+    std::vector<UploadExchange::Outcome> outcomes;
+    UploadExchange exchange;
+};
+
+TEST_F(UploadExchangeTest, DeliversTheImageAndRestartsTheDevice) {
+    writeImage(1000);
+    exchange.startDirect();
+    EXPECT_EQ(lastSent(), bytes({0x01, 0x4C, 0x01, 0xD5}));
+
+    reply('L', bytes({2, 20}));
+    const QByteArray s = lastSent();
+    ASSERT_EQ(s.size(), 20);
+    EXPECT_EQ(s.mid(2, 4), bytes({0xE8, 0x03, 0, 0}));
+    EXPECT_EQ(view.blockCount, 4);
+
+    reply('S');
+    QByteArray received;
+    QList<int> frameLengths;
+    for (int block = 0; block < 4; ++block) {
+        const QByteArray t = lastSent();
+        ASSERT_EQ(t[1], 'T');
+        EXPECT_EQ(static_cast<std::uint8_t>(t[2]), block);
+        frameLengths << t.size();
+        received += t.mid(3, t.size() - 5);
+        if (block == 3) {
+            test.messages.expectQuestion("Перезагрузить УСПД?", true);
+            test.messages.expectQuestion("Очистить все архивы?", true);
+        }
+        reply('T', bytes({block}));
+    }
+    EXPECT_EQ(frameLengths, (QList<int>{260, 260, 260, 240}));
+    EXPECT_EQ(received, image);
+    EXPECT_EQ(view.steps, 4);
+    EXPECT_TRUE(view.ended);
+
+    // 'W' went out, then after a 500 ms pause 'X' asking to clear the archives.
+    ASSERT_GE(port.sent.size(), 2u);
+    EXPECT_EQ(port.sent[port.sent.size() - 2], bytes({0x01, 0x57, 0x41, 0xDE}));
+    EXPECT_EQ(lastSent().left(3), bytes({0x01, 0x58, 0x01}));
+    EXPECT_EQ(test.clock.pauses(), (std::vector<int>{500}));
+    EXPECT_EQ(exchange.state(), UploadExchange::State::Restart);
+
+    test.messages.expectNotice("УСПД перезагружен");
+    reply('X');
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(port.dtr);
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::Restarted}));
+}
+
+TEST_F(UploadExchangeTest, BlockCountFollowsImageSizeAndPacketLength) {
+    const struct {
+        int size;
+        int pakLen;
+        int blocks;
+        int lastPayload;
+    } cases[] = {{1000, 255, 4, 235}, {510, 255, 2, 255}, {92, 1024, 1, 92}, {1024, 1, 1024, 1}};
+    for (const auto& c : cases) {
+        if (c.size / c.pakLen > UploadExchange::kMaxBlocks)
+            continue;
+        SCOPED_TRACE(::testing::Message() << c.size << " bytes by " << c.pakLen);
+        port.sent.clear();
+        link.PakLen = c.pakLen;
+        writeImage(c.size);
+        exchange.startDirect();
+        reply('L', bytes({2, 25}));
+        EXPECT_EQ(view.blockCount, c.blocks);
+        reply('S');
+        for (int block = 0; block + 1 < c.blocks; ++block)
+            reply('T', bytes({block}));
+        EXPECT_EQ(lastSent().size(), 5 + c.lastPayload);
+        test.messages.expectQuestion("Перезагрузить УСПД?", false);
+        reply('T', bytes({c.blocks - 1}));
+        EXPECT_EQ(lastLetter(), 'W');
+        port.open = true;
+    }
+}
+
+TEST_F(UploadExchangeTest, FirmwareVersionGates) {
+    const struct {
+        int major, minor;
+        bool asked;
+        bool answer;
+        bool sendsSize;
+        const char* text;
+    } cases[] = {
+        {2, 20, false, false, true, ""},
+        {2, 29, false, false, true, ""},
+        {2, 30, true, false, false,
+         "Версия 2.30 не поддерживается данным конфигуратором.\n Продолжить?"},
+        {3, 25, true, true, true,
+         "Версия 3.25 не поддерживается данным конфигуратором.\n Продолжить?"},
+        {2, 19, true, false, false,
+         "Версия 2.19 не поддерживается данным конфигуратором.\n Продолжить?"},
+    };
+    writeImage(300);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.major << "." << c.minor);
+        port.sent.clear();
+        exchange.startDirect();
+        if (c.asked)
+            test.messages.expectQuestion(c.text, c.answer);
+        reply('L', bytes({c.major, c.minor}));
+        EXPECT_EQ(port.sent.size(), c.sendsSize ? 2u : 1u);
+        EXPECT_EQ(lastLetter(), c.sendsSize ? 'S' : 'L');
+        EXPECT_TRUE(port.input.isEmpty());
+        if (!c.sendsSize) {
+            EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
+            test.clock.advance(10 * link.TOAnswer);
+            EXPECT_EQ(port.sent.size(), 1u) << "a declined version sends nothing more";
+        }
+    }
+    const auto& boxes = test.messages.shown();
+    EXPECT_EQ(boxes.back().kind, ScriptedMessageBoxes::Kind::WarningQuestion);
+    EXPECT_EQ(boxes.back().caption, "Внимание!");
+}
+
+TEST_F(UploadExchangeTest, RefusedLinkStallsWithAWarning) {
+    writeImage(300);
+    exchange.startDirect();
+    test.messages.expectNotice("УСПД не понял запроса. Возможно Firmware имеет старую версию.");
+    reply('L' | 0x80);
+    EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
+    EXPECT_TRUE(port.input.isEmpty());
+    test.clock.advance(5 * link.TOAnswer);
+    EXPECT_EQ(port.sent.size(), 1u);
+}
+
+TEST_F(UploadExchangeTest, StaleAcknowledgementKeepsTheNumberAndMovesOn) {
+    writeImage(1000);
+    startTransfer();
+    reply('T', bytes({0}));
+    ASSERT_EQ(exchange.blockNo(), 1);
+    reply('T', bytes({0}));  // stale: block 1 not acknowledged
+    EXPECT_EQ(exchange.blockNo(), 1);
+    EXPECT_EQ(view.steps, 2);
+    const QByteArray t = lastSent();
+    EXPECT_EQ(static_cast<std::uint8_t>(t[2]), 1) << "the old number";
+    EXPECT_EQ(t.mid(3, 255), image.mid(510, 255)) << "the next bytes of the file";
+}
+
+TEST_F(UploadExchangeTest, TimeOutResendsTheSameBlock) {
+    link.TOAnswer = 700;
+    writeImage(1000);
+    startTransfer();
+    reply('T', bytes({0}));
+    const QByteArray second = lastSent();
+    const size_t count = port.sent.size();
+    test.clock.advance(699);
+    EXPECT_EQ(port.sent.size(), count);
+    test.clock.advance(1);
+    EXPECT_EQ(lastSent(), second);
+    test.clock.advance(700);
+    EXPECT_EQ(port.sent.size(), count + 2);
+    EXPECT_EQ(lastSent(), second);
+    reply('T', bytes({1}));
+    EXPECT_EQ(lastSent().mid(3, 255), image.mid(510, 255));
+}
+
+TEST_F(UploadExchangeTest, ThreeRefusedAccessWordsGiveOneMessage) {
+    writeImage(300);
+    exchange.startDirect();
+    reply('L', bytes({2, 25}));
+    for (int i = 0; i < 3; ++i) {
+        if (i == 2)
+            test.messages.expectNotice("Неверный пароль!");
+        reply('S' | 0x80);
+        EXPECT_EQ(lastLetter(), 'S');
+    }
+    EXPECT_EQ(port.sent.size(), 5u);  // 'L', then four 'S'
+    EXPECT_EQ(exchange.passErrors(), 0);
+    reply('S' | 0x80);
+    EXPECT_EQ(exchange.passErrors(), 1);
+}
+
+TEST_F(UploadExchangeTest, RestartDeclinedClosesTheLine) {
+    writeImage(100);
+    startTransfer();
+    test.messages.expectQuestion("Перезагрузить УСПД?", false);
+    reply('T', bytes({0}));
+    EXPECT_EQ(lastLetter(), 'W');
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(port.dtr);
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::Delivered}));
+    EXPECT_TRUE(test.clock.pauses().empty());
+}
+
+TEST_F(UploadExchangeTest, ReplyCollectionWindow) {
+    writeImage(300);
+    const QByteArray full = buildFrame(1, LinkCommand::Link, bytes({2, 25}));
+
+    // Two parts 30 ms apart: checked once, 100 ms after the first part.
+    exchange.startDirect();
+    arrive(full.left(3));
+    test.clock.advance(30);
+    arrive(full.mid(3));
+    test.clock.advance(69);
+    EXPECT_EQ(lastLetter(), 'L');
+    test.clock.advance(1);
+    EXPECT_EQ(lastLetter(), 'S');
+
+    // 150 ms apart: the first part fails the check and stays; the rest completes it.
+    port.sent.clear();
+    exchange.startDirect();
+    test.messages.expectNotice("Ошибка CRC");
+    arrive(full.left(3));
+    test.clock.advance(150);
+    EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
+    arrive(full.mid(3));
+    test.clock.advance(100);
+    EXPECT_EQ(lastLetter(), 'S');
+    EXPECT_EQ(view.rxdDimmed, 3);
+}
+
+TEST_F(UploadExchangeTest, ForeignAddressAndCorruptRepliesStall) {
+    writeImage(300);
+    exchange.startDirect();
+    reply('L', bytes({2, 25}), 2);
+    EXPECT_TRUE(port.input.isEmpty()) << "a foreign reply is dropped without a message";
+    EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
+    test.clock.advance(10 * link.TOAnswer);
+    EXPECT_EQ(port.sent.size(), 1u) << "no time-out runs once data arrived";
+
+    exchange.startDirect();
+    test.messages.expectNotice("Ошибка CRC");
+    QByteArray corrupt = buildFrame(1, LinkCommand::Link, bytes({2, 25}));
+    corrupt[2] = 9;
+    arrive(corrupt);
+    test.clock.advance(100);
+    EXPECT_EQ(port.input, corrupt) << "the bytes stay";
+
+    port.flushInput();
+    test.messages.expectNotice("Ответ УСПД на запрос 'L' неполон и не может быть принят.");
+    reply('L', bytes({2}));
+    EXPECT_TRUE(port.input.isEmpty());
+    EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
+}
+
+TEST_F(UploadExchangeTest, DeviceNumber) {
+    writeImage(300);
+    deviceNumber = "300";
+    exchange.startDirect();
+    EXPECT_EQ(lastSent()[0], '\x2C');
+    reply('L', bytes({2, 25}), 0x2C);
+    EXPECT_EQ(lastLetter(), 'S');
+
+    exchange.cancel();
+    port.open = true;
+    port.sent.clear();
+    deviceNumber = "";
+    test.messages.expectNotice("'' is not a valid integer value");
+    exchange.startDirect();
+    EXPECT_TRUE(port.sent.empty());
+    test.clock.advance(5 * link.TOAnswer);
+    EXPECT_TRUE(port.sent.empty()) << "no time-out was armed";
+}
+
+TEST_F(UploadExchangeTest, ImageProblemsStopBeforeTheSizeFrame) {
+    const struct {
+        int size;  // -1: no file
+        int pakLen;
+        const char* message;
+    } cases[] = {
+        {-1, 255, "Файл не удается открыть"},
+        {0, 255, "пуст"},
+        {256 * 100, 100,
+         "Конфигурация (25600 байт) не помещается в 255 блоков по 100 байт. Увеличьте длину "
+         "пакета в окне «Параметры связи» не меньше чем до 101 байт."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        QFile::remove(test.dir() + "/config.dat");
+        if (c.size >= 0)
+            writeImage(c.size);
+        link.PakLen = c.pakLen;
+        port.sent.clear();
+        test.messages.allowNotices();
+        exchange.startDirect();
+        reply('L', bytes({2, 25}));
+        EXPECT_EQ(port.sent.size(), 1u) << "no 'S' frame";
+        EXPECT_TRUE(test.messages.shown().back().text.contains(QString::fromUtf8(c.message)));
+        test.clock.advance(5 * link.TOAnswer);
+        EXPECT_EQ(port.sent.size(), 1u) << "no time-out";
+    }
+    // 255 blocks exactly is fine.
+    writeImage(255 * 100);
+    port.sent.clear();
+    exchange.startDirect();
+    reply('L', bytes({2, 25}));
+    EXPECT_EQ(lastLetter(), 'S');
+    EXPECT_EQ(view.blockCount, 255);
+}
+
+TEST_F(UploadExchangeTest, UnusablePacketLengthIsRefusedBeforeTheStart) {
+    for (int pakLen : {0, -3, 1025}) {
+        link.PakLen = pakLen;
+        test.messages.allowNotices();
+        EXPECT_FALSE(exchange.checkLinkSettings()) << pakLen;
+    }
+    for (int pakLen : {1, 1024}) {
+        link.PakLen = pakLen;
+        EXPECT_TRUE(exchange.checkLinkSettings()) << pakLen;
+    }
+}
+
+TEST_F(UploadExchangeTest, SilentDeviceAfterRestartIsGivenUp) {
+    writeImage(100);
+    startTransfer();
+    test.messages.expectQuestion("Перезагрузить УСПД?", true);
+    test.messages.expectQuestion("Очистить все архивы?", false);
+    reply('T', bytes({0}));
+    EXPECT_EQ(lastSent().left(3), bytes({0x01, 0x58, 0x00}));
+    const size_t before = port.sent.size();
+    test.messages.expectNotice("УСПД не ответил на команду перезагрузки. Порт закрыт.");
+    test.clock.advance(link.TOAnswer * (UploadExchange::kDefaultRestartRepeats + 1));
+    EXPECT_EQ(port.sent.size(), before + UploadExchange::kDefaultRestartRepeats);
+    EXPECT_FALSE(port.open);
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::GaveUp}));
+    test.clock.advance(10 * link.TOAnswer);
+    EXPECT_EQ(port.sent.size(), before + UploadExchange::kDefaultRestartRepeats);
+}
+
+TEST_F(UploadExchangeTest, BoundedRepeatsGiveUpOnASilentDevice) {
+    writeImage(100);
+    exchange.setMaxRepeats(3);
+    exchange.startDirect();
+    test.messages.expectNotice("УСПД не отвечает: запрос 'L' повторён 3 раз. Порт закрыт.");
+    test.clock.advance(link.TOAnswer * 10);
+    EXPECT_EQ(port.sent.size(), 4u);
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::GaveUp}));
+    EXPECT_FALSE(view.visible);
+}
+
+TEST_F(UploadExchangeTest, ModemDialsAndFollowsTheCarrier) {
+    writeImage(1000);
+    exchange.startModem(true, "1234");
+    ASSERT_EQ(port.texts.size(), 1u);
+    EXPECT_EQ(port.texts[0], QByteArray("ATDT1234\r"));
+    EXPECT_TRUE(port.sent.empty()) << "no frame before the carrier";
+    test.clock.advance(10 * link.TOAnswer);
+    EXPECT_TRUE(port.sent.empty());
+
+    // Carrier up twice before the first acknowledgement: 'L' each time, 500 ms after.
+    exchange.onCarrierChanged(true);
+    exchange.onCarrierChanged(true);
+    EXPECT_EQ(port.sent.size(), 2u);
+    EXPECT_EQ(test.clock.pauses(), (std::vector<int>{500, 500}));
+    reply('L', bytes({2, 25}));
+    reply('S');
+    reply('T', bytes({0}));
+    exchange.onCarrierChanged(true);
+    EXPECT_EQ(lastLetter(), 'T') << "no 'L' once a block is acknowledged";
+
+    exchange.onCarrierChanged(false);
+    EXPECT_FALSE(view.visible);
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(port.dtr);
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::CarrierLost}));
+    EXPECT_TRUE(test.messages.shown().empty()) << "no message on a lost carrier";
+
+    exchange.startModem(false, "55");
+    EXPECT_EQ(port.texts.back(), QByteArray("ATDP55\r"));
+}
+
+TEST_F(UploadExchangeTest, CarrierEventsOutsideAnUploadAreIgnored) {
+    view.visible = false;
+    exchange.onCarrierChanged(true);
+    exchange.onCarrierChanged(false);
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_TRUE(port.open);
+}
+
+TEST_F(UploadExchangeTest, CancelClosesTheLineAndStopsRepeating) {
+    writeImage(300);
+    exchange.startDirect();
+    exchange.cancel();
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(port.dtr);
+    test.clock.advance(10 * link.TOAnswer);
+    EXPECT_EQ(port.sent.size(), 1u);
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::Cancelled}));
+}
+
+}  // namespace
+}  // namespace orvet

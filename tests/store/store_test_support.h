@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+#include "store/connection.h"
+#include "support/test_files.h"
+
+namespace orvet::testing {
+
+// The text of the StoreError that `action` throws; fails the test when it throws nothing.
+QString storeErrorOf(const std::function<void()>& action);
+
+// Runs `sql` on `connection` and fails the test if the engine refuses it.
+void execSql(Connection& connection, const QString& sql);
+// The first column of the first row of `sql`.
+QVariant queryValue(Connection& connection, const QString& sql);
+
+// A configuration store freshly created in a temporary folder, open on its own connection.
+struct TempStore {
+    TempStore();
+    QString path() const { return dir.filePath(QStringLiteral("Config.db")); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<Connection> connection;
+};
+
+}  // namespace orvet::testing

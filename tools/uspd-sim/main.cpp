@@ -1,0 +1,191 @@
+// uspd-sim: a simulated USPD on a pseudo-terminal. PATH becomes a symbolic link to the
+// terminal's device side, so the configurator (or orvet-cli upload) can open it as a port.
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <cstdio>
+
+#include "core/qt_clock.h"
+#include "simulator.h"
+
+namespace {
+
+using orvet::sim::Options;
+
+int stopPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &byte, 1);
+}
+
+class PtyLine final : public orvet::sim::SimLine {
+public:
+    explicit PtyLine(int fd) : fd_(fd) {}
+    void write(const QByteArray& bytes) override {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd_, bytes.constData() + done, bytes.size() - done);
+            if (n < 0) {
+                if (errno == EINTR || errno == EAGAIN)
+                    continue;
+                std::perror("uspd-sim: write");
+                return;
+            }
+            done += n;
+        }
+    }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void fail(const QString& message) {
+    std::fprintf(stderr, "uspd-sim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+// "L:2" -> ('L', 2)
+std::pair<char, int> letterCount(const QString& text, const char* option) {
+    const QStringList parts = text.split(':');
+    bool ok = parts.size() == 2 && parts[0].size() == 1;
+    const int count = ok ? parts[1].toInt(&ok) : 0;
+    if (!ok)
+        fail(QStringLiteral("--%1 wants LETTER:COUNT, not '%2'").arg(option, text));
+    return {parts[0][0].toLatin1(), count};
+}
+
+int number(const QString& text, const char* option) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok)
+        fail(QStringLiteral("--%1 wants a number, not '%2'").arg(option, text));
+    return value;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "A simulated ORVET-4410 USPD on a pseudo-terminal, for trying uploads without a "
+        "device. Runs until stopped (Ctrl+C).");
+    parser.addHelpOption();
+    parser.addOptions({
+        {"link", "Make PATH a symbolic link to the terminal.", "PATH"},
+        {"device", "Device number (default 1).", "N", "1"},
+        {"firmware", "Firmware version (default 2.25).", "MAJOR.MINOR", "2.25"},
+        {"output", "Write each received image to FILE.", "FILE"},
+        {"silent", "Leave the first K frames of LETTER unanswered (repeatable).", "LETTER:K"},
+        {"refuse-s", "Refuse the first K 'S' frames.", "K", "0"},
+        {"corrupt-crc", "Corrupt the CRC of the first K replies to LETTER (repeatable).",
+         "LETTER:K"},
+        {"swap-crc", "Send every reply's CRC bytes in swapped order."},
+        {"split", "Send replies in two parts: the first BYTES, the rest MS later.", "BYTES:MS"},
+        {"stale-ack", "Acknowledge block N once with the previous number.", "N"},
+        {"foreign-address", "Answer from address N.", "N"},
+        {"frame-gap", "Quiet time that ends a frame, ms (default 20).", "MS", "20"},
+    });
+    parser.process(app);
+    if (!parser.isSet("link"))
+        fail("--link PATH is required");
+
+    Options options;
+    options.device = number(parser.value("device"), "device");
+    const QStringList version = parser.value("firmware").split('.');
+    if (version.size() != 2)
+        fail("--firmware wants MAJOR.MINOR");
+    options.major = number(version[0], "firmware");
+    options.minor = number(version[1], "firmware");
+    for (const QString& v : parser.values("silent")) {
+        const auto [letter, count] = letterCount(v, "silent");
+        options.faults.silentFirst[letter] = count;
+    }
+    options.faults.refuseSize = number(parser.value("refuse-s"), "refuse-s");
+    for (const QString& v : parser.values("corrupt-crc")) {
+        const auto [letter, count] = letterCount(v, "corrupt-crc");
+        options.faults.corruptCrc[letter] = count;
+    }
+    options.faults.swapCrc = parser.isSet("swap-crc");
+    if (parser.isSet("split")) {
+        const QStringList parts = parser.value("split").split(':');
+        if (parts.size() != 2)
+            fail("--split wants BYTES:MS");
+        options.faults.splitAt = number(parts[0], "split");
+        options.faults.splitDelayMs = number(parts[1], "split");
+    }
+    if (parser.isSet("stale-ack")) {
+        options.faults.staleAckAtBlock = number(parser.value("stale-ack"), "stale-ack");
+    }
+    if (parser.isSet("foreign-address")) {
+        options.faults.foreignAddress = number(parser.value("foreign-address"), "foreign-address");
+    }
+    options.frameGapMs = number(parser.value("frame-gap"), "frame-gap");
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        fail("no pseudo-terminal");
+    const char* slaveName = ptsname(master);
+    // Held open so that the terminal survives the configurator closing its side, and set
+    // raw so that nothing is echoed or translated before the configurator opens it.
+    const int slave = ::open(slaveName, O_RDWR | O_NOCTTY);
+    if (slave < 0)
+        fail("cannot open the terminal's device side");
+    termios tio{};
+    tcgetattr(slave, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(slave, TCSANOW, &tio);
+
+    const QString link = parser.value("link");
+    QFile::remove(link);
+    if (::symlink(slaveName, QFile::encodeName(link).constData()) != 0) {
+        fail(QStringLiteral("cannot create the link %1").arg(link));
+    }
+    std::fprintf(stderr, "uspd-sim: device %d, firmware %d.%d, on %s -> %s\n", options.device,
+                 options.major, options.minor, qPrintable(link), slaveName);
+
+    orvet::QtClock clock;
+    PtyLine line(master);
+    orvet::sim::UspdSimulator device(clock, line, options);
+    device.onLog = [](const QString& text) {
+        std::fprintf(stderr, "uspd-sim: %s\n", qPrintable(text));
+    };
+    const QString output = parser.value("output");
+    device.onImage = [&output](const QByteArray& image) {
+        if (output.isEmpty())
+            return;
+        QFile file(output);
+        if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size()) {
+            std::fprintf(stderr, "uspd-sim: cannot write %s\n", qPrintable(output));
+        }
+    };
+
+    QSocketNotifier input(master, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[4096];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0)
+            device.receive(QByteArray(buffer, n));
+    });
+
+    if (::pipe(stopPipe) != 0)
+        fail("no pipe");
+    QSocketNotifier stop(stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    ::signal(SIGINT, onSignal);
+    ::signal(SIGTERM, onSignal);
+
+    const int status = QCoreApplication::exec();
+    QFile::remove(link);
+    ::close(slave);
+    ::close(master);
+    return status;
+}

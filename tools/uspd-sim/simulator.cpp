@@ -1,0 +1,234 @@
+#include "simulator.h"
+
+#include "link/crc16.h"
+#include "link/frame.h"
+
+namespace orvet::sim {
+
+UspdSimulator::UspdSimulator(Clock& clock, SimLine& line, Options options)
+    : clock_(clock),
+      line_(line),
+      options_(std::move(options)),
+      gap_(clock, 0),
+      carrierUp_(clock, 0),
+      secondPart_(clock, 0) {
+    gap_.setOnTimer([this] { frameGapElapsed(); });
+    carrierUp_.setOnTimer([this] {
+        carrierUp_.setInterval(0);
+        carrier_ = true;
+        line_.setCarrier(true);
+        log(QStringLiteral("carrier up"));
+    });
+    secondPart_.setOnTimer([this] {
+        secondPart_.setInterval(0);
+        line_.write(secondPartBytes_);
+    });
+    // Without a modem the line is always connected.
+    carrier_ = !options_.modem;
+}
+
+UspdSimulator::~UspdSimulator() = default;
+
+void UspdSimulator::log(const QString& text) {
+    if (onLog)
+        onLog(text);
+}
+
+void UspdSimulator::receive(const QByteArray& bytes) {
+    if (!carrier_) {
+        modemInput_ += bytes;
+        int cr;
+        while ((cr = modemInput_.indexOf('\r')) >= 0) {
+            handleModemCommand(modemInput_.left(cr));
+            modemInput_.remove(0, cr + 1);
+        }
+        return;
+    }
+    pending_ += bytes;
+    takeFixedFrames();
+    // Every byte restarts the quiet-gap count.
+    gap_.setInterval(0);
+    if (!pending_.isEmpty())
+        gap_.setInterval(options_.frameGapMs);
+}
+
+void UspdSimulator::handleModemCommand(const QByteArray& command) {
+    const QByteArray text = command.trimmed().toUpper();
+    if (!options_.modem || text.isEmpty())
+        return;
+    log(QStringLiteral("modem: %1").arg(QString::fromLatin1(text)));
+    if (text.startsWith("ATDP") || text.startsWith("ATDT")) {
+        carrierUp_.setInterval(options_.carrierDelayMs);
+        return;
+    }
+    line_.write("OK\r\n");
+}
+
+void UspdSimulator::dropCarrier() {
+    if (!options_.modem)
+        return;
+    carrier_ = false;
+    pending_.clear();
+    line_.setCarrier(false);
+    log(QStringLiteral("carrier dropped"));
+}
+
+namespace {
+
+// Length of a request with a fixed size, by its letter; 0 for 'T', whose end only the
+// quiet gap after it shows.
+int fixedLength(char letter) {
+    switch (letter) {
+        case 'L':
+        case 'W':
+            return 4;
+        case 'X':
+            return 5;
+        case 'S':
+            return 20;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+void UspdSimulator::takeFixedFrames() {
+    while (pending_.size() >= 2) {
+        const int length = fixedLength(pending_[1]);
+        if (length == 0 || pending_.size() < length)
+            return;
+        const QByteArray frame = pending_.left(length);
+        pending_.remove(0, length);
+        checkFrame(frame);
+    }
+}
+
+void UspdSimulator::frameGapElapsed() {
+    gap_.setInterval(0);
+    const QByteArray frame = pending_;
+    pending_.clear();
+    if (!frame.isEmpty())
+        checkFrame(frame);
+}
+
+void UspdSimulator::checkFrame(const QByteArray& frame) {
+    if (frame.size() < 4) {
+        log(QStringLiteral("ignored %1 stray bytes").arg(frame.size()));
+        return;
+    }
+    const auto* data = reinterpret_cast<const std::uint8_t*>(frame.constData());
+    const std::uint16_t crc = crc16(data, frame.size() - 2);
+    if (data[frame.size() - 2] != (crc & 0xFF) || data[frame.size() - 1] != (crc >> 8)) {
+        log(QStringLiteral("ignored a frame with a bad CRC"));
+        return;
+    }
+    if (data[0] != static_cast<std::uint8_t>(options_.device & 0xFF)) {
+        log(QStringLiteral("ignored a frame for device %1").arg(data[0]));
+        return;
+    }
+    frames_.push_back(frame);
+    handleFrame(frame);
+}
+
+void UspdSimulator::handleFrame(const QByteArray& frame) {
+    const char letter = frame[1];
+    const QByteArray payload = frame.mid(2, frame.size() - 4);
+    if (seen_[letter]++ < options_.faults.silentFirst[letter]) {
+        log(QStringLiteral("'%1': staying silent").arg(QChar::fromLatin1(letter)));
+        return;
+    }
+    switch (letter) {
+        case 'L':
+            log(QStringLiteral("'L': firmware %1.%2").arg(options_.major).arg(options_.minor));
+            reply('L', QByteArray(1, static_cast<char>(options_.major)) +
+                           QByteArray(1, static_cast<char>(options_.minor)));
+            return;
+        case 'S': {
+            if (payload.size() != 16)
+                return;
+            const bool wrongWord = payload.mid(10, 6) != QByteArray(kAccessWord, 6);
+            if (wrongWord || refused_ < options_.faults.refuseSize) {
+                ++refused_;
+                log(wrongWord ? QStringLiteral("'S': wrong access word, refused")
+                              : QStringLiteral("'S': refused"));
+                reply('S', {}, true);
+                return;
+            }
+            announcedSize_ = static_cast<std::uint8_t>(payload[0]) |
+                             static_cast<std::uint8_t>(payload[1]) << 8 |
+                             static_cast<std::uint8_t>(payload[2]) << 16 |
+                             static_cast<quint32>(static_cast<std::uint8_t>(payload[3])) << 24;
+            blocks_.clear();
+            blocksAcked_ = 0;
+            complete_ = false;
+            log(QStringLiteral("'S': image of %1 bytes").arg(announcedSize_));
+            reply('S');
+            return;
+        }
+        case 'T': {
+            if (payload.isEmpty())
+                return;
+            const int number = static_cast<std::uint8_t>(payload[0]);
+            blocks_[number] = payload.mid(1);
+            int ack = number;
+            if (number == options_.faults.staleAckAtBlock && !staleDone_) {
+                staleDone_ = true;
+                ack = (number + 255) % 256;
+                log(QStringLiteral("'T' %1: acknowledging %2 instead").arg(number).arg(ack));
+            }
+            reply('T', QByteArray(1, static_cast<char>(ack)));
+            if (++blocksAcked_ == options_.faults.dropCarrierAfterBlocks)
+                dropCarrier();
+            return;
+        }
+        case 'W': {
+            image_.clear();
+            for (const auto& [number, bytes] : blocks_)
+                image_ += bytes;
+            complete_ = image_.size() == static_cast<qsizetype>(announcedSize_);
+            log(QStringLiteral("'W': %1 of %2 bytes received%3")
+                    .arg(image_.size())
+                    .arg(announcedSize_)
+                    .arg(complete_ ? QString() : QStringLiteral(" (incomplete)")));
+            if (onImage)
+                onImage(image_);
+            return;  // 'W' is not answered
+        }
+        case 'X':
+            if (payload.isEmpty())
+                return;
+            archivesCleared_ = payload[0] == 1;
+            ++restarts_;
+            log(archivesCleared_ ? QStringLiteral("'X': restarting, archives cleared")
+                                 : QStringLiteral("'X': restarting, archives kept"));
+            reply('X');
+            return;
+        default:
+            log(QStringLiteral("'%1': unknown command, ignored").arg(QChar::fromLatin1(letter)));
+    }
+}
+
+void UspdSimulator::reply(char letter, const QByteArray& payload, bool refused) {
+    const Faults& faults = options_.faults;
+    const int address = faults.foreignAddress >= 0 ? faults.foreignAddress : options_.device;
+    const char command = refused ? static_cast<char>(letter | 0x80) : letter;
+    QByteArray frame = buildFrame(address, static_cast<LinkCommand>(command), payload);
+    if (faults.swapCrc)
+        std::swap(frame[frame.size() - 2], frame[frame.size() - 1]);
+    auto corrupt = faults.corruptCrc.find(letter);
+    if (corrupt != faults.corruptCrc.end() && corrupted_[letter] < corrupt->second) {
+        ++corrupted_[letter];
+        frame[frame.size() - 1] = static_cast<char>(frame[frame.size() - 1] ^ 0x5A);
+        log(QStringLiteral("'%1' reply: CRC corrupted").arg(QChar::fromLatin1(letter)));
+    }
+    if (faults.splitAt > 0 && faults.splitAt < frame.size()) {
+        line_.write(frame.left(faults.splitAt));
+        secondPartBytes_ = frame.mid(faults.splitAt);
+        secondPart_.setInterval(std::max(1, faults.splitDelayMs));
+        return;
+    }
+    line_.write(frame);
+}
+
+}  // namespace orvet::sim
