@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 namespace orvet {
@@ -16,7 +17,9 @@ struct VirtualLine::State {
     std::condition_variable eventsChanged;
     std::condition_variable writable;
 
-    bool paced = false;
+    Clock* clock = nullptr;  // paces the line when set
+    std::thread::id clockThread;
+    std::int64_t carriedUntil = 0;  // clock time up to which the line has carried bytes
     bool unplugged = false;
     bool nearOpen = false;
     bool nearGone = false;  // the open near end lost its device
@@ -41,13 +44,15 @@ struct VirtualLine::State {
 
     bool alive() const { return nearOpen && !nearGone; }
 
-    // Runs `edit` under the lock; then, with the lock released, runs the far end's handler if
-    // `edit` says that bytes reached the far end.
+    // Runs `edit` under the lock on the line as it is now (carry()); then, with the lock
+    // released, runs the far end's handler if bytes reached the far end meanwhile or `edit`
+    // says that they did.
     void change(const std::function<bool()>& edit) {
         std::function<void()> handler;
         {
             std::lock_guard lock(mutex);
-            if (edit())
+            const bool arrived = carry();
+            if (edit() || arrived)
                 handler = onReceived;
         }
         if (handler)
@@ -111,12 +116,48 @@ struct VirtualLine::State {
         return moved;
     }
 
-    // Without pacing everything crosses at once; returns whether the far end got bytes.
-    bool carryUnpaced() {
-        if (paced)
+    // Moves what the line has carried by now: without pacing everything, at once; with
+    // pacing and on the clock's thread, what the clock time since the last move allows, so
+    // that a blocking pause of that thread does not stop the line. Other threads see it as of
+    // the last move. Returns whether the far end got bytes.
+    bool carry() {
+        if (clock == nullptr) {
+            carryToNear(INT_MAX);
+            return carryToFar(INT_MAX) > 0;
+        }
+        if (std::this_thread::get_id() != clockThread)
             return false;
-        carryToNear(INT_MAX);
-        return carryToFar(INT_MAX) > 0;
+        const std::int64_t now = clock->nowMs();
+        bool arrived = false;
+        for (; carriedUntil < now; ++carriedUntil) {
+            if (toNear.empty() && (toFar.empty() || outputHeld())) {
+                creditToNear = creditToFar = 0;
+                carriedUntil = now;
+                break;
+            }
+            arrived = carryOneMillisecond() || arrived;
+        }
+        return arrived;
+    }
+
+    bool carryOneMillisecond() {
+        // In 1 ms the line carries baud / 1000 bits; both sides of that are scaled by 2000
+        // so that a character's half bits stay whole.
+        const std::int64_t perMs = 2LL * settings.baudRate;
+        const std::int64_t perChar = 1000LL * halfBitsPerChar(settings);
+        auto step = [&](std::int64_t& credit, bool idle, auto move) {
+            if (idle) {
+                credit = 0;
+                return 0;
+            }
+            credit += perMs;
+            const int moved = move(static_cast<int>(credit / perChar));
+            credit -= moved * perChar;
+            return moved;
+        };
+        step(creditToNear, toNear.empty(), [this](int n) { return carryToNear(n); });
+        return step(creditToFar, toFar.empty() || outputHeld(),
+                    [this](int n) { return carryToFar(n); }) > 0;
     }
 
     void setModemInput(bool& line, bool on, std::uint32_t event) {
@@ -156,31 +197,26 @@ public:
                 return false;
             }
             state_->settings = settings;
-            return state_->carryUnpaced();
+            return state_->carry();
         });
         return result;
     }
 
     int queued() override {
-        std::lock_guard lock(state_->mutex);
-        if (state_->nearGone)
-            return -EIO;
-        return static_cast<int>(state_->nearRx.size());
+        return result([](State& s) { return static_cast<int>(s.nearRx.size()); });
     }
 
     int read(char* data, int max) override {
-        std::lock_guard lock(state_->mutex);
-        State& s = *state_;
-        if (s.nearGone)
-            return -EIO;
-        if (s.failingReads > 0) {
-            --s.failingReads;
-            return -s.readError;
-        }
-        const int n = std::min(max, static_cast<int>(s.nearRx.size()));
-        std::copy_n(s.nearRx.begin(), n, data);
-        s.nearRx.erase(s.nearRx.begin(), s.nearRx.begin() + n);
-        return n;
+        return result([&](State& s) {
+            if (s.failingReads > 0) {
+                --s.failingReads;
+                return -s.readError;
+            }
+            const int n = std::min(max, static_cast<int>(s.nearRx.size()));
+            std::copy_n(s.nearRx.begin(), n, data);
+            s.nearRx.erase(s.nearRx.begin(), s.nearRx.begin() + n);
+            return n;
+        });
     }
 
     int write(const char* data, int len) override {
@@ -198,7 +234,7 @@ public:
             }
             result = std::min(len, kOutputQueue - static_cast<int>(s.toFar.size()));
             s.toFar.insert(s.toFar.end(), data, data + result);
-            return s.carryUnpaced();
+            return s.carry();
         });
         return result;
     }
@@ -212,24 +248,19 @@ public:
     }
 
     int outQueued() override {
-        std::lock_guard lock(state_->mutex);
-        if (state_->nearGone)
-            return -EIO;
-        return static_cast<int>(state_->toFar.size());
+        return result([](State& s) { return static_cast<int>(s.toFar.size()); });
     }
 
     int purge(bool input, bool output) override {
-        std::lock_guard lock(state_->mutex);
-        State& s = *state_;
-        if (s.nearGone)
-            return -EIO;
-        if (input)
-            s.nearRx.clear();
-        if (output) {
-            s.toFar.clear();
-            s.writable.notify_all();
-        }
-        return 0;
+        return result([&](State& s) {
+            if (input)
+                s.nearRx.clear();
+            if (output) {
+                s.toFar.clear();
+                s.writable.notify_all();
+            }
+            return 0;
+        });
     }
 
     int setDTR(bool on) override { return setOutput(&State::dtr, on); }
@@ -254,6 +285,7 @@ public:
     }
 
     LineEvents waitEvents(std::uint32_t mask, int timeoutMs) override {
+        state_->change([] { return false; });
         std::unique_lock lock(state_->mutex);
         State& s = *state_;
         auto ready = [&] { return (s.latched & mask) != 0 || (timeoutMs != 0 && s.interrupt); };
@@ -282,6 +314,16 @@ public:
     }
 
 private:
+    // `use` on the line as it is now; -EIO once its device has gone.
+    int result(const std::function<int(State&)>& use) {
+        int value = 0;
+        state_->change([&] {
+            value = state_->nearGone ? -EIO : use(*state_);
+            return false;
+        });
+        return value;
+    }
+
     int setOutput(bool State::*line, bool on) {
         std::lock_guard lock(state_->mutex);
         if (state_->nearGone)
@@ -296,9 +338,11 @@ private:
 VirtualLine::VirtualLine(Clock* pacingClock) : state_(std::make_shared<State>()) {
     if (pacingClock == nullptr)
         return;
-    state_->paced = true;
+    state_->clock = pacingClock;
+    state_->clockThread = std::this_thread::get_id();
+    state_->carriedUntil = pacingClock->nowMs();
     pacer_ = std::make_unique<Timer>(*pacingClock, 1);
-    pacer_->setOnTimer([this] { paceOneMillisecond(); });
+    pacer_->setOnTimer([state = state_.get()] { state->change([] { return false; }); });
 }
 
 VirtualLine::~VirtualLine() = default;
@@ -324,36 +368,26 @@ LineOpener VirtualLine::opener() {
     };
 }
 
-void VirtualLine::paceOneMillisecond() {
-    state_->change([&s = *state_] {
-        // In 1 ms the line carries baud / 1000 bits; both sides of that are scaled by 2000
-        // so that a character's half bits stay whole.
-        const std::int64_t perMs = 2LL * s.settings.baudRate;
-        const std::int64_t perChar = 1000LL * halfBitsPerChar(s.settings);
-        auto step = [&](std::int64_t& credit, bool idle, auto carry) {
-            if (idle) {
-                credit = 0;
-                return 0;
-            }
-            credit += perMs;
-            const int moved = carry(static_cast<int>(credit / perChar));
-            credit -= moved * perChar;
-            return moved;
-        };
-        step(s.creditToNear, s.toNear.empty(), [&](int n) { return s.carryToNear(n); });
-        return step(s.creditToFar, s.toFar.empty() || s.outputHeld(),
-                    [&](int n) { return s.carryToFar(n); }) > 0;
+QByteArray VirtualLine::takeReceived() {
+    QByteArray taken;
+    state_->change([&] {
+        taken = std::exchange(state_->farRx, QByteArray());
+        return false;
     });
+    return taken;
 }
 
-QByteArray VirtualLine::takeReceived() {
-    std::lock_guard lock(state_->mutex);
-    return std::exchange(state_->farRx, QByteArray());
+int VirtualLine::count(const std::function<qsizetype(const State&)>& of) const {
+    qsizetype n = 0;
+    state_->change([&] {
+        n = of(*state_);
+        return false;
+    });
+    return static_cast<int>(n);
 }
 
 int VirtualLine::receivedCount() const {
-    std::lock_guard lock(state_->mutex);
-    return static_cast<int>(state_->farRx.size());
+    return count([](const State& s) { return s.farRx.size(); });
 }
 
 void VirtualLine::setOnReceived(std::function<void()> handler) {
@@ -367,24 +401,22 @@ void VirtualLine::send(QByteArrayView bytes) {
             return false;
         s.toNear.insert(s.toNear.end(), bytes.begin(), bytes.end());
         // An XON can release output that then reaches the far end at once.
-        return s.carryUnpaced();
+        return s.carry();
     });
 }
 
 int VirtualLine::inFlightToNear() const {
-    std::lock_guard lock(state_->mutex);
-    return static_cast<int>(state_->toNear.size());
+    return count([](const State& s) { return static_cast<qsizetype>(s.toNear.size()); });
 }
 
 int VirtualLine::inFlightToFar() const {
-    std::lock_guard lock(state_->mutex);
-    return static_cast<int>(state_->toFar.size());
+    return count([](const State& s) { return static_cast<qsizetype>(s.toFar.size()); });
 }
 
 void VirtualLine::setCTS(bool on) {
     state_->change([&s = *state_, on] {
         s.setModemInput(s.cts, on, EV_CTS);
-        return s.carryUnpaced();
+        return s.carry();
     });
 }
 

@@ -18,10 +18,11 @@ namespace orvet {
 // (DTR, RTS, break).
 //
 // Without a clock, bytes cross at once. With one, each direction carries them at the near
-// end's line speed (start, data, parity and stop bits of every character), moved by a 1 ms
-// timer of that clock; the object then belongs to the clock's thread and must be destroyed
-// before the clock. Characters that reach a closed near end are lost; what the near end
-// wrote before it closed still reaches the far end.
+// end's line speed (start, data, parity and stop bits of every character) as the clock's
+// time goes on: a 1 ms timer of that clock moves them, and so does every call made on the
+// clock's thread, so a blocking pause of that thread does not hold the line up. The object
+// then belongs to the clock's thread and must be destroyed before the clock. Characters that reach
+// a closed near end are lost; what the near end wrote before it closed still reaches the far end.
 //
 // The near end's output flow control is honoured: under ccHard it sends only while CTS is
 // on; under ccSoft an XOFF from the far end stops it and an XON resumes it (both are taken
@@ -77,7 +78,8 @@ public:
 private:
     struct State;
     class NearEnd;
-    void paceOneMillisecond();
+    // A size read on the line as it is now.
+    int count(const std::function<qsizetype(const State&)>& of) const;
 
     std::shared_ptr<State> state_;
     std::unique_ptr<Timer> pacer_;

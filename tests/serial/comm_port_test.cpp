@@ -607,6 +607,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, SerialLinePacing,
                                            PaceCase{300, 5, paNone, sb1_5, 4},
                                            PaceCase{115200, 8, paNone, sb1_0, 1152}));
 
+// The user-interface thread blocks (the pause before the restart frame) while the line goes
+// on sending; the next frame's flush must not discard what was sent meanwhile.
+TEST(SerialPacing, ABlockingPauseDoesNotHoldTheLineUp) {
+    Rig rig(true);
+    rig.open();
+    rig.port.PutString("last frame");
+    rig.tp.clock.pause(500);
+    rig.port.FlushOutBuffer();
+    EXPECT_EQ(rig.line.takeReceived(), "last frame");
+}
+
 // --- Flow control, faults ----------------------------------------------------------------
 
 TEST(SerialFlowControl, HardwareFlowControlHoldsOutputUntilCts) {
