@@ -28,6 +28,33 @@ struct ChannelKind {
     const char* letter;
 };
 
+const ChannelKind kDiscreteInputs{&TDataModule1::tblSpecDChannel,
+                                  "col_dchannel",
+                                  "SpecDChannel",
+                                  "id_dchannel",
+                                  "id_dchannel_p",
+                                  "E"};
+const ChannelKind kDiscreteOutputs{&TDataModule1::tblSpecDOChannel,
+                                   "col_dochannel",
+                                   "SpecDOChannel",
+                                   "id_dochannel",
+                                   "id_dochannel_p",
+                                   "L"};
+const ChannelKind kKbhaChannels{
+    &TDataModule1::tblSpecKBHA, "col_kvna", "SpecKBHA", "id_kvna", "id_kvna_p", "B"};
+const ChannelKind kAnalogInputs{&TDataModule1::tblSpecAChannel,
+                                "col_achannel",
+                                "SpecAChannel",
+                                "id_achannel",
+                                "id_achannel_p",
+                                "G"};
+const ChannelKind kCountingInputs{&TDataModule1::tblSpecNIChannel,
+                                  "col_nichannel",
+                                  "SpecNIChannel",
+                                  "id_nichannel",
+                                  "id_nichannel_p",
+                                  "C"};
+
 QString decimal(qint64 value) {
     return QString::number(value);
 }
@@ -81,14 +108,25 @@ private:
     void reopen(QueryDataset& dataset, const QString& sql);
     int countRows(const QString& sql);
     QString forUspd() const { return QStringLiteral(" and id_uspd=") + decimal(uspd_); }
-    // Numbers the channels of `channels` densely in key order ("K1", "K2", ...) and hands
-    // each renumbered row to `fill`.
-    template <class Fill>
-    void renumber(Dataset& channels, const QString& position, const char* letter, Fill fill);
+    // The record of the current row of a channel kind.
+    template <class Rec>
+    using Reader = Rec (Compilation::*)(Dataset& row);
+    EmDChannelRec onboardInput(Dataset& row);
+    DChannelRec discreteInput(Dataset& row);
+    EmDOChannelRec onboardOutput(Dataset& row);
+    DOChannelRec output(Dataset& row);  // discrete outputs and KBHA channels
+    AChannelRec analogInput(Dataset& row);
+    NIChannelRec countingInput(Dataset& row);
+
+    // Numbers the channels of `channels` densely in key order ("K1", "K2", ...) and adds
+    // each renumbered row's record to `records`.
+    template <class Rec>
+    void renumber(Dataset& channels, const QString& position, const char* letter,
+                  QList<Rec>& records, Reader<Rec> read);
     // Copies the module positions into the channels of one module kind, reopens them in
     // key order and renumbers them.
-    template <class Fill>
-    void renumberModuleChannels(const ChannelKind& kind, Fill fill);
+    template <class Rec>
+    void renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records, Reader<Rec> read);
 
     TDataModule1& dm_;
     CompileProgress& progress_;
@@ -255,21 +293,22 @@ void Compilation::compilePhones() {
     progress_.step();
 }
 
-template <class Fill>
+template <class Rec>
 void Compilation::renumber(Dataset& channels, const QString& position, const char* letter,
-                           Fill fill) {
+                           QList<Rec>& records, Reader<Rec> read) {
     for (channels.first(); !channels.eof(); channels.next()) {
         const int number = channels.recordNumber();
         channels.edit();
         channels.fieldByName(position).setAsInteger(number - 1);
         channels.fieldByName(u"TYPE_NUM").setAsString(QLatin1String(letter) + decimal(number));
         channels.post();
-        fill(channels);
+        records.append((this->*read)(channels));
     }
 }
 
-template <class Fill>
-void Compilation::renumberModuleChannels(const ChannelKind& kind, Fill fill) {
+template <class Rec>
+void Compilation::renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records,
+                                         Reader<Rec> read) {
     QueryDataset& modules = dm_.tblSpecDevice;
     reopen(
         modules,
@@ -285,90 +324,83 @@ void Compilation::renumberModuleChannels(const ChannelKind& kind, Fill fill) {
     QueryDataset& channels = dm_.*kind.dataset;
     reopen(channels, QStringLiteral("select * from %1 order by %2")
                          .arg(QLatin1String(kind.table), QLatin1String(kind.key)));
-    renumber(channels, QString::fromLatin1(kind.position), kind.letter, fill);
+    renumber(channels, QString::fromLatin1(kind.position), kind.letter, records, read);
+}
+
+EmDChannelRec Compilation::onboardInput(Dataset& row) {
+    return {
+        .jingle_time = integer(row, u"JINGLE_TIME"),
+        .n_channel = integer(row, u"N_CHANNEL"),
+        .invers = integer(row, u"INVERS"),
+        .cbevent = integer(row, u"CBEVENT"),
+        .callback = integer(row, u"CALLBACK"),
+    };
+}
+
+DChannelRec Compilation::discreteInput(Dataset& row) {
+    return {
+        .id_device_p = integer(row, u"ID_DEVICE_P"),
+        .n_channel = integer(row, u"N_CHANNEL"),
+        .invers = integer(row, u"INVERS"),
+        .cbevent = integer(row, u"CBEVENT"),
+        .callback = integer(row, u"CALLBACK"),
+    };
+}
+
+EmDOChannelRec Compilation::onboardOutput(Dataset& row) {
+    return {.n_channel = integer(row, u"N_CHANNEL")};
+}
+
+DOChannelRec Compilation::output(Dataset& row) {
+    return {.id_device_p = integer(row, u"ID_DEVICE_P"), .n_channel = integer(row, u"N_CHANNEL")};
+}
+
+AChannelRec Compilation::analogInput(Dataset& row) {
+    return {
+        .min_code = real(row, u"MIN_CODE"),
+        .max_code = real(row, u"MAX_CODE"),
+        .min_value = real(row, u"MIN_VALUE"),
+        .max_value = real(row, u"MAX_VALUE"),
+        .emerg_val = strictReal(row, u"EMERG_VAL"),
+        .coef_corr = strictReal(row, u"COEF_CORR"),
+        .hi_lim = real(row, u"HI_LIM"),
+        .lo_lim = real(row, u"LO_LIM"),
+        .id_device_p = integer(row, u"ID_DEVICE_P"),
+        .act_corr = strictInteger(row, u"ACT_CORR"),
+        .n_channel = integer(row, u"N_CHANNEL"),
+        .st_filter = integer(row, u"ST_FILTER"),
+        .W = integer(row, u"W"),
+        .t_transf = integer(row, u"T_TRANSF"),
+        .archive = integer(row, u"ARCHIVE"),
+        .callback = integer(row, u"CALLBACK"),
+    };
+}
+
+NIChannelRec Compilation::countingInput(Dataset& row) {
+    return {
+        .coef_corr = strictReal(row, u"COEF_CORR"),
+        .id_device_p = strictInteger(row, u"ID_DEVICE_P"),
+        .act_corr = strictInteger(row, u"ACT_CORR"),
+        .n_channel = strictInteger(row, u"N_CHANNEL"),
+    };
 }
 
 void Compilation::compileChannels() {
-    renumber(dm_.tblSpecEmDChannel, QStringLiteral("ID_DCHANNEL_P"), "K", [this](Dataset& row) {
-        image.onboardInputs.append(EmDChannelRec{
-            .jingle_time = integer(row, u"JINGLE_TIME"),
-            .n_channel = integer(row, u"N_CHANNEL"),
-            .invers = integer(row, u"INVERS"),
-            .cbevent = integer(row, u"CBEVENT"),
-            .callback = integer(row, u"CALLBACK"),
-        });
-    });
+    renumber(dm_.tblSpecEmDChannel, QStringLiteral("ID_DCHANNEL_P"), "K", image.onboardInputs,
+             &Compilation::onboardInput);
     progress_.step();
-
-    renumberModuleChannels({&TDataModule1::tblSpecDChannel, "col_dchannel", "SpecDChannel",
-                            "id_dchannel", "id_dchannel_p", "E"},
-                           [this](Dataset& row) {
-                               image.discreteInputs.append(DChannelRec{
-                                   .id_device_p = integer(row, u"ID_DEVICE_P"),
-                                   .n_channel = integer(row, u"N_CHANNEL"),
-                                   .invers = integer(row, u"INVERS"),
-                                   .cbevent = integer(row, u"CBEVENT"),
-                                   .callback = integer(row, u"CALLBACK"),
-                               });
-                           });
+    renumberModuleChannels(kDiscreteInputs, image.discreteInputs, &Compilation::discreteInput);
     progress_.step();
-
-    renumber(dm_.tblSpecEmDOChannel, QStringLiteral("ID_DOCHANNEL_P"), "R", [this](Dataset& row) {
-        image.onboardOutputs.append(EmDOChannelRec{.n_channel = integer(row, u"N_CHANNEL")});
-    });
+    renumber(dm_.tblSpecEmDOChannel, QStringLiteral("ID_DOCHANNEL_P"), "R", image.onboardOutputs,
+             &Compilation::onboardOutput);
     progress_.step();
-
-    const auto output = [this](QList<DOChannelRec>& records) {
-        return [this, &records](Dataset& row) {
-            records.append(DOChannelRec{
-                .id_device_p = integer(row, u"ID_DEVICE_P"),
-                .n_channel = integer(row, u"N_CHANNEL"),
-            });
-        };
-    };
-    renumberModuleChannels({&TDataModule1::tblSpecDOChannel, "col_dochannel", "SpecDOChannel",
-                            "id_dochannel", "id_dochannel_p", "L"},
-                           output(image.discreteOutputs));
+    renumberModuleChannels(kDiscreteOutputs, image.discreteOutputs, &Compilation::output);
     progress_.step();
-    renumberModuleChannels(
-        {&TDataModule1::tblSpecKBHA, "col_kvna", "SpecKBHA", "id_kvna", "id_kvna_p", "B"},
-        output(image.kbhaChannels));
+    renumberModuleChannels(kKbhaChannels, image.kbhaChannels, &Compilation::output);
     progress_.step();
-
-    renumberModuleChannels({&TDataModule1::tblSpecAChannel, "col_achannel", "SpecAChannel",
-                            "id_achannel", "id_achannel_p", "G"},
-                           [this](Dataset& row) {
-                               image.analogInputs.append(AChannelRec{
-                                   .min_code = real(row, u"MIN_CODE"),
-                                   .max_code = real(row, u"MAX_CODE"),
-                                   .min_value = real(row, u"MIN_VALUE"),
-                                   .max_value = real(row, u"MAX_VALUE"),
-                                   .emerg_val = strictReal(row, u"EMERG_VAL"),
-                                   .coef_corr = strictReal(row, u"COEF_CORR"),
-                                   .hi_lim = real(row, u"HI_LIM"),
-                                   .lo_lim = real(row, u"LO_LIM"),
-                                   .id_device_p = integer(row, u"ID_DEVICE_P"),
-                                   .act_corr = strictInteger(row, u"ACT_CORR"),
-                                   .n_channel = integer(row, u"N_CHANNEL"),
-                                   .st_filter = integer(row, u"ST_FILTER"),
-                                   .W = integer(row, u"W"),
-                                   .t_transf = integer(row, u"T_TRANSF"),
-                                   .archive = integer(row, u"ARCHIVE"),
-                                   .callback = integer(row, u"CALLBACK"),
-                               });
-                           });
+    renumberModuleChannels(kAnalogInputs, image.analogInputs, &Compilation::analogInput);
     progress_.step();
-
-    renumberModuleChannels({&TDataModule1::tblSpecNIChannel, "col_nichannel", "SpecNIChannel",
-                            "id_nichannel", "id_nichannel_p", "C"},
-                           [this](Dataset& row) {
-                               image.countingInputs.append(NIChannelRec{
-                                   .coef_corr = strictReal(row, u"COEF_CORR"),
-                                   .id_device_p = strictInteger(row, u"ID_DEVICE_P"),
-                                   .act_corr = strictInteger(row, u"ACT_CORR"),
-                                   .n_channel = strictInteger(row, u"N_CHANNEL"),
-                               });
-                           });
+    renumberModuleChannels(kCountingInputs, image.countingInputs, &Compilation::countingInput);
 }
 
 void Compilation::compileArchives() {
