@@ -12,11 +12,11 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <memory>
 
 #include "core/main_thread.h"
 #include "core/test_clock.h"
+#include "ratio_reporter.h"
 #include "store/data_module.h"
 #include "store/schema.h"
 #include "store/sql_text.h"
@@ -256,20 +256,6 @@ BENCHMARK(OpenDatasets_Layer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(AppendPost_Bare)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(AppendPost_Layer)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// Prints the runs as usual and keeps each one's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            times[run.run_name.function_name] = {run.GetAdjustedRealTime(),
-                                                 run.GetAdjustedCPUTime()};
-        }
-    }
-    std::map<std::string, std::pair<double, double>> times;  // real, CPU
-};
-
 }  // namespace
 }  // namespace orvet
 
@@ -283,15 +269,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "store_bench: %s\n", error.what());
         return 1;
     }
-    for (const char* name : {"OpenDatasets", "AppendPost"}) {
-        const auto layer = reporter.times.find(std::string(name) + "_Layer");
-        const auto bare = reporter.times.find(std::string(name) + "_Bare");
-        if (layer != reporter.times.end() && bare != reporter.times.end()) {
-            std::printf("%-13s layer/bare = %.2f real, %.2f CPU (goal <= 1.5)\n", name,
-                        layer->second.first / bare->second.first,
-                        layer->second.second / bare->second.second);
-        }
-    }
+    for (const char* name : {"OpenDatasets", "AppendPost"})
+        reporter.printRatio(name, 1.5);
     benchmark::Shutdown();
     return 0;
 }

@@ -2,9 +2,11 @@
 
 #include <deque>
 #include <new>
+#include <optional>
 
 #include "core/message_boxes.h"
 #include "image/image_values.h"
+#include "store/connection.h"
 #include "store/data_module.h"
 #include "store/store_error.h"
 
@@ -59,6 +61,55 @@ QString decimal(qint64 value) {
     return QString::number(value);
 }
 
+// Holds back data module reactions that follow every single row, while the compiler posts
+// and moves through thousands of rows: the module-list refresh after a posted module and
+// the template re-query after a channel row becomes current. Nothing reads those lists
+// during a compilation. catchUp() restores the reactions and runs each held one once, for
+// the rows then current, which leaves the lists as the last of them would have; the
+// reactions are also restored when the object ends.
+class HeldReactions {
+public:
+    using Event = Dataset::Handler Dataset::*;
+
+    explicit HeldReactions(std::initializer_list<std::pair<Dataset*, Event>> events) {
+        for (const auto& [dataset, event] : events) {
+            Held& held = held_.emplace_back(Held{dataset, event, std::move(dataset->*event)});
+            dataset->*event = [fired = &held.fired](Dataset&) { *fired = true; };
+        }
+    }
+    ~HeldReactions() { restore(); }
+    HeldReactions(const HeldReactions&) = delete;
+    HeldReactions& operator=(const HeldReactions&) = delete;
+
+    void catchUp() {
+        restore();
+        for (Held& held : held_) {
+            Dataset& dataset = *held.dataset;
+            if (held.fired && dataset.isOpen() && dataset.currentRow() >= 0 && dataset.*held.event)
+                (dataset.*held.event)(dataset);
+        }
+    }
+
+private:
+    struct Held {
+        Dataset* dataset;
+        Event event;
+        Dataset::Handler reaction;
+        bool fired = false;
+    };
+
+    void restore() {
+        if (restored_)
+            return;
+        restored_ = true;
+        for (Held& held : held_)
+            held.dataset->*held.event = std::move(held.reaction);
+    }
+
+    std::deque<Held> held_;
+    bool restored_ = false;
+};
+
 // One compilation: the image being built and the store it is built from.
 class Compilation {
 public:
@@ -72,6 +123,16 @@ public:
     }
 
     void refresh();
+    void holdReactions();
+    void catchUpReactions();
+    // The renumbering's store writes run in one transaction: one commit instead of one per
+    // row, and no half-renumbered store after a crash. After a failure the writes made so
+    // far are committed too.
+    void beginWrites() { writes_.emplace(dm_.ADOConnection1); }
+    void commitWrites() {
+        if (writes_)
+            writes_->commit();
+    }
     void refuseLongPhoneNumbers();
     void countHeader();
     void obtainRecords();
@@ -106,7 +167,8 @@ private:
     }
 
     void reopen(QueryDataset& dataset, const QString& sql);
-    int countRows(const QString& sql);
+    // The number of rows of "<table> where <condition>", counted by qryWConfig.
+    int countRows(const QString& rows);
     QString forUspd() const { return QStringLiteral(" and id_uspd=") + decimal(uspd_); }
     // The record of the current row of a channel kind.
     template <class Rec>
@@ -131,6 +193,8 @@ private:
     TDataModule1& dm_;
     CompileProgress& progress_;
     int uspd_ = 0;
+    std::optional<HeldReactions> held_;
+    std::optional<Connection::Transaction> writes_;
 };
 
 void Compilation::refresh() {
@@ -148,6 +212,24 @@ void Compilation::refresh() {
             dataset->open();
     }
     uspd_ = dm_.currentUspd();
+}
+
+void Compilation::holdReactions() {
+    held_.emplace(std::initializer_list<std::pair<Dataset*, HeldReactions::Event>>{
+        {&dm_.tblSpecDevice, &Dataset::afterPost},
+        {&dm_.tblSpecAChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecDChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecDOChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecKBHA, &Dataset::afterScroll},
+        {&dm_.tblSpecNIChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecEmDChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecEmDOChannel, &Dataset::afterScroll},
+    });
+}
+
+void Compilation::catchUpReactions() {
+    if (held_)
+        held_->catchUp();
 }
 
 void Compilation::refuseLongPhoneNumbers() {
@@ -170,9 +252,10 @@ void Compilation::reopen(QueryDataset& dataset, const QString& sql) {
     dataset.open();
 }
 
-int Compilation::countRows(const QString& sql) {
-    reopen(dm_.qryWConfig, sql);
-    return dm_.qryWConfig.recordCount();
+int Compilation::countRows(const QString& rows) {
+    QueryDataset& query = dm_.qryWConfig;
+    reopen(query, QStringLiteral("select count(*) from ") + rows);
+    return valueAsInteger(query.value(0, 0));
 }
 
 void Compilation::countHeader() {
@@ -190,8 +273,7 @@ void Compilation::countHeader() {
     };
     for (const auto& [column, count] : modulesWith) {
         image.header.*count = countRows(
-            QStringLiteral("select * from SpecDevice where %1>0").arg(QLatin1String(column)) +
-            forUspd());
+            QStringLiteral("SpecDevice where %1>0").arg(QLatin1String(column)) + forUspd());
     }
 }
 
@@ -212,7 +294,7 @@ void Compilation::obtainRecords() {
 void Compilation::numberInterfaces() {
     QueryDataset& interfaces = dm_.tblSpecInterFace;
     for (interfaces.first(); !interfaces.eof(); interfaces.next()) {
-        const int modules = countRows(QStringLiteral("select * from SpecDevice where id_iface_s=") +
+        const int modules = countRows(QStringLiteral("SpecDevice where id_iface_s=") +
                                       decimal(integer(interfaces, u"ID_IFACE_S")));
         interfaces.edit();
         interfaces.fieldByName(u"COL_DEVICE").setAsInteger(modules);
@@ -404,8 +486,8 @@ void Compilation::compileChannels() {
 }
 
 void Compilation::compileArchives() {
-    const int archived = countRows(
-        QStringLiteral("select * from SpecAChannel where archive=1 and id_uspd=") + decimal(uspd_));
+    const int archived =
+        countRows(QStringLiteral("SpecAChannel where archive=1 and id_uspd=") + decimal(uspd_));
 
     Dataset& shortArchive = dm_.tblShortArchive;
     shortArchive.edit();
@@ -447,15 +529,17 @@ void Compilation::recover() {
             dataset->cancel();
     }
     QueryDataset& modules = dm_.tblSpecDevice;
-    if (modules.statement() == kDevicesInOrder)
-        return;
-    modules.close();
-    modules.setSql(kDevicesInOrder);
     try {
-        modules.open();
+        if (modules.statement() != kDevicesInOrder) {
+            modules.close();
+            modules.setSql(kDevicesInOrder);
+            modules.open();
+        }
+        catchUpReactions();
+        commitWrites();
     } catch (const StoreError&) {
-        // The failure already being reported is the one the user acts on; the list opens
-        // again with the next compilation or USPD.
+        // The failure already being reported is the one the user acts on; the lists are
+        // read again with the next compilation or USPD.
     }
 }
 
@@ -490,12 +574,15 @@ CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProg
                     QStringLiteral("Не открыт ни один УСПД: откройте УСПД и повторите "
                                    "запись.")};
             compilation.refresh();
+            compilation.holdReactions();
             if (options.readyFile) {
                 progress.setPosition(CompileProgress::kReadyFilePosition);
+                compilation.catchUpReactions();
                 compilation.moveToFirstRows();
                 result.outcome = CompileResult::Outcome::ReadyFile;
             } else {
                 compilation.refuseLongPhoneNumbers();
+                compilation.beginWrites();
                 compilation.countHeader();
                 compilation.obtainRecords();
                 compilation.numberInterfaces();
@@ -504,7 +591,9 @@ CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProg
                 compilation.compilePhones();
                 compilation.compileChannels();
                 compilation.compileArchives();
+                compilation.catchUpReactions();
                 compilation.moveToFirstRows();
+                compilation.commitWrites();
                 suspended.clear();
                 writeImageFile(compilation.image, options.imagePath);
                 result.outcome = CompileResult::Outcome::Written;

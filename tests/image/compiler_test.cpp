@@ -56,13 +56,15 @@ QStringList wholeRun() {
 }
 
 // A configuration store in a temporary folder with the data module on it. Rows go straight
-// into its tables, as an earlier session of the program would have left them.
+// into its tables, as an earlier session of the program would have left them, and are read
+// back on a connection of their own, which sees what is stored, not what the data module's
+// connection holds uncommitted.
 class Store {
 public:
     explicit Store(testing::TestPlatform& test) : test_(test), dm(test.platform(), files.path()) {}
 
     qint64 insert(const QString& table, const QVariantMap& values) {
-        QSqlQuery query(dm.ADOConnection1.database());
+        QSqlQuery query(files.connection->database());
         const QStringList marks(values.size(), QStringLiteral("?"));
         query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                           .arg(table, values.keys().join(u','), marks.join(u',')));
@@ -87,10 +89,10 @@ public:
         }
         return uspd;
     }
-    void sql(const QString& statement) { testing::execSql(dm.ADOConnection1, statement); }
+    void sql(const QString& statement) { testing::execSql(*files.connection, statement); }
     // Every row of `statement`: columns joined by '/', rows by blanks.
     QString rows(const QString& statement) {
-        QSqlQuery query(dm.ADOConnection1.database());
+        QSqlQuery query(files.connection->database());
         EXPECT_TRUE(query.exec(statement)) << statement.toStdString();
         QStringList result;
         while (query.next()) {
@@ -289,6 +291,7 @@ RichUspd addRichUspd(Store& s) {
                                        {"archive", 1},
                                        {"marchive", 0},
                                        {"callback", 1},
+                                       {"t_device", 6},
                                        {"name", "Давление"},
                                        {"type_num", "G7"}}));
     s.insert("SpecAChannel", on(r.m1, {{"min_code", 2.5},
@@ -300,6 +303,7 @@ RichUspd addRichUspd(Store& s) {
                                        {"n_channel", 2},
                                        {"archive", 0},
                                        {"marchive", 1},
+                                       {"t_device", 1},
                                        {"type_num", "G7"}}));
     s.insert("SpecAChannel", on(r.m1, {{"emerg_val", 0.0},
                                        {"coef_corr", 1.0},
@@ -427,7 +431,23 @@ public:
     QStringList changes;
 };
 
+// The values of `field` in the rows of `dataset`.
+QStringList values(Dataset& dataset, QStringView field) {
+    QStringList result;
+    for (int row = 0; row < dataset.rowCount(); ++row)
+        result.append(valueAsString(dataset.value(row, dataset.fieldIndex(field))));
+    return result;
+}
+
+QStringList distinct(QStringList list) {
+    list.removeDuplicates();
+    return list;
+}
+
 TEST_F(Compiler, EditorsAreToldOnceAndShowTheFirstRenumberedRow) {
+    store.dm.tblSpecAChannel.next();
+    ASSERT_EQ(distinct(values(store.dm.DNAChannel, u"id_tdevice")), QStringList{"1"});
+    ASSERT_EQ(values(store.dm.DNIDevice, u"id_iface"), (QStringList{"5", ""}));
     ChangeLog log;
     store.dm.tblSpecDChannel.addObserver(&log);
     RecordedProgress progress;
@@ -439,6 +459,10 @@ TEST_F(Compiler, EditorsAreToldOnceAndShowTheFirstRenumberedRow) {
     EXPECT_EQ(store.dm.tblSpecDChannel.fieldByName(u"TYPE_NUM").asString(), "E1");
     EXPECT_EQ(store.dm.tblSpecDevice.recordCount(), 3);
     EXPECT_EQ(progress.events, wholeRun());
+    // The module lists show the renumbered modules; the template lists follow the rows
+    // now current.
+    EXPECT_EQ(values(store.dm.DNIDevice, u"id_iface"), (QStringList{"0", "0"}));
+    EXPECT_EQ(distinct(values(store.dm.DNAChannel, u"id_tdevice")), QStringList{"6"});
 }
 
 TEST_F(Compiler, PendingRowsArePartOfTheImage) {
