@@ -23,9 +23,8 @@ int main(int argc, char* argv[]) {
     orvet::QtMessageBoxes messages;
     orvet::Platform platform{clock, mainThread, messages, orvet::Settings::forUser()};
 
-    orvet::TMainForm mainForm(platform);
-    messages.setParent(&mainForm);
-    // The store opens second; a store that cannot be used ends the program with an error.
+    // The store opens before the main window, whose editors bind to its datasets; a store
+    // that cannot be used ends the program with an error.
     std::unique_ptr<orvet::TDataModule1> DataModule1;
     try {
         DataModule1 = std::make_unique<orvet::TDataModule1>(platform);
@@ -33,6 +32,8 @@ int main(int argc, char* argv[]) {
         messages.error(error.message(), QApplication::applicationName());
         return 1;
     }
+    orvet::TMainForm mainForm(platform, *DataModule1);
+    messages.setParent(&mainForm);
     QObject::connect(&instance, &orvet::SingleInstance::activationRequested, &mainForm, [&] {
         mainForm.setWindowState(mainForm.windowState() & ~Qt::WindowMinimized);
         mainForm.show();

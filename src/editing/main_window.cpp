@@ -12,9 +12,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "core/guarded.h"
 #include "editing/about_dialog.h"
+#include "editing/field_controls.h"
 #include "editing/icons.h"
+#include "editing/open_uspd_dialog.h"
 #include "link/link_parameters_dialog.h"
+#include "store/data_module.h"
 
 namespace orvet {
 namespace {
@@ -55,15 +59,17 @@ QAction* addItem(QMenu* menu, const char* name, const QString& caption,
 
 }  // namespace
 
-TMainForm::TMainForm(Platform& platform, QWidget* parent)
+TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, QWidget* parent)
     : QMainWindow(parent),
       TreeView1(new QTreeWidget),
       Splitter1(new QSplitter(Qt::Horizontal)),
       Analis(new QListWidget),
       Splitter2(new QSplitter(Qt::Vertical)),
       AboutBox(new TAboutBox(this)),
+      frmOpenUSPD(nullptr),
       m_CParam(nullptr),
       platform_(platform),
+      data_(dataModule),
       workArea_(new QWidget),
       startPanel_(new QFrame) {
     setObjectName(QStringLiteral("MainForm"));
@@ -73,6 +79,7 @@ TMainForm::TMainForm(Platform& platform, QWidget* parent)
     resize(size);
     setMinimumSize(size);
 
+    frmOpenUSPD = new TfrmOpenUSPD(platform_, data_, this);
     m_CParam = new Tm_CParam(platform_, link_, this);
 
     buildMenu();
@@ -142,6 +149,9 @@ void TMainForm::buildMenu() {
     MFile->addSeparator()->setObjectName(QStringLiteral("N1"));
     MExit = addItem(MFile, "MExit", QStringLiteral("&Выход"), QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(MExit, &QAction::triggered, this, &QWidget::close);
+    connect(MCreate, &QAction::triggered, this, &TMainForm::MCreateClick);
+    connect(MOpen, &QAction::triggered, this, &TMainForm::MOpenClick);
+    connect(MSave, &QAction::triggered, this, &TMainForm::MSaveClick);
 
     MAdd = bar->addMenu(QStringLiteral("&Добавить"));
     MAdd->setObjectName(QStringLiteral("MAdd"));
@@ -188,6 +198,11 @@ void TMainForm::buildTree() {
     TreeView1->setHeaderHidden(true);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The fixed tree is always expanded: no branch handles at the root, and a narrow
+    // indentation, keep the longest node texts within the tree's 205 pixels.
+    TreeView1->setRootIsDecorated(false);
+    TreeView1->setItemsExpandable(false);
+    TreeView1->setIndentation(8);
     TreeView1->setMinimumWidth(42);
     TreeView1->setMaximumWidth(205);
     // The selection stays visible when the focus is elsewhere.
@@ -203,6 +218,7 @@ void TMainForm::buildTree() {
         auto* item = def.parent < 0 ? new QTreeWidgetItem(TreeView1)
                                     : new QTreeWidgetItem(nodes_[def.parent]);
         item->setText(0, QString::fromUtf8(def.text));
+        item->setToolTip(0, item->text(0));
         item->setIcon(0, imButt(def.icon));
         item->setData(0, Qt::UserRole, i);
         nodes_[i] = item;
@@ -262,6 +278,82 @@ void TMainForm::showEvent(QShowEvent* event) {
         move(frame.topLeft());
     }
     FormShow();
+}
+
+void TMainForm::MCreateClick() {
+    chooseUspd(QStringLiteral("Создать УСПД"));
+}
+
+void TMainForm::MOpenClick() {
+    chooseUspd(QStringLiteral("Открыть УСПД"));
+}
+
+void TMainForm::chooseUspd(const QString& caption) {
+    const int count = frmOpenUSPD->choose(caption);
+    if (count < 0)
+        return;  // closed without "OK"
+    if (count == 0) {
+        showUspdLayout(false);
+        return;
+    }
+    openChosenUspd();
+}
+
+void TMainForm::openChosenUspd() {
+    showUspdLayout(true);
+    guarded(platform_.messages, [this] {
+        if (!data_.ADOConnection1.isOpen())
+            data_.ADOConnection1.open();
+        data_.openDatasets();
+    });
+    MAdd->setEnabled(true);
+    MAdd->menuAction()->setEnabled(true);
+    MParam->setEnabled(true);
+    MParam->menuAction()->setEnabled(true);
+    MSave->setEnabled(true);
+    MSaveTo->setEnabled(true);
+    MExpToADO->setEnabled(true);
+    Dataset& uspd = data_.tblUSPD;
+    setWindowTitle(kCaption + QStringLiteral(" - ") + uspd.fieldByName(u"uspd_name").asString() +
+                   QStringLiteral(" - ") + uspd.fieldByName(u"enterprise").asString());
+    guarded(platform_.messages, [this] { data_.refreshModuleLists(); });
+    TreeView1->setFocus();
+}
+
+void TMainForm::MSaveClick() {
+    const int index = selectedNode();
+    if (index < 0 || !editors_[index])
+        return;
+    // The dataset each node's editor edits; the others have nothing to post.
+    Dataset* const datasets[kNodeCount] = {
+        nullptr,
+        &data_.tblSpecInterFace,
+        &data_.tblHeadline,
+        nullptr,
+        &data_.tblSpecDevice,
+        nullptr,
+        &data_.tblSpecAChannel,
+        nullptr,
+        &data_.tblSpecNIChannel,
+        &data_.tblSpecKBHA,
+        nullptr,
+        &data_.tblSpecDChannel,
+        nullptr,
+        &data_.tblSpecDOChannel,
+        nullptr,
+    };
+    Dataset* dataset = datasets[index];
+    if (!dataset)
+        return;
+    guarded(platform_.messages, [&] {
+        // What the bound edits hold goes into the row before it is posted.
+        for (DBEdit* edit : editors_[index]->findChildren<DBEdit*>()) {
+            if (!edit->commit())
+                return;
+        }
+        dataset->edit();
+        dataset->post();
+    });
 }
 
 void TMainForm::FormShow() {

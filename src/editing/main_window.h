@@ -17,6 +17,8 @@ class QTreeWidgetItem;
 namespace orvet {
 
 class TAboutBox;
+class TDataModule1;
+class TfrmOpenUSPD;
 class Tm_CParam;
 
 // The configurator's only top-level window: menu, the fixed navigation tree of the open
@@ -28,7 +30,7 @@ public:
     static constexpr int kNodeCount = 15;
     static inline const QString kCaption = QStringLiteral("Конфигурирование УСПД ORVET-4410");
 
-    explicit TMainForm(Platform& platform, QWidget* parent = nullptr);
+    TMainForm(Platform& platform, TDataModule1& dataModule, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // The link parameters in use (loaded when the window is first shown).
@@ -48,6 +50,13 @@ public:
 
     // Shows the tree of an opened USPD (true) or the start panel (false).
     void showUspdLayout(bool open);
+
+    // "Со&здать" and "&Открыть": the selection dialog with its caption, then the chosen USPD
+    // is opened.
+    void MCreateClick();
+    void MOpenClick();
+    // Save: posts the dataset of the editor the selected node shows.
+    void MSaveClick();
 
     QTreeWidget* TreeView1;
     QSplitter* Splitter1;
@@ -83,6 +92,7 @@ public:
     QAction* MAbout;
 
     TAboutBox* AboutBox;
+    TfrmOpenUSPD* frmOpenUSPD;
     Tm_CParam* m_CParam;
 
 protected:
@@ -93,8 +103,11 @@ private:
     void buildTree();
     void TreeView1Change();
     void FormShow();
+    void chooseUspd(const QString& caption);
+    void openChosenUspd();
 
     Platform& platform_;
+    TDataModule1& data_;
     LinkSettings link_;
     QWidget* workArea_;
     QFrame* startPanel_;

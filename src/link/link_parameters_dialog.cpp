@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "core/conversion.h"
+#include "core/guarded.h"
 
 namespace orvet {
 
@@ -86,14 +87,9 @@ bool Tm_CParam::store() {
 }
 
 void Tm_CParam::OKBtnClick() {
-    try {
-        if (store())
-            accept();
-    } catch (const ConversionError& error) {
-        platform_.messages.error(error.message(), QStringLiteral("Ошибка"));
-    } catch (const SettingsError& error) {
-        platform_.messages.error(QString::fromStdString(error.what()), QStringLiteral("Ошибка"));
-    }
+    bool stored = false;
+    if (guarded(platform_.messages, [&] { stored = store(); }) && stored)
+        accept();
 }
 
 }  // namespace orvet

@@ -14,23 +14,27 @@
 
 #include "editing/about_dialog.h"
 #include "editing/main_window.h"
+#include "editing/open_uspd_dialog.h"
 #include "link/link_parameters_dialog.h"
-#include "support/test_platform.h"
+#include "store_rig.h"
 
 namespace orvet {
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { test_ = std::make_unique<testing::TestPlatform>(); }
+    void init() {
+        rig_ = std::make_unique<testing::StoreRig>();
+        test_ = &rig_->test;
+    }
     void cleanup() {
-        const QStringList problems = test_->problems();
-        test_.reset();
+        const QStringList problems = rig_->problems();
+        rig_.reset();
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 
     void startsWithCaptionSizeAndBlackStartPanel() {
-        TMainForm form(test_->platform());
+        TMainForm form(test_->platform(), *rig_->data);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -55,7 +59,7 @@ private slots:
     }
 
     void menuCaptionsShortcutsAndInitialState() {
-        TMainForm form(test_->platform());
+        TMainForm form(test_->platform(), *rig_->data);
         const struct {
             QAction* action;
             const char* caption;
@@ -107,7 +111,7 @@ private slots:
     }
 
     void treeHasFifteenFixedNodes() {
-        TMainForm form(test_->platform());
+        TMainForm form(test_->platform(), *rig_->data);
         const QStringList texts{"Параметры УСПД",
                                 "Интерфейсы",
                                 "Встроенные модули",
@@ -138,7 +142,7 @@ private slots:
     }
 
     void selectingANodeShowsOnlyItsEditor() {
-        TMainForm form(test_->platform());
+        TMainForm form(test_->platform(), *rig_->data);
         auto* interfaces = new QLabel("interfaces");
         auto* modules = new QLabel("modules");
         form.setEditor(1, interfaces);
@@ -173,14 +177,14 @@ private slots:
     void linkParametersLoadedWhenFirstShown() {
         test_->settings().writeInteger("PakLen", 512);
         test_->settings().writeString("TOAnswer", "abc");
-        TMainForm form(test_->platform());
+        TMainForm form(test_->platform(), *rig_->data);
         form.show();
         QCOMPARE(form.linkSettings().PakLen, 512);
         QCOMPARE(form.linkSettings().TOAnswer, 2000);
     }
 
     void linkParametersDialogUpdatesTheCopiesInUse() {
-        TMainForm form(test_->platform());
+        TMainForm form(test_->platform(), *rig_->data);
         form.show();
         QTimer::singleShot(0, form.m_CParam, [&form] {
             form.m_CParam->edPakLen->setText("100");
@@ -210,7 +214,8 @@ private slots:
     }
 
 private:
-    std::unique_ptr<testing::TestPlatform> test_;
+    std::unique_ptr<testing::StoreRig> rig_;
+    testing::TestPlatform* test_ = nullptr;
 };
 
 }  // namespace orvet

@@ -1,0 +1,261 @@
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QtTest>
+#include <functional>
+
+#include "editing/field_controls.h"
+#include "editing/main_window.h"
+#include "editing/open_uspd_dialog.h"
+#include "store_rig.h"
+
+namespace orvet {
+
+void typeText(QWidget* widget, const QString& text) {
+    for (const QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
+        QCoreApplication::sendEvent(widget, &press);
+        QCoreApplication::sendEvent(widget, &release);
+    }
+}
+
+// The cell editor the grid shows now (closed ones may linger until deleted).
+QLineEdit* cellEditor(QTableView* grid) {
+    for (QLineEdit* editor : grid->findChildren<QLineEdit*>()) {
+        if (editor->isVisible())
+            return editor;
+    }
+    return nullptr;
+}
+
+class OpenUspdTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        rig_ = std::make_unique<testing::StoreRig>();
+        form_ = std::make_unique<TMainForm>(rig_->test.platform(), *rig_->data);
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    }
+    void cleanup() {
+        form_.reset();
+        const QStringList problems = rig_->problems();
+        rig_.reset();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    }
+
+    void addingAUspdAndPressingOkOpensIt() {
+        TfrmOpenUSPD* dialog = form_->frmOpenUSPD;
+        whileOpen(form_->MCreate, [&] {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Создать УСПД"));
+            QCOMPARE(dialog->width(), 369);
+            QVERIFY(!dialog->m_Clone->isEnabled());
+            QCOMPARE(dialog->m_Clone->text(), QStringLiteral("Клонировать УСПД"));
+            QApplication::setActiveWindow(dialog);
+            dialog->DBGrid1->setFocus();
+            QTest::keyClick(dialog->DBGrid1, Qt::Key_Insert);
+            QCOMPARE(uspd().rowCount(), 1);
+            QCOMPARE(uspd().state(), Dataset::State::Insert);
+            // The click takes the focus off the grid, which stores the pending row.
+            QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+        });
+        QCOMPARE(storedCount("USPD"), 1);
+        QCOMPARE(form_->windowTitle(),
+                 QStringLiteral("Конфигурирование УСПД ORVET-4410 - УСПД - "));
+        QVERIFY(form_->TreeView1->isVisible());
+        QVERIFY(!form_->startPanel()->isVisible());
+        for (QAction* item : {form_->MSave, form_->MSaveTo, form_->MExpToADO,
+                              form_->MAdd->menuAction(), form_->MParam->menuAction()}) {
+            QVERIFY2(item->isEnabled(), qPrintable(item->text()));
+        }
+        QCOMPARE(form_->focusWidget(), form_->TreeView1);
+        // Opening ran the default-row reactions for the new USPD.
+        QCOMPARE(storedCount("Headline"), 1);
+    }
+
+    void okOnAnEmptyListCreatesNothing() {
+        whileOpen(form_->MOpen, [&] {
+            QCOMPARE(form_->frmOpenUSPD->windowTitle(), QStringLiteral("Открыть УСПД"));
+            form_->frmOpenUSPD->DBGrid1->setFocus();
+            QTest::mouseClick(form_->frmOpenUSPD->Button1, Qt::LeftButton);
+        });
+        QCOMPARE(storedCount("USPD"), 0);
+        QVERIFY(form_->startPanel()->isVisible());
+        QVERIFY(!form_->TreeView1->isVisible());
+        QVERIFY(!form_->MSave->isEnabled());
+        QCOMPARE(form_->windowTitle(), TMainForm::kCaption);
+    }
+
+    void enterPostsAndEscapeDrops() {
+        TfrmOpenUSPD* dialog = form_->frmOpenUSPD;
+        whileOpen(form_->MOpen, [&] {
+            QTableView* grid = dialog->DBGrid1;
+            grid->setFocus();
+            dialog->N1->trigger();
+            QTest::keyClick(grid, Qt::Key_Escape);
+            QCOMPARE(uspd().rowCount(), 0);
+
+            dialog->N1->trigger();
+            // Typing into the enterprise cell, then Enter in the cell editor.
+            QApplication::setActiveWindow(dialog);
+            grid->setFocus();
+            grid->setCurrentIndex(grid->model()->index(0, 1));
+            QTest::keyClick(grid, Qt::Key_F2);
+            QLineEdit* editor = cellEditor(grid);
+            QVERIFY(editor);
+            typeText(editor, "ТЭЦ-2");
+            QTest::keyClick(editor, Qt::Key_Return);
+            QCOMPARE(uspd().state(), Dataset::State::Browse);
+            QCOMPARE(storedCount("USPD"), 1);
+
+            // Escape inside a cell editor drops the whole pending row.
+            dialog->N1->trigger();
+            grid->setCurrentIndex(grid->model()->index(1, 0));
+            QTest::keyClick(grid, Qt::Key_F2);
+            QLineEdit* nameEditor = cellEditor(grid);
+            QVERIFY(nameEditor);
+            typeText(nameEditor, "x");
+            QTest::keyClick(nameEditor, Qt::Key_Escape);
+            QCOMPARE(uspd().rowCount(), 1);
+            QVERIFY(dialog->isVisible());
+            dialog->reject();
+        });
+        QVERIFY2(!form_->TreeView1->isVisible(), "closing without OK opens nothing");
+        QSqlQuery query("select uspd_name, enterprise from USPD", db());
+        QVERIFY(query.next());
+        QCOMPARE(query.value(0).toString(), QStringLiteral("УСПД"));
+        QCOMPARE(query.value(1).toString(), QStringLiteral("ТЭЦ-2"));
+    }
+
+    void deleteAsksAndRemovesTheUspdsRows() {
+        const int first = rig_->addUspd("Первый");
+        addInterface();
+        rig_->addUspd("Второй");
+        addInterface();
+        uspd().locate(u"id_uspd", first);
+        TfrmOpenUSPD* dialog = form_->frmOpenUSPD;
+        whileOpen(form_->MOpen, [&] {
+            rig_->test.messages.expectQuestion("Удалить УСПД?", false);
+            dialog->N2->trigger();
+            QCOMPARE(storedCount("USPD"), 2);
+            rig_->test.messages.expectQuestion("Удалить УСПД?", true);
+            dialog->N2->trigger();
+            QCOMPARE(uspd().fieldByName(u"uspd_name").asString(), QStringLiteral("Второй"));
+            QCOMPARE(dialog->DBGrid1->currentIndex().row(), 0);
+            dialog->reject();
+        });
+        QCOMPARE(storedCount("USPD"), 1);
+        QCOMPARE(storedCount("SpecInterFace"), 1);
+        QCOMPARE(storedCount(QStringLiteral("SpecInterFace where id_uspd=%1").arg(first)), 0);
+        QCOMPARE(rig_->test.messages.shown().front().caption, QStringLiteral("Подтверждение"));
+    }
+
+    void deleteOnAnEmptyListAsksNothing() {
+        whileOpen(form_->MOpen, [&] {
+            form_->frmOpenUSPD->N2->trigger();
+            form_->frmOpenUSPD->reject();
+        });
+        QVERIFY(rig_->test.messages.shown().empty());
+    }
+
+    void openingASecondUspdKeepsTheNodeAndFollowsItsModules() {
+        const int first = rig_->addUspd("Первый");
+        addModule(1);
+        const int second = rig_->addUspd("Второй", "Завод");
+        addModule(2);
+        addModule(6);
+        auto* modulesEditor = new QLabel("модули");
+        form_->setEditor(4, modulesEditor);
+
+        openUspd(first);
+        form_->selectNode(4);
+        QCOMPARE(rig_->data->DADevice.recordCount(), 1);
+        openUspd(second);
+        QCOMPARE(form_->selectedNode(), 4);
+        QVERIFY(modulesEditor->isVisible());
+        QCOMPARE(form_->windowTitle(),
+                 QStringLiteral("Конфигурирование УСПД ORVET-4410 - Второй - Завод"));
+        QCOMPARE(rig_->data->DADevice.recordCount(), 2);
+        QCOMPARE(rig_->data->tblSpecDevice.recordCount(), 2);
+    }
+
+    void saveStoresWhatTheEditorHolds() {
+        const int id = rig_->addUspd("Первый");
+        auto* frame = new QWidget;
+        auto* init =
+            new DBEdit(rig_->data->tblSpecInterFace, "initstring", rig_->test.messages, frame);
+        (new QVBoxLayout(frame))->addWidget(init);
+        form_->setEditor(1, frame);
+        openUspd(id);
+        addInterface();
+        form_->selectNode(1);
+        init->setText("ATZ");
+        init->setModified(true);
+        form_->MSave->trigger();
+        QCOMPARE(rig_->data->tblSpecInterFace.state(), Dataset::State::Browse);
+        QSqlQuery query("select initstring from SpecInterFace", db());
+        QVERIFY(query.next());
+        QCOMPARE(query.value(0).toString(), QStringLiteral("ATZ"));
+
+        // Nodes without an editor to save do nothing.
+        form_->selectNode(3);
+        form_->MSave->trigger();
+    }
+
+private:
+    Dataset& uspd() { return rig_->data->tblUSPD; }
+    QSqlDatabase db() { return rig_->data->ADOConnection1.database(); }
+    int storedCount(const QString& from) {
+        QSqlQuery query("select count(*) from " + from, db());
+        return query.next() ? query.value(0).toInt() : -1;
+    }
+    // Triggers `command`, runs `inDialog` while the modal selection dialog is open (it must
+    // close the dialog), and fails if the dialog is still open afterwards.
+    void whileOpen(QAction* command, const std::function<void()>& inDialog) {
+        bool ran = false;
+        QTimer::singleShot(0, form_->frmOpenUSPD, [&] {
+            ran = true;
+            inDialog();
+            if (form_->frmOpenUSPD->isVisible())
+                form_->frmOpenUSPD->reject();
+        });
+        command->trigger();
+        QVERIFY(ran);
+        QVERIFY(!form_->frmOpenUSPD->isVisible());
+    }
+    void openUspd(int id) {
+        whileOpen(form_->MOpen, [&] {
+            QVERIFY(uspd().locate(u"id_uspd", id));
+            QTest::mouseClick(form_->frmOpenUSPD->Button1, Qt::LeftButton);
+        });
+    }
+    void addInterface() {
+        Dataset& ifaces = rig_->data->tblSpecInterFace;
+        ifaces.open();
+        ifaces.append();
+        ifaces.fieldByName(u"port").setAsInteger(1);
+        ifaces.post();
+    }
+    void addModule(int type) {
+        Dataset& modules = rig_->data->tblSpecDevice;
+        modules.open();
+        modules.append();
+        modules.fieldByName(u"t_device").setAsInteger(type);
+        modules.post();
+    }
+
+    std::unique_ptr<testing::StoreRig> rig_;
+    std::unique_ptr<TMainForm> form_;
+};
+
+}  // namespace orvet
+
+QTEST_MAIN(orvet::OpenUspdTest)
+#include "open_uspd_test.moc"
