@@ -6,45 +6,16 @@
 // The ratio layer/bare is printed at the end; the goal is at most 3.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QSqlQuery>
-#include <QTemporaryDir>
-#include <cstdio>
-#include <memory>
 
-#include "core/main_thread.h"
-#include "core/test_clock.h"
+#include "bench_support.h"
 #include "image/compiler.h"
-#include "image/image.h"
-#include "ratio_reporter.h"
-#include "store/data_module.h"
-#include "store/store_error.h"
 
 namespace orvet {
 namespace {
 
 constexpr int kInterfaces = 16;
-constexpr int kModules = 300;
-
-// One channel kind: its table, key, position field, number of channels and kind letter.
-struct Kind {
-    const char* table;
-    const char* key;
-    const char* position;
-    int count;
-    const char* letter;
-};
-
-const Kind kKinds[] = {
-    {"SpecAChannel", "id_achannel", "id_achannel_p", 3000, "G"},
-    {"SpecDChannel", "id_dchannel", "id_dchannel_p", 2500, "E"},
-    {"SpecDOChannel", "id_dochannel", "id_dochannel_p", 1500, "L"},
-    {"SpecKBHA", "id_kvna", "id_kvna_p", 500, "B"},
-    {"SpecNIChannel", "id_nichannel", "id_nichannel_p", 1000, "C"},
-    {"SpecEmDChannel", "id_dchannel", "id_dchannel_p", 1000, "K"},
-    {"SpecEmDOChannel", "id_dochannel", "id_dochannel_p", 500, "R"},
-};
 
 // The statements a compilation writes with: per interface two posts and two updates of
 // its modules, a post per module, an update of each module's channels per module kind, a
@@ -53,29 +24,15 @@ constexpr int kModuleKinds = 5;
 constexpr int kChannels = 10000;
 constexpr int kUpdates = 4 * kInterfaces + kModules + kModuleKinds * kModules + kChannels + 2;
 
-void exec(QSqlQuery& query) {
-    if (!query.exec())
-        throw engineError(query.lastError());
-}
-
-class Bench {
+class Bench : public BenchStore {
 public:
-    Bench() : settings_(Settings::inFile(dir_.filePath("settings.ini"))) {
-        messages_.allowNotices();
-        Platform platform{clock_, mainThread_, messages_, settings_};
-        dm_ = std::make_unique<TDataModule1>(platform, dir_.filePath("Config.db"));
+    Bench() {
         fill();
-        dm_->tblUSPD.open();
-        dm_->tblUSPD.first();
-        dm_->openDatasets();
-        dm_->refreshModuleLists();
+        openFirstUspd();
     }
 
-    TDataModule1& dm() { return *dm_; }
-    MessageBoxes& messages() { return messages_; }
-    QSqlDatabase db() { return dm_->ADOConnection1.database(); }
-    QString imagePath() const { return dir_.filePath("config.dat"); }
-    QString barePath() const { return dir_.filePath("bare.dat"); }
+    QString imagePath() const { return filePath("config.dat"); }
+    QString barePath() const { return filePath("bare.dat"); }
 
     // The keys of `table`'s rows in key order.
     QList<qint64> keys(const char* table, const char* key) {
@@ -90,10 +47,9 @@ public:
 
 private:
     void fill() {
-        QSqlQuery query(db());
         db().transaction();
-        query.exec("INSERT INTO USPD (uspd_name) VALUES ('УСПД')");
-        const qint64 uspd = query.lastInsertId().toLongLong();
+        const qint64 uspd = addUspd();
+        QSqlQuery query(db());
         for (const char* table : {"Headline", "ShortArchive", "MainArchive"}) {
             query.exec(QStringLiteral("INSERT INTO %1 (id_uspd) VALUES (%2)").arg(table).arg(uspd));
         }
@@ -119,7 +75,7 @@ private:
             exec(query);
             modules.append(query.lastInsertId().toLongLong());
         }
-        for (const Kind& kind : kKinds) {
+        for (const ChannelKind& kind : kChannelKinds) {
             const bool onBoard = QLatin1String(kind.table).startsWith(QLatin1String("SpecEm"));
             query.prepare(QStringLiteral("INSERT INTO %1 (id_uspd, id_device, t_device, name, "
                                          "n_channel%2) VALUES (?, ?, ?, ?, ?%3)")
@@ -142,13 +98,6 @@ private:
         }
         db().commit();
     }
-
-    QTemporaryDir dir_;
-    TestClock clock_;
-    MainThread mainThread_;
-    ScriptedMessageBoxes messages_;
-    Settings settings_;
-    std::unique_ptr<TDataModule1> dm_;
 };
 
 Bench& bench() {
@@ -180,7 +129,7 @@ void Compile_Bare(benchmark::State& state) {
         const char* letter;
     };
     std::vector<Target> targets;
-    for (const Kind& kind : kKinds) {
+    for (const ChannelKind& kind : kChannelKinds) {
         targets.push_back({QStringLiteral("UPDATE %1 SET %2=?, type_num=? WHERE %3=?")
                                .arg(kind.table, kind.position, kind.key),
                            bench().keys(kind.table, kind.key), kind.letter});
@@ -221,16 +170,5 @@ BENCHMARK(Compile_Bare)->Unit(benchmark::kMillisecond)->Iterations(5);
 }  // namespace orvet
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    orvet::RatioReporter reporter;
-    try {
-        benchmark::RunSpecifiedBenchmarks(&reporter);
-    } catch (const orvet::StoreError& error) {
-        std::fprintf(stderr, "compile_bench: %s\n", error.what());
-        return 1;
-    }
-    reporter.printRatio("Compile", 3);
-    benchmark::Shutdown();
-    return 0;
+    return orvet::runBenchmarks(argc, argv, "compile_bench", {"Compile"}, 3);
 }
