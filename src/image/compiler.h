@@ -59,11 +59,14 @@ struct CompileResult {
 // modules' id_iface and id_iface2; the modules' id_device_p (in ascending id_device); each
 // channel's position and type_num (kind letter and position + 1, in ascending key) and its
 // id_device_p from its module; and the number of archived analog inputs in both archive
-// rows. Pending rows of the store's datasets are posted before the datasets are reopened,
-// so the image holds what the user sees.
+// rows. These writes run in one transaction, committed once the renumbering is done or has
+// stopped at a failure. Pending rows of the store's datasets are posted before the datasets
+// are reopened, so the image holds what the user sees.
 //
 // The display of the interface, module and channel datasets is suspended while it runs
-// and resumed at the end, also after a failure. Every failure is shown through
+// and resumed at the end, also after a failure; a successful compilation leaves them on
+// their first rows, with the module and template lists following, as the editors show
+// them. Every failure is shown through
 // `messages`, stops the compilation and leaves the old image file as it was:
 // - an empty value in a field the image cannot do without (an analog input's emerg_val,
 //   coef_corr or act_corr; a counting input's id_device_p, n_channel, act_corr or
