@@ -17,8 +17,9 @@ void PrintedMessages::error(const QString& text, const QString& caption) {
 }
 
 bool PrintedMessages::question(const QString& text, const QString& caption, QuestionIcon) {
-    print(text + QStringLiteral(" — нет"), caption);
-    return false;
+    const bool yes = answers_.value(text, false);
+    print(text + (yes ? QStringLiteral(" — да") : QStringLiteral(" — нет")), caption);
+    return yes;
 }
 
 void PrintedMessages::print(const QString& text, const QString& caption) const {
