@@ -54,6 +54,9 @@ TPortConfig::TPortConfig(Platform& platform, QWidget* parent)
     }
     eNumDev->setText(QStringLiteral("1"));
     eMNumDev->setText(QStringLiteral("1"));
+    // The port lists are as wide as their device paths.
+    for (QComboBox* box : {cbPort, cbMPort})
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     cb_Ready->setLayoutDirection(Qt::RightToLeft);
     cb_Ready->setVisible(false);
 
