@@ -1,5 +1,6 @@
 // "Записать в УСП&Д" through the windows, with the simulated USPD on a virtual line and the
 // port running on the test clock.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -117,6 +118,43 @@ private slots:
         rig_->test.clock.advance(30'000);
         QCOMPARE(uspd_->device().image(), imageFile());
         QVERIFY(!form_->CommPort1.Open());
+    }
+
+    void readyFileSwitchAndItsUse() {
+        makeWindow({});
+        TPortConfig* dialog = form_->PortConfig;
+        const auto clickPage = [dialog](Qt::KeyboardModifiers mods) {
+            QTest::mouseClick(dialog->TabSheet1, Qt::LeftButton, mods, QPoint(5, 5));
+        };
+        dialog->show();
+        QVERIFY(!dialog->cb_Ready->isVisible());
+        clickPage(Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(dialog->cb_Ready->isVisible());
+        dialog->cb_Ready->setChecked(true);
+        clickPage(Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(!dialog->cb_Ready->isVisible());
+        QVERIFY(dialog->cb_Ready->isChecked());
+        dialog->hide();
+
+        // Without a config.dat the upload stops at its 'S' frame; the window stays.
+        rig_->test.messages.expectNotice("Файл не удается открыть");
+        withDialog([] {});
+        rig_->test.clock.advance(5000);
+        QVERIFY(form_->Prgrs->isVisible());
+        QVERIFY(!QFileInfo::exists("config.dat"));
+        QTest::mouseClick(form_->Prgrs->Button1, Qt::LeftButton);
+        QVERIFY(!form_->CommPort1.Open());
+
+        // With one, that file goes out as it is, nothing compiled.
+        const QByteArray ready(300, 'r');
+        QFile file("config.dat");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ready);
+        file.close();
+        rig_->test.messages.expectQuestion("Перезагрузить УСПД?", false);
+        withDialog([] {});
+        rig_->test.clock.advance(10'000);
+        QCOMPARE(uspd_->device().image(), ready);
     }
 
 private:
