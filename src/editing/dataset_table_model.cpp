@@ -39,6 +39,8 @@ QVariant DatasetTableModel::data(const QModelIndex& index, int role) const {
         if (decorated.isValid())
             return decorated;
     }
+    if (role == Qt::TextAlignmentRole && columns_[index.column()].alignment)
+        return (columns_[index.column()].alignment | Qt::AlignVCenter).toInt();
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const int field = fieldIndexes_.value(index.column(), -1);

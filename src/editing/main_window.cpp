@@ -16,6 +16,9 @@
 #include "editing/about_dialog.h"
 #include "editing/field_controls.h"
 #include "editing/icons.h"
+#include "editing/interfaces_frame.h"
+#include "editing/list_grid.h"
+#include "editing/modules_frame.h"
 #include "editing/open_uspd_dialog.h"
 #include "link/link_parameters_dialog.h"
 #include "store/data_module.h"
@@ -94,6 +97,20 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, QWidget* pare
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setChildrenCollapsible(false);
     Splitter1->setSizes({205, 495});
+
+    // The editor frames, each shown while its node is selected.
+    IfaceTop = new TIfaceTop(platform_, data_, *this);
+    setEditor(1, IfaceTop);
+    DevConf = new TDevConf(platform_, data_, *this);
+    setEditor(4, DevConf);
+    connect(MAddIface, &QAction::triggered, this, [this] {
+        selectNode(1);
+        IfaceTop->N1Click();
+    });
+    connect(MAddUSO, &QAction::triggered, this, [this] {
+        selectNode(4);
+        DevConf->N1Click();
+    });
 
     startPanel_->setObjectName(QStringLiteral("startPanel"));
     startPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -206,12 +223,7 @@ void TMainForm::buildTree() {
     TreeView1->setMinimumWidth(42);
     TreeView1->setMaximumWidth(205);
     // The selection stays visible when the focus is elsewhere.
-    QPalette palette = TreeView1->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                     palette.color(QPalette::Active, QPalette::Highlight));
-    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     palette.color(QPalette::Active, QPalette::HighlightedText));
-    TreeView1->setPalette(palette);
+    keepSelectionVisible(TreeView1);
 
     for (int i = 0; i < kNodeCount; ++i) {
         const NodeDef& def = kNodes[i];

@@ -18,6 +18,8 @@ namespace orvet {
 
 class TAboutBox;
 class TDataModule1;
+class TDevConf;
+class TIfaceTop;
 class TfrmOpenUSPD;
 class Tm_CParam;
 
@@ -90,6 +92,9 @@ public:
     QMenu* MHelp;
     QAction* N4;
     QAction* MAbout;
+
+    TIfaceTop* IfaceTop;
+    TDevConf* DevConf;
 
     TAboutBox* AboutBox;
     TfrmOpenUSPD* frmOpenUSPD;
