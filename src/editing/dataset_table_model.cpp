@@ -3,7 +3,9 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScopeGuard>
+#include <QStyle>
 #include <QTableView>
+#include <algorithm>
 
 #include "core/guarded.h"
 
@@ -161,9 +163,17 @@ void DatasetTableModel::datasetChanged(Dataset&, const DatasetChange& change) {
 
 void bindGrid(QTableView* view, DatasetTableModel* model) {
     view->setModel(model);
+    // A column is never narrower than its title in the header's font.
+    const QHeaderView* header = view->horizontalHeader();
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     for (int column = 0; column < model->columns().size(); ++column) {
-        if (model->columns()[column].width > 0)
-            view->setColumnWidth(column, model->columns()[column].width);
+        const GridColumn& def = model->columns()[column];
+        if (def.width > 0) {
+            const int title = def.title.isEmpty()
+                                  ? 0
+                                  : header->fontMetrics().horizontalAdvance(def.title) + margins;
+            view->setColumnWidth(column, std::max(def.width, title));
+        }
     }
     // The view follows the dataset...
     auto showCurrent = [view, model](int row) {

@@ -112,7 +112,7 @@ void retransmittingModule(QPainter& p) {
     p.scale(0.8, 0.8);
     newModule(p);
     p.restore();
-    p.setPen(QPen(kBlue, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(QPen(kGreen.darker(130), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawLine(QPointF(8, 12.5), QPointF(14.5, 12.5));
     p.drawLine(QPointF(12, 10), QPointF(14.5, 12.5));
     p.drawLine(QPointF(12, 15), QPointF(14.5, 12.5));

@@ -58,6 +58,7 @@ TIfaceTop::TIfaceTop(Platform& platform, TDataModule1& dataModule, TMainForm& ma
     };
     bindGrid(DBGrid1, model_);
     setUpListGrid(DBGrid1, IfacePopup);
+    showRowIcons(DBGrid1, 0);
 
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     ifType = new DBLookupComboBox(ifaces, QStringLiteral("t_iface"), data_.tblTypeIface,

@@ -1,10 +1,13 @@
 #include "editing/list_grid.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <algorithm>
 
@@ -13,6 +16,28 @@
 #include "store/store_error.h"
 
 namespace orvet {
+namespace {
+
+class RowIconDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem background = option;
+        initStyleOption(&background, index);
+        const QIcon icon = background.icon;
+        background.icon = QIcon();
+        background.features &= ~QStyleOptionViewItem::HasDecoration;
+        const QWidget* view = option.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &background, painter, view);
+        icon.paint(painter, QRect(option.rect.topLeft() + QPoint(1, 1), QSize(16, 16)),
+                   Qt::AlignLeft | Qt::AlignTop);
+    }
+};
+
+}  // namespace
 
 void keepSelectionVisible(QAbstractItemView* view) {
     QPalette palette = view->palette();
@@ -42,6 +67,10 @@ void setUpListGrid(QTableView* grid, QMenu* menu) {
         action->setShortcutContext(Qt::WidgetShortcut);
         grid->addAction(action);
     }
+}
+
+void showRowIcons(QTableView* grid, int column) {
+    grid->setItemDelegateForColumn(column, new RowIconDelegate(grid));
 }
 
 void limitGridHeight(QTableView* grid, const QWidget* detailPanel, const TMainForm& mainForm) {

@@ -20,6 +20,10 @@ void keepSelectionVisible(QAbstractItemView* view);
 // the menu's items work while the grid has the focus.
 void setUpListGrid(QTableView* grid, QMenu* menu);
 
+// Column `column` of `grid` shows the row's icon (the model's decoration) at full size in the
+// cell's top-left corner, untinted also in the selected row.
+void showRowIcons(QTableView* grid, int column);
+
 // The editors' grid height rule: the grid grows at most to the main window's client height
 // minus the detail panel's height minus 30 pixels, and minus the height of the list box
 // Analis while that is visible.

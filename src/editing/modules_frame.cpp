@@ -96,6 +96,15 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     };
     bindGrid(DBGrid1, model_);
     setUpListGrid(DBGrid1, PopupDev);
+    showRowIcons(DBGrid1, 0);
+    // The type column takes the longest type name the store offers.
+    int typeWidth = DBGrid1->columnWidth(1);
+    const int typeName = data_.tblTypeDevice.fieldIndex(u"t_device");
+    for (int row = 0; typeName >= 0 && row < data_.tblTypeDevice.recordCount(); ++row) {
+        const QString name = valueAsString(data_.tblTypeDevice.value(row, typeName));
+        typeWidth = std::max(typeWidth, DBGrid1->fontMetrics().horizontalAdvance(name) + 8);
+    }
+    DBGrid1->setColumnWidth(1, typeWidth);
 
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     const QString key = QStringLiteral("key");
