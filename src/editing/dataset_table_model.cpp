@@ -163,8 +163,13 @@ void DatasetTableModel::datasetChanged(Dataset&, const DatasetChange& change) {
 
 void bindGrid(QTableView* view, DatasetTableModel* model) {
     view->setModel(model);
-    // A column is never narrower than its title in the header's font.
-    const QHeaderView* header = view->horizontalHeader();
+    // A column is as wide as asked (the header's default minimum is wider than an icon
+    // column), but never narrower than its title in the header's font.
+    QHeaderView* header = view->horizontalHeader();
+    for (const GridColumn& def : model->columns()) {
+        if (def.width > 0 && def.width < header->minimumSectionSize())
+            header->setMinimumSectionSize(def.width);
+    }
     const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     for (int column = 0; column < model->columns().size(); ++column) {
         const GridColumn& def = model->columns()[column];

@@ -71,6 +71,8 @@ inline void chooseInList(DBLookupComboBox* list, const QString& text) {
     emit list->activated(item);
     list->hidePopup();
     QVERIFY(closeUp.wait(1000));
+    // The offscreen platform leaves the closed list as the active window.
+    QApplication::setActiveWindow(list->window());
 }
 
 }  // namespace orvet::testing
