@@ -344,7 +344,10 @@ void TDevConf::showRowSettings() {
     if (password || modemNumber) {
         Label12->setText(password ? kPasswordText : kModemNumberText);
         Label12->adjustSize();
-        Label12->move(password ? 56 : 16, devPsw->y() + (devPsw->height() - Label12->height()) / 2);
+        // The row starts where the panel's frame ends; the label's place is measured from
+        // the panel's edge.
+        Label12->move((password ? 56 : 16) - GroupBox1->contentsRect().left(),
+                      devPsw->y() + (devPsw->height() - Label12->height()) / 2);
     }
     showRetransmission();
 }
