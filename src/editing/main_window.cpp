@@ -17,7 +17,7 @@
 #include "editing/field_controls.h"
 #include "editing/icons.h"
 #include "editing/interfaces_frame.h"
-#include "editing/list_grid.h"
+#include "editing/list_frame.h"
 #include "editing/modules_frame.h"
 #include "editing/open_uspd_dialog.h"
 #include "link/link_parameters_dialog.h"

@@ -7,15 +7,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "editing/dataset_table_model.h"
 #include "editing/field_controls.h"
 #include "editing/icons.h"
-#include "editing/list_grid.h"
 #include "editing/module_operations.h"
 #include "store/data_module.h"
 
@@ -24,14 +21,6 @@ namespace {
 
 const QString kPasswordText = QStringLiteral("Пароль:");
 const QString kModemNumberText = QStringLiteral("Номер модема:");
-
-void keepPlaceWhenHidden(std::initializer_list<QWidget*> widgets) {
-    for (QWidget* widget : widgets) {
-        QSizePolicy policy = widget->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        widget->setSizePolicy(policy);
-    }
-}
 
 QLabel* label(const char* name, const QString& text) {
     auto* result = new QLabel(text);
@@ -43,24 +32,17 @@ QLabel* label(const char* name, const QString& text) {
 
 TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
                    QWidget* parent)
-    : QWidget(parent),
-      DBGrid1(new QTableView),
-      Splitter1(new QSplitter(Qt::Vertical)),
-      GroupBox1(new QGroupBox(QStringLiteral("Настройка устройства"))),
+    : TListFrame(platform, mainForm, dataModule.tblSpecDevice,
+                 {{QString(), QString(), 18, true},
+                  {QStringLiteral("TDevice"), QStringLiteral("Тип"), 90, true},
+                  {QStringLiteral("NPort"), QStringLiteral("Порт"), 48, true, Qt::AlignHCenter},
+                  {QStringLiteral("n_on_iface"), QStringLiteral("№ на интерфейсе"), 97, true,
+                   Qt::AlignHCenter},
+                  {QStringLiteral("t_pool"), QStringLiteral("Такт опроса (мс)"), 99, true,
+                   Qt::AlignHCenter}},
+                 QStringLiteral("Настройка устройства"), parent),
       PopupDev(new QMenu(this)),
-      platform_(platform),
       data_(dataModule),
-      mainForm_(mainForm),
-      model_(new DatasetTableModel(
-          dataModule.tblSpecDevice,
-          {{QString(), QString(), 18, true},
-           {QStringLiteral("TDevice"), QStringLiteral("Тип"), 90, true},
-           {QStringLiteral("NPort"), QStringLiteral("Порт"), 48, true, Qt::AlignHCenter},
-           {QStringLiteral("n_on_iface"), QStringLiteral("№ на интерфейсе"), 97, true,
-            Qt::AlignHCenter},
-           {QStringLiteral("t_pool"), QStringLiteral("Такт опроса (мс)"), 99, true,
-            Qt::AlignHCenter}},
-          platform.messages, this)),
       passwordRow_(new QWidget) {
     setObjectName(QStringLiteral("DevConf"));
     for (int i = 0; i < int(rowIcons_.size()); ++i)
@@ -90,13 +72,6 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     connect(N1, &QAction::triggered, this, &TDevConf::N1Click);
     connect(N2, &QAction::triggered, this, &TDevConf::N2Click);
 
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    model_->decoration = [this](int row, int column, int role) {
-        return cellDecoration(row, column, role);
-    };
-    bindGrid(DBGrid1, model_);
-    setUpListGrid(DBGrid1, PopupDev);
-    showRowIcons(DBGrid1, 0);
     // The type column takes the longest type name the store offers.
     int typeWidth = DBGrid1->columnWidth(1);
     const int typeName = data_.tblTypeDevice.fieldIndex(u"t_device");
@@ -106,7 +81,6 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     }
     DBGrid1->setColumnWidth(1, typeWidth);
 
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     const QString key = QStringLiteral("key");
     const QString ifaceKey = QStringLiteral("id_iface_s");
     const QString portName = QStringLiteral("NPort");
@@ -222,50 +196,21 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     panel->addWidget(passwordRow_);
     panel->addStretch();
 
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->addWidget(DBGrid1);
-    Splitter1->addWidget(GroupBox1);
-    Splitter1->setStretchFactor(0, 0);
-    Splitter1->setStretchFactor(1, 1);
-    Splitter1->setChildrenCollapsible(false);
-    Splitter1->setSizes({150, 300});
-    connect(Splitter1, &QSplitter::splitterMoved, this, &TDevConf::Splitter1Moved);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Splitter1);
-
     connect(devType, &DBLookupComboBox::closeUp, this, &TDevConf::devTypeCloseUp);
     connect(devPort, &DBLookupComboBox::closeUp, this, &TDevConf::devPortCloseUp);
     devNOnIface->installEventFilter(this);
     // After the box has stored its state.
     connect(Retrans, &QCheckBox::clicked, this, &TDevConf::RetransClick);
 
-    modules.addObserver(this);
-    showRowSettings();
-}
-
-TDevConf::~TDevConf() {
-    data_.tblSpecDevice.removeObserver(this);
+    finishFrame(PopupDev);
 }
 
 void TDevConf::N1Click() {
-    model_->guarded([this] { addModule(data_.tblSpecDevice); });
-    DBGrid1->setFocus();
+    addRow(addModule);
 }
 
 void TDevConf::N2Click() {
-    Dataset& modules = data_.tblSpecDevice;
-    if (!modules.isOpen() || modules.isEmpty())
-        return;
-    QString type;
-    if (!model_->guarded([&] { type = modules.fieldByName(u"TDevice").asString(); }))
-        return;
-    if (!platform_.messages.question(QStringLiteral("Удалить устройство?\n") + type,
-                                     QStringLiteral("Подтверждение"))) {
-        return;
-    }
-    model_->guarded([&modules] { modules.remove(); });
+    deleteRow(QStringLiteral("Удалить устройство?\n"), u"TDevice");
 }
 
 void TDevConf::devTypeCloseUp() {
@@ -282,34 +227,23 @@ void TDevConf::devNOnIfaceExit() {
 }
 
 void TDevConf::updateIdentity() {
-    const Dataset& modules = data_.tblSpecDevice;
     // Without a module there is nothing to update (and nothing to create).
-    if (!modules.isOpen() || modules.isEmpty())
+    if (!dataset_.isOpen() || dataset_.isEmpty())
         return;
-    model_->guarded([this] { updateModuleIdentity(data_); });
+    guarded([this] { updateModuleIdentity(data_); });
 }
 
 void TDevConf::RetransClick() {
-    Dataset& modules = data_.tblSpecDevice;
-    if (integerAt(modules, modules.currentRow(), u"t_device") != kNewModuleType) {
-        model_->guarded([&modules] {
-            if (modules.state() == Dataset::State::Browse)
-                modules.edit();
-            modules.fieldByName(u"fl_retrans").setAsInteger(0);
+    if (integerAt(dataset_, dataset_.currentRow(), u"t_device") != kNewModuleType) {
+        guarded([this] {
+            if (dataset_.state() == Dataset::State::Browse)
+                dataset_.edit();
+            dataset_.fieldByName(u"fl_retrans").setAsInteger(0);
         });
         Retrans->setChecked(false);
         return;
     }
     showRetransmission();
-}
-
-void TDevConf::Splitter1Moved() {
-    limitGridHeight(DBGrid1, GroupBox1, mainForm_);
-}
-
-void TDevConf::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    Splitter1Moved();
 }
 
 bool TDevConf::eventFilter(QObject* watched, QEvent* event) {
@@ -323,13 +257,8 @@ bool TDevConf::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TDevConf::datasetChanged(Dataset&, const DatasetChange&) {
-    showRowSettings();
-}
-
 void TDevConf::showRowSettings() {
-    const Dataset& modules = data_.tblSpecDevice;
-    const int type = integerAt(modules, modules.currentRow(), u"t_device");
+    const int type = integerAt(dataset_, dataset_.currentRow(), u"t_device");
     const bool newType = type == kNewModuleType;
     Retrans->setVisible(newType);
     for (QWidget* period : {static_cast<QWidget*>(Label3), static_cast<QWidget*>(DBEdit1),
@@ -361,12 +290,9 @@ void TDevConf::showRetransmission() {
     }
 }
 
-QVariant TDevConf::cellDecoration(int row, int column, int role) const {
-    if (column != 0 || role != Qt::DecorationRole)
-        return {};
-    const Dataset& modules = data_.tblSpecDevice;
-    return rowIcons_[moduleIcon(integerAt(modules, row, u"t_device"),
-                                integerAt(modules, row, u"fl_retrans"))];
+QIcon TDevConf::rowIcon(int row) const {
+    return rowIcons_[moduleIcon(integerAt(dataset_, row, u"t_device"),
+                                integerAt(dataset_, row, u"fl_retrans"))];
 }
 
 }  // namespace orvet

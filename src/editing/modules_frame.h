@@ -1,34 +1,26 @@
 #pragma once
 
-#include <QIcon>
 #include <QList>
-#include <QWidget>
 #include <array>
 
-#include "core/platform.h"
-#include "store/dataset.h"
+#include "editing/list_frame.h"
 
 class QAction;
-class QGroupBox;
 class QLabel;
 class QMenu;
-class QSplitter;
-class QTableView;
 
 namespace orvet {
 
 class DBCheckBox;
 class DBEdit;
 class DBLookupComboBox;
-class DatasetTableModel;
 class TDataModule1;
-class TMainForm;
 
 // The I/O module editor: the current USPD's modules in order of creation, and the settings
 // of the selected one. Choosing a type or an interface, or leaving the number edit, updates
 // the module's identity (channel counts and name) and posts it; other edits are stored when
 // the row is posted (Save, or moving to another row).
-class TDevConf : public QWidget, private DatasetObserver {
+class TDevConf : public TListFrame {
     Q_OBJECT
 public:
     // The copies "Копировать" offers, in menu order.
@@ -36,7 +28,6 @@ public:
 
     TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
              QWidget* parent = nullptr);
-    ~TDevConf() override;
 
     // "Добавить модуль УСО": a new pending module with the defaults of a new module.
     void N1Click();
@@ -49,12 +40,7 @@ public:
     void devNOnIfaceExit();
     // Retransmission is only for type 0: on any other type the box is unchecked again.
     void RetransClick();
-    // Limits the grid's height so that the settings below stay in the main window.
-    void Splitter1Moved();
 
-    QTableView* DBGrid1;
-    QSplitter* Splitter1;
-    QGroupBox* GroupBox1;
     DBLookupComboBox* devType;
     DBLookupComboBox* devPort;
     DBEdit* devNOnIface;
@@ -85,22 +71,17 @@ public:
     QAction* N6;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void datasetChanged(Dataset& dataset, const DatasetChange& change) override;
     // The panel shows what the selected module's type has: retransmission for type 0, the
     // poll and start periods for the others, a password or a modem number for their types.
-    void showRowSettings();
+    void showRowSettings() override;
     void showRetransmission();
     void updateIdentity();
-    QVariant cellDecoration(int row, int column, int role) const;
+    QIcon rowIcon(int row) const override;
 
-    Platform& platform_;
     TDataModule1& data_;
-    TMainForm& mainForm_;
-    DatasetTableModel* model_;
     QWidget* passwordRow_;
     std::array<QIcon, 5> rowIcons_;
 };

@@ -28,18 +28,12 @@ private slots:
     void init() {
         rig_ = std::make_unique<testing::StoreRig>();
         uspd_ = rig_->addUspd("Котельная");
-        form_ = std::make_unique<TMainForm>(rig_->test.platform(), *rig_->data);
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        testing::openUspd(*form_, *rig_->data, uspd_);
-        QApplication::setActiveWindow(form_.get());
+        form_ = testing::openedForm(*rig_, uspd_);
         frame_ = form_->IfaceTop;
         form_->selectNode(1);
     }
     void cleanup() {
-        form_.reset();
-        const QStringList problems = rig_->problems();
-        rig_.reset();
+        const QStringList problems = testing::closeAll(form_, rig_);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 

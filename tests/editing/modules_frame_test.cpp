@@ -28,18 +28,12 @@ private slots:
             ifaces.fieldByName(u"port").setAsInteger(port);
             ifaces.post();
         }
-        form_ = std::make_unique<TMainForm>(rig_->test.platform(), *rig_->data);
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        testing::openUspd(*form_, *rig_->data, uspd);
-        QApplication::setActiveWindow(form_.get());
+        form_ = testing::openedForm(*rig_, uspd);
         frame_ = form_->DevConf;
         form_->selectNode(4);
     }
     void cleanup() {
-        form_.reset();
-        const QStringList problems = rig_->problems();
-        rig_.reset();
+        const QStringList problems = testing::closeAll(form_, rig_);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 

@@ -9,11 +9,13 @@
 #include <QTimer>
 #include <QtTest>
 #include <functional>
+#include <memory>
 
 #include "editing/field_controls.h"
 #include "editing/main_window.h"
 #include "editing/open_uspd_dialog.h"
 #include "store/data_module.h"
+#include "store_rig.h"
 
 namespace orvet::testing {
 
@@ -58,6 +60,25 @@ inline void openUspd(TMainForm& form, TDataModule1& data, int id) {
         QVERIFY(data.tblUSPD.locate(u"id_uspd", id));
         QTest::mouseClick(form.frmOpenUSPD->Button1, Qt::LeftButton);
     });
+}
+
+// A main window over `rig`'s store, shown and active, with USPD `uspd` opened through the
+// selection dialog.
+inline std::unique_ptr<TMainForm> openedForm(StoreRig& rig, int uspd) {
+    auto form = std::make_unique<TMainForm>(rig.test.platform(), *rig.data);
+    form->show();
+    [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
+    openUspd(*form, *rig.data, uspd);
+    QApplication::setActiveWindow(form.get());
+    return form;
+}
+
+// Closes the window, then the store; returns the message boxes that went wrong.
+inline QStringList closeAll(std::unique_ptr<TMainForm>& form, std::unique_ptr<StoreRig>& rig) {
+    form.reset();
+    const QStringList problems = rig->problems();
+    rig.reset();
+    return problems;
 }
 
 // Picks the item `text` from the drop-down list of `list` as the user does: the list opens,
