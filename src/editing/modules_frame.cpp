@@ -174,8 +174,8 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     timingRow->addWidget(GroupBox2);
     timingRow->addStretch();
 
-    // Label12 moves with the type (Algorithms of the password and modem number); the two
-    // edits share one place.
+    // One label for the password and the modem number, moved with the type; the two edits
+    // share one place.
     for (QWidget* child : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(devPsw),
                            static_cast<QWidget*>(NumMod)}) {
         child->setParent(passwordRow_);
