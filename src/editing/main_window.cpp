@@ -357,6 +357,9 @@ void TMainForm::MSaveClick() {
     Dataset* dataset = datasets[index];
     if (!dataset)
         return;
+    // A list without rows has nothing to store: putting it into editing would add an empty row.
+    if (qobject_cast<TListFrame*>(editors_[index]) && dataset->isOpen() && dataset->isEmpty())
+        return;
     guarded(platform_.messages, [&] {
         // What the bound edits hold goes into the row before it is posted.
         for (DBEdit* edit : editors_[index]->findChildren<DBEdit*>()) {

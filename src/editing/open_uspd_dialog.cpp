@@ -87,13 +87,14 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
         new RowKeysDelegate([this] { model_->guarded([this] { data_.tblUSPD.post(); }); },
                             [this] { model_->guarded([this] { data_.tblUSPD.cancel(); }); }, this));
     // Leaving the grid, its cell editors included, stores the row.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        const auto inGrid = [this](QWidget* w) {
-            return w && (w == DBGrid1 || DBGrid1->isAncestorOf(w));
-        };
-        if (inGrid(old) && !inGrid(now))
-            DBGrid1Exit();
-    });
+    focusWatch_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+            const auto inGrid = [this](QWidget* w) {
+                return w && (w == DBGrid1 || DBGrid1->isAncestorOf(w));
+            };
+            if (inGrid(old) && !inGrid(now))
+                DBGrid1Exit();
+        });
 
     N1 = PopupMenu1->addAction(QStringLiteral("Добавить УСПД"));
     N1->setObjectName(QStringLiteral("N1"));
@@ -126,6 +127,11 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
     layout->setContentsMargins(4, 4, 4, 8);
     layout->addWidget(DBGrid1, 1);
     layout->addLayout(bottom);
+}
+
+TfrmOpenUSPD::~TfrmOpenUSPD() {
+    // The grid loses the focus while it is destroyed, after this part of the dialog is gone.
+    disconnect(focusWatch_);
 }
 
 int TfrmOpenUSPD::choose(const QString& caption) {

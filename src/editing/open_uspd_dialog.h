@@ -21,6 +21,7 @@ class TfrmOpenUSPD : public QDialog {
     Q_OBJECT
 public:
     TfrmOpenUSPD(Platform& platform, TDataModule1& data, QWidget* parent = nullptr);
+    ~TfrmOpenUSPD() override;
 
     // Opens the store's connection and tblUSPD if needed, sets the caption and shows the
     // dialog modally. Returns the number of USPDs when closed by "OK", -1 otherwise.
@@ -48,6 +49,7 @@ private:
     TDataModule1& data_;
     DatasetTableModel* model_;
     int chosenCount_ = -1;
+    QMetaObject::Connection focusWatch_;
 };
 
 }  // namespace orvet

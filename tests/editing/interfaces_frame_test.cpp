@@ -156,6 +156,17 @@ private slots:
         QCOMPARE(cell(1, 1), QStringLiteral("COM3"));
     }
 
+    // Save on an empty list adds no empty interface or module.
+    void saveOnEmptyListsStoresNothing() {
+        for (int node : {1, 4}) {
+            form_->selectNode(node);
+            form_->MSave->trigger();
+        }
+        QCOMPARE(stored("select count(*) from SpecInterFace").toInt(), 0);
+        QCOMPARE(stored("select count(*) from SpecDevice").toInt(), 0);
+        QCOMPARE(ifaces().state(), Dataset::State::Browse);
+    }
+
     void contextMenuAndGrid() {
         QStringList items;
         for (QAction* action : frame_->IfacePopup->actions())
