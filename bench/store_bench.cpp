@@ -5,77 +5,35 @@
 // The ratios layer/bare are printed at the end; the goal is at most 1.5.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryDir>
 #include <algorithm>
-#include <cstdio>
-#include <map>
-#include <memory>
 
-#include "core/main_thread.h"
-#include "core/test_clock.h"
-#include "store/data_module.h"
+#include "bench_support.h"
 #include "store/schema.h"
 #include "store/sql_text.h"
-#include "store/store_error.h"
 
 namespace orvet {
 namespace {
-
-constexpr int kModules = 300;
-
-// One channel kind: its dataset, table, key, count per USPD, and a letter for type_num.
-struct Kind {
-    QueryDataset TDataModule1::*dataset;
-    const char* table;
-    const char* position;
-    int count;
-    const char* letter;
-};
-
-const Kind kKinds[] = {
-    {&TDataModule1::tblSpecAChannel, "SpecAChannel", "id_achannel_p", 3000, "G"},
-    {&TDataModule1::tblSpecDChannel, "SpecDChannel", "id_dchannel_p", 2500, "E"},
-    {&TDataModule1::tblSpecDOChannel, "SpecDOChannel", "id_dochannel_p", 1500, "L"},
-    {&TDataModule1::tblSpecKBHA, "SpecKBHA", "id_kvna_p", 500, "B"},
-    {&TDataModule1::tblSpecNIChannel, "SpecNIChannel", "id_nichannel_p", 1000, "C"},
-    {&TDataModule1::tblSpecEmDChannel, "SpecEmDChannel", "id_dchannel_p", 1000, "K"},
-    {&TDataModule1::tblSpecEmDOChannel, "SpecEmDOChannel", "id_dochannel_p", 500, "R"},
-};
 
 // The fields a new channel receives, in the order they are assigned.
 const QStringView kChannelFields[] = {u"name",      u"type_num",  u"id_device", u"t_device",
                                       u"num_iface", u"numdevice", u"n_channel"};
 
-void exec(QSqlQuery& query) {
-    if (!query.exec())
-        throw engineError(query.lastError());
-}
-
-class Bench {
+class Bench : public BenchStore {
 public:
-    Bench() : settings_(Settings::inFile(dir_.filePath("settings.ini"))) {
-        messages_.allowNotices();
-        Platform platform{clock_, mainThread_, messages_, settings_};
-        dm_ = std::make_unique<TDataModule1>(platform, dir_.filePath("Config.db"));
+    Bench() {
         for (int uspd = 1; uspd <= 2; ++uspd)
             fill();
-        dm_->tblUSPD.open();
-        dm_->tblUSPD.first();
-        dm_->openDatasets();
-        dm_->refreshModuleLists();
+        openFirstUspd();
     }
 
-    TDataModule1& dm() { return *dm_; }
-    QSqlDatabase db() { return dm_->ADOConnection1.database(); }
-    int uspd() { return dm_->currentUspd(); }
+    int uspd() { return dm().currentUspd(); }
 
     std::vector<Dataset*> perUspdDatasets() {
         std::vector<Dataset*> datasets;
-        for (Dataset* dataset : dm_->ADOConnection1.datasets()) {
+        for (Dataset* dataset : dm().ADOConnection1.datasets()) {
             if (dataset->master())
                 datasets.push_back(dataset);
         }
@@ -83,7 +41,7 @@ public:
     }
 
     // The value of field `field` of the `n`-th new channel.
-    static QVariant channelValue(QStringView name, int n, const Kind& kind) {
+    static QVariant channelValue(QStringView name, int n, const ChannelKind& kind) {
         if (name == u"name")
             return QStringLiteral("Канал %1").arg(n);
         if (name == u"type_num")
@@ -99,12 +57,12 @@ public:
 
     // Removes the channels added by a run, so every run starts from the same store.
     void removeAddedChannels() {
-        for (const Kind& kind : kKinds) {
+        for (const ChannelKind& kind : kChannelKinds) {
             QSqlQuery query(db());
             query.prepare(
                 QStringLiteral("DELETE FROM %1 WHERE name LIKE 'Канал %'").arg(kind.table));
             exec(query);
-            Dataset& dataset = (*dm_).*kind.dataset;
+            Dataset& dataset = dm().*kind.dataset;
             dataset.close();
             dataset.open();
         }
@@ -112,10 +70,9 @@ public:
 
 private:
     void fill() {
-        QSqlQuery query(db());
         db().transaction();
-        query.exec("INSERT INTO USPD (uspd_name) VALUES ('УСПД')");
-        const qint64 uspd = query.lastInsertId().toLongLong();
+        const qint64 uspd = addUspd();
+        QSqlQuery query(db());
         query.prepare(
             "INSERT INTO SpecDevice (id_uspd, t_device, n_on_iface, fullname) VALUES (?, 6, ?, ?)");
         QList<qint64> modules;
@@ -126,7 +83,7 @@ private:
             exec(query);
             modules.append(query.lastInsertId().toLongLong());
         }
-        for (const Kind& kind : kKinds) {
+        for (const ChannelKind& kind : kChannelKinds) {
             query.prepare(
                 QStringLiteral("INSERT INTO %1 (id_uspd, id_device, t_device, name, %2, type_num) "
                                "VALUES (?, ?, 6, ?, ?, ?)")
@@ -142,13 +99,6 @@ private:
         }
         db().commit();
     }
-
-    QTemporaryDir dir_;
-    TestClock clock_;
-    MainThread mainThread_;
-    ScriptedMessageBoxes messages_;
-    Settings settings_;
-    std::unique_ptr<TDataModule1> dm_;
 };
 
 Bench& bench() {
@@ -193,7 +143,7 @@ void OpenDatasets_Bare(benchmark::State& state) {
 
 void AppendPost_Layer(benchmark::State& state) {
     for (auto _ : state) {
-        for (const Kind& kind : kKinds) {
+        for (const ChannelKind& kind : kChannelKinds) {
             Dataset& dataset = bench().dm().*kind.dataset;
             for (int n = 0; n < kind.count; ++n) {
                 dataset.append();
@@ -213,7 +163,7 @@ void AppendPost_Bare(benchmark::State& state) {
     const QSqlDriver* driver = bench().db().driver();
     const qint64 uspd = bench().uspd();
     for (auto _ : state) {
-        for (const Kind& kind : kKinds) {
+        for (const ChannelKind& kind : kChannelKinds) {
             // The statement the layer runs: the link field and the assigned fields, in the
             // table's column order.
             QStringList fields;
@@ -256,42 +206,9 @@ BENCHMARK(OpenDatasets_Layer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(AppendPost_Bare)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(AppendPost_Layer)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// Prints the runs as usual and keeps each one's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            times[run.run_name.function_name] = {run.GetAdjustedRealTime(),
-                                                 run.GetAdjustedCPUTime()};
-        }
-    }
-    std::map<std::string, std::pair<double, double>> times;  // real, CPU
-};
-
 }  // namespace
 }  // namespace orvet
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    orvet::RatioReporter reporter;
-    try {
-        benchmark::RunSpecifiedBenchmarks(&reporter);
-    } catch (const orvet::StoreError& error) {
-        std::fprintf(stderr, "store_bench: %s\n", error.what());
-        return 1;
-    }
-    for (const char* name : {"OpenDatasets", "AppendPost"}) {
-        const auto layer = reporter.times.find(std::string(name) + "_Layer");
-        const auto bare = reporter.times.find(std::string(name) + "_Bare");
-        if (layer != reporter.times.end() && bare != reporter.times.end()) {
-            std::printf("%-13s layer/bare = %.2f real, %.2f CPU (goal <= 1.5)\n", name,
-                        layer->second.first / bare->second.first,
-                        layer->second.second / bare->second.second);
-        }
-    }
-    benchmark::Shutdown();
-    return 0;
+    return orvet::runBenchmarks(argc, argv, "store_bench", {"OpenDatasets", "AppendPost"}, 1.5);
 }

@@ -21,6 +21,8 @@
 #include "editing/modules_frame.h"
 #include "editing/open_uspd_dialog.h"
 #include "link/link_parameters_dialog.h"
+#include "link/port_config_dialog.h"
+#include "link/progress_window.h"
 #include "store/data_module.h"
 
 namespace orvet {
@@ -62,17 +64,22 @@ QAction* addItem(QMenu* menu, const char* name, const QString& caption,
 
 }  // namespace
 
-TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, QWidget* parent)
+TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener opener,
+                     TCommPort::Workers workers, QWidget* parent)
     : QMainWindow(parent),
       TreeView1(new QTreeWidget),
       Splitter1(new QSplitter(Qt::Horizontal)),
       Analis(new QListWidget),
       Splitter2(new QSplitter(Qt::Vertical)),
+      CommPort1(platform, std::move(opener), workers),
       AboutBox(new TAboutBox(this)),
+      PortConfig(nullptr),
+      Prgrs(nullptr),
       frmOpenUSPD(nullptr),
       m_CParam(nullptr),
       platform_(platform),
       data_(dataModule),
+      line_(CommPort1),
       workArea_(new QWidget),
       startPanel_(new QFrame) {
     setObjectName(QStringLiteral("MainForm"));
@@ -82,6 +89,20 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, QWidget* pare
     resize(size);
     setMinimumSize(size);
 
+    PortConfig = new TPortConfig(platform_, this);
+    Prgrs = new TPrgrs(platform_, data_, *PortConfig, CommPort1, this);
+    exchange_ = std::make_unique<UploadExchange>(platform_, line_, link_, *Prgrs);
+    exchange_->setDeviceNumberSource([this] { return PortConfig->deviceNumberText(); });
+    Prgrs->setExchange(exchange_.get());
+    connectExchange(CommPort1, *exchange_);
+    CommPort1.OnRxDSignal = [this](TCommPort&) {
+        if (Prgrs->isVisible())
+            Prgrs->setLamp(Prgrs->Image2, TPrgrs::Activity);
+    };
+    CommPort1.OnTxDSignal = [this](TCommPort&) {
+        if (Prgrs->isVisible())
+            Prgrs->setLamp(Prgrs->Image1, TPrgrs::Idle);
+    };
     frmOpenUSPD = new TfrmOpenUSPD(platform_, data_, this);
     m_CParam = new Tm_CParam(platform_, link_, this);
 
@@ -169,6 +190,7 @@ void TMainForm::buildMenu() {
     connect(MCreate, &QAction::triggered, this, &TMainForm::MCreateClick);
     connect(MOpen, &QAction::triggered, this, &TMainForm::MOpenClick);
     connect(MSave, &QAction::triggered, this, &TMainForm::MSaveClick);
+    connect(MSaveTo, &QAction::triggered, this, &TMainForm::MSaveToClick);
 
     MAdd = bar->addMenu(QStringLiteral("&Добавить"));
     MAdd->setObjectName(QStringLiteral("MAdd"));
@@ -369,6 +391,16 @@ void TMainForm::MSaveClick() {
         dataset->edit();
         dataset->post();
     });
+}
+
+void TMainForm::MSaveToClick() {
+    if (PortConfig->exec() == QDialog::Accepted)
+        Prgrs->start();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    CommPort1.SetOpen(false);
+    QMainWindow::closeEvent(event);
 }
 
 void TMainForm::FormShow() {

@@ -4,7 +4,10 @@
 #include <array>
 
 #include "core/platform.h"
+#include "link/comm_port_link.h"
 #include "link/link_settings.h"
+#include "link/upload_exchange.h"
+#include "serial/comm_port.h"
 
 class QAction;
 class QFrame;
@@ -22,6 +25,8 @@ class TDevConf;
 class TIfaceTop;
 class TfrmOpenUSPD;
 class Tm_CParam;
+class TPortConfig;
+class TPrgrs;
 
 // The configurator's only top-level window: menu, the fixed navigation tree of the open
 // USPD, and a work area showing the editor frame of the selected node. Until a USPD is
@@ -32,7 +37,10 @@ public:
     static constexpr int kNodeCount = 15;
     static inline const QString kCaption = QStringLiteral("Конфигурирование УСПД ORVET-4410");
 
-    TMainForm(Platform& platform, TDataModule1& dataModule, QWidget* parent = nullptr);
+    // `opener` and `workers` choose the serial devices and how the port runs (tests use a
+    // virtual line on the test clock).
+    TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener opener = &PosixLine::open,
+              TCommPort::Workers workers = TCommPort::Workers::Threads, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // The link parameters in use (loaded when the window is first shown).
@@ -59,6 +67,8 @@ public:
     void MOpenClick();
     // Save: posts the dataset of the editor the selected node shows.
     void MSaveClick();
+    // "Записать в УСП&Д": the connection dialog, then the progress window runs the upload.
+    void MSaveToClick();
 
     QTreeWidget* TreeView1;
     QSplitter* Splitter1;
@@ -96,12 +106,19 @@ public:
     TIfaceTop* IfaceTop;
     TDevConf* DevConf;
 
+    TCommPort CommPort1;
     TAboutBox* AboutBox;
+    TPortConfig* PortConfig;
+    TPrgrs* Prgrs;
     TfrmOpenUSPD* frmOpenUSPD;
     Tm_CParam* m_CParam;
 
+    UploadExchange& exchange() { return *exchange_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
+    // Close query: the port is closed; closing is always allowed.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenu();
@@ -114,6 +131,8 @@ private:
     Platform& platform_;
     TDataModule1& data_;
     LinkSettings link_;
+    CommPortLink line_;
+    std::unique_ptr<UploadExchange> exchange_;
     QWidget* workArea_;
     QFrame* startPanel_;
     std::array<QTreeWidgetItem*, kNodeCount> nodes_{};

@@ -130,7 +130,7 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
 }
 
 TfrmOpenUSPD::~TfrmOpenUSPD() {
-    // The grid loses the focus while it is destroyed, after this part of the dialog is gone.
+    // The focus moves while the child widgets go away; the dialog must not hear of it then.
     disconnect(focusWatch_);
 }
 

@@ -20,7 +20,7 @@ class TDataModule1;
 class TfrmOpenUSPD : public QDialog {
     Q_OBJECT
 public:
-    TfrmOpenUSPD(Platform& platform, TDataModule1& data, QWidget* parent = nullptr);
+    TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget* parent = nullptr);
     ~TfrmOpenUSPD() override;
 
     // Opens the store's connection and tblUSPD if needed, sets the caption and shows the

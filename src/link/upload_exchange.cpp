@@ -345,9 +345,10 @@ void UploadExchange::imageDelivered() {
         send(LinkCommand::Restart);
         return;
     }
+    // The output is not flushed here: the 'W' frame may still be on its way (an answer that
+    // comes at once), and the close sends what is queued.
     port_.setDTR(false);
     port_.flushInput();
-    port_.flushOutput();
     port_.close();
     end(Outcome::Delivered);
 }

@@ -157,6 +157,7 @@ void Dataset::load() {
         throw engineError(query.lastError());
 
     statements_.clear();
+    updateStatements_.clear();
     fields_ = std::move(fields);
     fieldHashes_ = std::move(hashes);
     keyIndex_ = key;
@@ -449,17 +450,10 @@ void Dataset::insertRow() {
 
 void Dataset::updateRow() {
     Row& row = rows_[current_];
-    const QSqlDriver* driver = connection_.database().driver();
-    QString assignments;
     std::vector<int> bound;
     for (int i = 0; i < int(fields_.size()); ++i) {
-        if (!changed_[i])
-            continue;
-        if (!bound.empty())
-            assignments += u',';
-        assignments += driver->escapeIdentifier(fields_[i].name, QSqlDriver::FieldName) +
-                       QStringLiteral(" = ?");
-        bound.push_back(i);
+        if (changed_[i])
+            bound.push_back(i);
     }
     if (!bound.empty()) {
         if (keyIndex_ < 0 || row[keyIndex_].isNull()) {
@@ -467,11 +461,7 @@ void Dataset::updateRow() {
                                             "нее нет ключа")
                                  .arg(name_));
         }
-        const QString sql =
-            QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                .arg(driver->escapeIdentifier(table_, QSqlDriver::TableName), assignments,
-                     driver->escapeIdentifier(fields_[keyIndex_].name, QSqlDriver::FieldName));
-        QSqlQuery& query = prepared(sql);
+        QSqlQuery& query = prepared(updateStatement(bound));
         int position = 0;
         for (int i : bound)
             query.bindValue(position++, buffer_[i]);
@@ -485,6 +475,25 @@ void Dataset::updateRow() {
         query.finish();
     }
     row = std::move(buffer_);
+}
+
+const QString& Dataset::updateStatement(const std::vector<int>& fields) {
+    auto found = updateStatements_.find(fields);
+    if (found != updateStatements_.end())
+        return found->second;
+    const QSqlDriver* driver = connection_.database().driver();
+    QString assignments;
+    for (int i : fields) {
+        if (!assignments.isEmpty())
+            assignments += u',';
+        assignments += driver->escapeIdentifier(fields_[i].name, QSqlDriver::FieldName) +
+                       QStringLiteral(" = ?");
+    }
+    const QString sql =
+        QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+            .arg(driver->escapeIdentifier(table_, QSqlDriver::TableName), assignments,
+                 driver->escapeIdentifier(fields_[keyIndex_].name, QSqlDriver::FieldName));
+    return updateStatements_.emplace(fields, sql).first->second;
 }
 
 void Dataset::post() {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -187,6 +188,9 @@ private:
     void updateRow();
     QVariant linkValue() const;
     QSqlQuery& prepared(const QString& sql);
+    // The statement that updates `fields` (indexes) of a row by its key; built once per
+    // field list while the dataset stays open.
+    const QString& updateStatement(const std::vector<int>& fields);
     int dataFieldIndex(QStringView name) const;
     void fire(const Handler& handler);
     void notifyAbout(DatasetChange::Kind kind, int row = -1);
@@ -217,6 +221,7 @@ private:
     std::vector<Dataset*> details_;
 
     QHash<QString, std::shared_ptr<QSqlQuery>> statements_;
+    std::map<std::vector<int>, QString> updateStatements_;
     int suspended_ = 0;
     std::vector<DatasetObserver*> observers_;
 };

@@ -6,6 +6,7 @@
 #include "image/image.h"
 #include "image/image_dump.h"
 #include "image_fixtures.h"
+#include "support/test_files.h"
 
 namespace orvet {
 namespace {
@@ -18,9 +19,7 @@ class DumpImage : public ::testing::Test {
 protected:
     QString file(const QString& name, const QByteArray& bytes) {
         const QString path = dir_.filePath(name);
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        EXPECT_EQ(out.write(bytes), bytes.size());
+        testing::writeFile(path, bytes);
         return path;
     }
 

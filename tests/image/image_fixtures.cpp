@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QProcess>
 #include <cctype>
 #include <iostream>
 
 #include "image/image_values.h"
 #include "image/record_layout.h"
+#include "support/test_files.h"
 
 namespace orvet::testing {
 namespace {
@@ -21,23 +21,8 @@ bool updatingGoldens() {
     return qEnvironmentVariable("ORVET_UPDATE_GOLDEN") == "1";
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ADD_FAILURE() << "cannot read " << path.toStdString() << ": "
-                      << file.errorString().toStdString();
-        return {};
-    }
-    return file.readAll();
-}
-
 void rewrite(const QString& path, const QByteArray& contents) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(contents) != contents.size()) {
-        ADD_FAILURE() << "cannot write " << path.toStdString();
-        return;
-    }
+    writeFile(path, contents);
     std::cout << "rewrote golden file " << path.toStdString() << '\n';
 }
 

@@ -9,6 +9,7 @@
 #include "image/image.h"
 #include "image/record_layout.h"
 #include "image_fixtures.h"
+#include "support/test_files.h"
 
 namespace orvet {
 namespace {
@@ -16,18 +17,8 @@ namespace {
 using testing::emptyImage;
 using testing::fullImage;
 using testing::goldenBytes;
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
+using testing::readFile;
+using testing::writeFile;
 
 TEST(Image, EmptyUspdIsHeaderAndArchiveBlocksOnly) {
     const Image image = emptyImage();
@@ -117,21 +108,21 @@ TEST(Image, CountsMustMatchTheSectionsAndFitTheirFields) {
 TEST(Image, FileIsReplacedAsAWhole) {
     QTemporaryDir dir;
     const QString path = dir.filePath("config.dat");
-    writeAll(path, QByteArray(4096, 'x'));
+    writeFile(path, QByteArray(4096, 'x'));
     writeImageFile(emptyImage(), path);
-    EXPECT_EQ(readAll(path), encodeImage(emptyImage()));
+    EXPECT_EQ(readFile(path), encodeImage(emptyImage()));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList("config.dat"));
 }
 
 TEST(Image, FailedWriteLeavesTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("config.dat");
-    writeAll(path, "old");
+    writeFile(path, "old");
 
     Image bad = fullImage();
     bad.header.col_iface = 0;
     EXPECT_THROW(writeImageFile(bad, path), ImageError);
-    EXPECT_EQ(readAll(path), "old");
+    EXPECT_EQ(readFile(path), "old");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList("config.dat"));
 
     for (const QString& unwritable : {dir.filePath("missing/config.dat"), dir.path()}) {
@@ -144,13 +135,13 @@ TEST(Image, FailedWriteLeavesTheOldFile) {
         }
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("missing")));
-    EXPECT_EQ(readAll(path), "old");
+    EXPECT_EQ(readFile(path), "old");
 }
 
 TEST(Image, WriteFailingHalfwayLeavesTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("config.dat");
-    writeAll(path, "old");
+    writeFile(path, "old");
 
     // Files of this process may grow to 100 bytes only, so the 530-byte image fails midway.
     rlimit saved;
@@ -172,7 +163,7 @@ TEST(Image, WriteFailingHalfwayLeavesTheOldFile) {
 
     EXPECT_EQ(message, QStringLiteral("Не удается записать файл %1").arg(path));
     EXPECT_EQ(reason, QStringLiteral("записано 100 байт из 530"));
-    EXPECT_EQ(readAll(path), "old");
+    EXPECT_EQ(readFile(path), "old");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList("config.dat"));
 }
 

@@ -1,0 +1,142 @@
+#pragma once
+
+// What the benchmark programs share: a store on a test platform, the channel kinds of their
+// USPDs, and a main() that sets each program's figure beside its bare baseline.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/main_thread.h"
+#include "core/test_clock.h"
+#include "store/connection.h"
+#include "store/data_module.h"
+#include "store/store_error.h"
+
+namespace orvet {
+
+constexpr int kModules = 300;
+
+// One channel kind of a benchmark USPD: its dataset, table, key, position field, number of
+// channels (10 000 over the seven kinds) and kind letter.
+struct ChannelKind {
+    QueryDataset TDataModule1::*dataset;
+    const char* table;
+    const char* key;
+    const char* position;
+    int count;
+    const char* letter;
+};
+
+inline const ChannelKind kChannelKinds[] = {
+    {&TDataModule1::tblSpecAChannel, "SpecAChannel", "id_achannel", "id_achannel_p", 3000, "G"},
+    {&TDataModule1::tblSpecDChannel, "SpecDChannel", "id_dchannel", "id_dchannel_p", 2500, "E"},
+    {&TDataModule1::tblSpecDOChannel, "SpecDOChannel", "id_dochannel", "id_dochannel_p", 1500, "L"},
+    {&TDataModule1::tblSpecKBHA, "SpecKBHA", "id_kvna", "id_kvna_p", 500, "B"},
+    {&TDataModule1::tblSpecNIChannel, "SpecNIChannel", "id_nichannel", "id_nichannel_p", 1000, "C"},
+    {&TDataModule1::tblSpecEmDChannel, "SpecEmDChannel", "id_dchannel", "id_dchannel_p", 1000, "K"},
+    {&TDataModule1::tblSpecEmDOChannel, "SpecEmDOChannel", "id_dochannel", "id_dochannel_p", 500,
+     "R"},
+};
+
+// Runs a prepared query; the engine's refusal becomes a StoreError.
+inline void exec(QSqlQuery& query) {
+    if (!query.exec())
+        throw engineError(query.lastError());
+}
+
+// A configuration store in a temporary folder with the data module on it, on a test
+// platform whose message boxes let every notice pass.
+class BenchStore {
+public:
+    BenchStore() : settings_(Settings::inFile(dir_.filePath("settings.ini"))) {
+        messages_.allowNotices();
+        Platform platform{clock_, mainThread_, messages_, settings_};
+        dm_ = std::make_unique<TDataModule1>(platform, dir_.filePath("Config.db"));
+    }
+
+    TDataModule1& dm() { return *dm_; }
+    MessageBoxes& messages() { return messages_; }
+    QSqlDatabase db() { return dm_->ADOConnection1.database(); }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+
+    // Stores a USPD row; returns its id_uspd.
+    qint64 addUspd() {
+        QSqlQuery query(db());
+        query.prepare(QStringLiteral("INSERT INTO USPD (uspd_name) VALUES ('УСПД')"));
+        exec(query);
+        return query.lastInsertId().toLongLong();
+    }
+
+    // Makes the first USPD current and opens its datasets, as opening it in the program does.
+    void openFirstUspd() {
+        dm_->tblUSPD.open();
+        dm_->tblUSPD.first();
+        dm_->openDatasets();
+        dm_->refreshModuleLists();
+    }
+
+private:
+    QTemporaryDir dir_;
+    TestClock clock_;
+    MainThread mainThread_;
+    ScriptedMessageBoxes messages_;
+    Settings settings_;
+    std::unique_ptr<TDataModule1> dm_;
+};
+
+// Prints the runs as usual and keeps each one's time per iteration, so that a benchmark
+// "<name>_Layer" (the program's code) can be set beside its baseline "<name>_Bare".
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            times_[run.run_name.function_name] = {run.GetAdjustedRealTime(),
+                                                  run.GetAdjustedCPUTime()};
+        }
+    }
+
+    // Prints "<name> layer/bare = <real> real, <CPU> CPU (goal <= <goal>)" when both ran.
+    void printRatio(const std::string& name, double goal) const {
+        const auto layer = times_.find(name + "_Layer");
+        const auto bare = times_.find(name + "_Bare");
+        if (layer == times_.end() || bare == times_.end())
+            return;
+        std::printf("%-13s layer/bare = %.2f real, %.2f CPU (goal <= %g)\n", name.c_str(),
+                    layer->second.first / bare->second.first,
+                    layer->second.second / bare->second.second, goal);
+    }
+
+private:
+    std::map<std::string, std::pair<double, double>> times_;  // real, CPU
+};
+
+// The main() of a benchmark program: runs the benchmarks, then prints the ratio of each
+// of `names` against `goal`. A store failure ends the program with its message.
+inline int runBenchmarks(int argc, char** argv, const char* program,
+                         std::initializer_list<const char*> names, double goal) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    try {
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+    } catch (const StoreError& error) {
+        std::fprintf(stderr, "%s: %s\n", program, error.what());
+        return 1;
+    }
+    for (const char* name : names)
+        reporter.printRatio(name, goal);
+    benchmark::Shutdown();
+    return 0;
+}
+
+}  // namespace orvet

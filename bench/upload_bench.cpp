@@ -1,0 +1,110 @@
+// The upload of a 64 KiB image at 115 200 bit/s with 1024-byte packets, through the port
+// component on a virtual line paced at the line speed, to the simulated USPD. Time is the
+// test clock's: the figure is the exchange's time beside the protocol's floor, computed in
+// the same run from the frames actually sent (their transmit times, the 100 ms collection
+// window and the 50 ms event pacing per reply).
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "core/test_clock.h"
+#include "link/comm_port_link.h"
+#include "virtual_uspd.h"
+
+namespace orvet {
+namespace {
+
+constexpr int kImageSize = 64 * 1024;
+constexpr int kBaud = 115200;
+constexpr int kPakLen = 1024;
+
+class SilentView final : public UploadView {
+public:
+    bool isVisible() const override { return true; }
+    void setBlockCount(int) override {}
+    void stepBlock() override {}
+    void lightTxd() override {}
+    void dimRxd() override {}
+    void transferEnded() override {}
+    void hideProgress() override {}
+};
+
+// Milliseconds to send `bytes` characters of ten bits (8N1) at the line speed.
+double transmitMs(qint64 bytes) {
+    return bytes * 10 * 1000.0 / kBaud;
+}
+
+void BM_Upload64KiB(benchmark::State& state) {
+    QTemporaryDir dir;
+    QByteArray image(kImageSize, '\0');
+    for (int i = 0; i < image.size(); ++i)
+        image[i] = static_cast<char>(i * 7);
+    {
+        QFile file(dir.filePath("config.dat"));
+        file.open(QIODevice::WriteOnly);
+        file.write(image);
+    }
+    double elapsed = 0;
+    double floor = 0;
+    for (auto _ : state) {
+        TestClock clock;
+        MainThread mainThread;
+        ScriptedMessageBoxes messages;
+        messages.expectQuestion(QStringLiteral("Перезагрузить УСПД?"), false);
+        Platform platform{clock, mainThread, messages, Settings::inFile(dir.filePath("s.ini"))};
+        sim::VirtualUspd uspd(clock, {});
+        TCommPort port(platform, uspd.line().opener(), TCommPort::Workers::Inline);
+        CommPortLink line(port);
+        LinkSettings link;
+        link.PakLen = kPakLen;
+        SilentView view;
+        UploadExchange exchange(platform, line, link, view);
+        exchange.setImagePath(dir.filePath("config.dat"));
+        exchange.setDeviceNumberSource([] { return QStringLiteral("1"); });
+        bool done = false;
+        exchange.setOnFinished([&](UploadExchange::Outcome) { done = true; });
+        connectExchange(port, exchange);
+        port.SetBaud(kBaud);
+        port.SetOpen(true);
+        port.SetRTS(true);
+        port.SetDTR(true);
+        exchange.startDirect();
+        while (!done && clock.nowMs() < 600'000)
+            clock.advance(10);
+        if (uspd.device().image() != image)
+            state.SkipWithError("image not delivered");
+        elapsed = double(clock.nowMs());
+
+        // The floor: every request and reply on the line, and per reply the collection
+        // window and one event-pacing interval.
+        floor = 0;
+        int replies = 0;
+        for (const QByteArray& frame : uspd.device().frames()) {
+            floor += transmitMs(frame.size());
+            const char letter = frame.at(1);
+            if (letter == 'W')
+                continue;
+            ++replies;
+            floor += transmitMs(letter == 'L' ? 6 : letter == 'T' ? 5 : 4);
+        }
+        floor += replies * (UploadExchange::kReplyWindowMs + TCommPort::kWatchPauseMs);
+    }
+    state.counters["upload_ms"] = elapsed;
+    state.counters["floor_ms"] = floor;
+    state.counters["ratio"] = elapsed / floor;
+    state.counters["line_efficiency"] = kImageSize * 8 / (elapsed / 1000.0 * kBaud);
+}
+BENCHMARK(BM_Upload64KiB)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace orvet
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,631 @@
+#include "image/compiler.h"
+
+#include <deque>
+#include <new>
+#include <optional>
+
+#include "core/message_boxes.h"
+#include "image/image_values.h"
+#include "store/connection.h"
+#include "store/data_module.h"
+#include "store/store_error.h"
+
+namespace orvet {
+namespace {
+
+const QString kDevicesInOrder = QStringLiteral("select * from SpecDevice order by id_device");
+
+// A failure the compiler itself refuses with a message of its own.
+struct Refusal {
+    QString message;
+};
+
+// One channel kind's statements and names.
+struct ChannelKind {
+    QueryDataset TDataModule1::*dataset;
+    const char* countColumn;  // the module's count of channels of the kind
+    const char* table;
+    const char* key;
+    const char* position;
+    const char* letter;
+};
+
+const ChannelKind kDiscreteInputs{&TDataModule1::tblSpecDChannel,
+                                  "col_dchannel",
+                                  "SpecDChannel",
+                                  "id_dchannel",
+                                  "id_dchannel_p",
+                                  "E"};
+const ChannelKind kDiscreteOutputs{&TDataModule1::tblSpecDOChannel,
+                                   "col_dochannel",
+                                   "SpecDOChannel",
+                                   "id_dochannel",
+                                   "id_dochannel_p",
+                                   "L"};
+const ChannelKind kKbhaChannels{
+    &TDataModule1::tblSpecKBHA, "col_kvna", "SpecKBHA", "id_kvna", "id_kvna_p", "B"};
+const ChannelKind kAnalogInputs{&TDataModule1::tblSpecAChannel,
+                                "col_achannel",
+                                "SpecAChannel",
+                                "id_achannel",
+                                "id_achannel_p",
+                                "G"};
+const ChannelKind kCountingInputs{&TDataModule1::tblSpecNIChannel,
+                                  "col_nichannel",
+                                  "SpecNIChannel",
+                                  "id_nichannel",
+                                  "id_nichannel_p",
+                                  "C"};
+
+QString decimal(qint64 value) {
+    return QString::number(value);
+}
+
+// Holds back data module reactions that follow every single row, while the compiler posts
+// and moves through thousands of rows: the module-list refresh after a posted module and
+// the template re-query after a channel row becomes current. Nothing reads those lists
+// during a compilation. catchUp() restores the reactions and runs each held one once, for
+// the rows then current, which leaves the lists as the last of them would have; the
+// reactions are also restored when the object ends.
+class HeldReactions {
+public:
+    using Event = Dataset::Handler Dataset::*;
+
+    explicit HeldReactions(std::initializer_list<std::pair<Dataset*, Event>> events) {
+        for (const auto& [dataset, event] : events) {
+            Held& held = held_.emplace_back(Held{dataset, event, std::move(dataset->*event)});
+            dataset->*event = [fired = &held.fired](Dataset&) { *fired = true; };
+        }
+    }
+    ~HeldReactions() { restore(); }
+    HeldReactions(const HeldReactions&) = delete;
+    HeldReactions& operator=(const HeldReactions&) = delete;
+
+    void catchUp() {
+        restore();
+        for (Held& held : held_) {
+            Dataset& dataset = *held.dataset;
+            if (held.fired && dataset.isOpen() && dataset.currentRow() >= 0 && dataset.*held.event)
+                (dataset.*held.event)(dataset);
+        }
+    }
+
+private:
+    struct Held {
+        Dataset* dataset;
+        Event event;
+        Dataset::Handler reaction;
+        bool fired = false;
+    };
+
+    void restore() {
+        if (restored_)
+            return;
+        restored_ = true;
+        for (Held& held : held_)
+            held.dataset->*held.event = std::move(held.reaction);
+    }
+
+    std::deque<Held> held_;
+    bool restored_ = false;
+};
+
+// One compilation: the image being built and the store it is built from.
+class Compilation {
+public:
+    Compilation(TDataModule1& dm, CompileProgress& progress) : dm_(dm), progress_(progress) {}
+
+    // The interface, module and channel datasets, whose display is suspended throughout.
+    std::vector<Dataset*> displayed() const {
+        return {&dm_.tblSpecInterFace, &dm_.tblSpecDevice,     &dm_.tblSpecAChannel,
+                &dm_.tblSpecDChannel,  &dm_.tblSpecDOChannel,  &dm_.tblSpecKBHA,
+                &dm_.tblSpecNIChannel, &dm_.tblSpecEmDChannel, &dm_.tblSpecEmDOChannel};
+    }
+
+    void refresh();
+    void holdReactions();
+    void catchUpReactions();
+    // The renumbering's store writes run in one transaction: one commit instead of one per
+    // row, and no half-renumbered store after a crash. After a failure the writes made so
+    // far are committed too.
+    void beginWrites() { writes_.emplace(dm_.ADOConnection1); }
+    void commitWrites() {
+        if (writes_)
+            writes_->commit();
+    }
+    void refuseLongPhoneNumbers();
+    void countHeader();
+    void obtainRecords();
+    void numberInterfaces();
+    void compileInterfaces();
+    void compileModules();
+    void compilePhones();
+    void compileChannels();
+    void compileArchives();
+    void moveToFirstRows();
+    // After a failure: drops a half-made change and shows every module again.
+    void recover();
+
+    Image image;
+
+private:
+    int integer(Dataset& dataset, QStringView field) {
+        return dataset.fieldByName(field).asInteger();
+    }
+    double real(Dataset& dataset, QStringView field) {
+        return dataset.fieldByName(field).asFloat();
+    }
+    QString text(Dataset& dataset, QStringView field) {
+        return dataset.fieldByName(field).asString();
+    }
+    // Reads through the general conversion, which refuses an empty value.
+    int strictInteger(Dataset& dataset, QStringView field) {
+        return variantToInteger(dataset.fieldByName(field).value());
+    }
+    double strictReal(Dataset& dataset, QStringView field) {
+        return variantToFloat(dataset.fieldByName(field).value());
+    }
+
+    void reopen(QueryDataset& dataset, const QString& sql);
+    // The number of rows of "<table> where <condition>", counted by qryWConfig.
+    int countRows(const QString& rows);
+    QString forUspd() const { return QStringLiteral(" and id_uspd=") + decimal(uspd_); }
+    // The record of the current row of a channel kind.
+    template <class Rec>
+    using Reader = Rec (Compilation::*)(Dataset& row);
+    EmDChannelRec onboardInput(Dataset& row);
+    DChannelRec discreteInput(Dataset& row);
+    EmDOChannelRec onboardOutput(Dataset& row);
+    DOChannelRec output(Dataset& row);  // discrete outputs and KBHA channels
+    AChannelRec analogInput(Dataset& row);
+    NIChannelRec countingInput(Dataset& row);
+
+    // Numbers the channels of `channels` densely in key order ("K1", "K2", ...) and adds
+    // each renumbered row's record to `records`.
+    template <class Rec>
+    void renumber(Dataset& channels, const QString& position, const char* letter,
+                  QList<Rec>& records, Reader<Rec> read);
+    // Copies the module positions into the channels of one module kind, reopens them in
+    // key order and renumbers them.
+    template <class Rec>
+    void renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records, Reader<Rec> read);
+
+    TDataModule1& dm_;
+    CompileProgress& progress_;
+    int uspd_ = 0;
+    std::optional<HeldReactions> held_;
+    std::optional<Connection::Transaction> writes_;
+};
+
+void Compilation::refresh() {
+    const auto& datasets = dm_.ADOConnection1.datasets();
+    for (Dataset* dataset : datasets) {
+        if (dataset->state() == Dataset::State::Edit || dataset->state() == Dataset::State::Insert)
+            dataset->post();
+    }
+    for (Dataset* dataset : datasets) {
+        if (dataset != &dm_.tblUSPD)
+            dataset->close();
+    }
+    for (Dataset* dataset : datasets) {
+        if (dataset != &dm_.tblUSPD)
+            dataset->open();
+    }
+    uspd_ = dm_.currentUspd();
+}
+
+void Compilation::holdReactions() {
+    held_.emplace(std::initializer_list<std::pair<Dataset*, HeldReactions::Event>>{
+        {&dm_.tblSpecDevice, &Dataset::afterPost},
+        {&dm_.tblSpecAChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecDChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecDOChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecKBHA, &Dataset::afterScroll},
+        {&dm_.tblSpecNIChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecEmDChannel, &Dataset::afterScroll},
+        {&dm_.tblSpecEmDOChannel, &Dataset::afterScroll},
+    });
+}
+
+void Compilation::catchUpReactions() {
+    if (held_)
+        held_->catchUp();
+}
+
+void Compilation::refuseLongPhoneNumbers() {
+    Dataset& phones = dm_.tblCallbackPhone;
+    for (phones.first(); !phones.eof(); phones.next()) {
+        const QString number = text(phones, u"PHONENUM");
+        if (deviceTextLength(number) > PhoneRec::phonenumMax) {
+            throw Refusal{QStringLiteral("Номер обратного вызова «%1» длиннее %2 символов и не "
+                                         "помещается в конфигурацию УСПД. Сократите номер и "
+                                         "повторите запись.")
+                              .arg(number)
+                              .arg(PhoneRec::phonenumMax)};
+        }
+    }
+}
+
+void Compilation::reopen(QueryDataset& dataset, const QString& sql) {
+    dataset.close();
+    dataset.setSql(sql);
+    dataset.open();
+}
+
+int Compilation::countRows(const QString& rows) {
+    QueryDataset& query = dm_.qryWConfig;
+    reopen(query, QStringLiteral("select count(*) from ") + rows);
+    return valueAsInteger(query.value(0, 0));
+}
+
+void Compilation::countHeader() {
+    Dataset& flags = dm_.tblHeadline;
+    image.header.need_short_int = integer(flags, u"NEED_SHORT_INT");
+    image.header.need_main_int = integer(flags, u"NEED_MAIN_INT");
+    image.header.led_enable = integer(flags, u"LED_ENABLE");
+    image.header.intchan_enable = integer(flags, u"INTCHAN_ENABLE");
+    image.header.callback = integer(flags, u"CALLBACK");
+
+    const std::pair<const char*, qint64 ImageHeader::*> modulesWith[] = {
+        {"col_achannel", &ImageHeader::col_amod},   {"col_nichannel", &ImageHeader::col_nimod},
+        {"col_dchannel", &ImageHeader::col_dmod},   {"col_aochannel", &ImageHeader::col_aomod},
+        {"col_dochannel", &ImageHeader::col_domod}, {"col_kvna", &ImageHeader::col_kbhamod},
+    };
+    for (const auto& [column, count] : modulesWith) {
+        image.header.*count = countRows(
+            QStringLiteral("SpecDevice where %1>0").arg(QLatin1String(column)) + forUspd());
+    }
+}
+
+void Compilation::obtainRecords() {
+    image.interfaces.reserve(dm_.tblSpecInterFace.recordCount());
+    image.modules.reserve(dm_.tblSpecDevice.recordCount());
+    image.onboardInputs.reserve(dm_.tblSpecEmDChannel.recordCount());
+    image.discreteInputs.reserve(dm_.tblSpecDChannel.recordCount());
+    image.onboardOutputs.reserve(dm_.tblSpecEmDOChannel.recordCount());
+    image.discreteOutputs.reserve(dm_.tblSpecDOChannel.recordCount());
+    image.kbhaChannels.reserve(dm_.tblSpecKBHA.recordCount());
+    image.analogInputs.reserve(dm_.tblSpecAChannel.recordCount());
+    image.countingInputs.reserve(dm_.tblSpecNIChannel.recordCount());
+    image.phones.reserve(dm_.tblCallbackPhone.recordCount());
+    progress_.step();
+}
+
+void Compilation::numberInterfaces() {
+    QueryDataset& interfaces = dm_.tblSpecInterFace;
+    for (interfaces.first(); !interfaces.eof(); interfaces.next()) {
+        const int modules = countRows(QStringLiteral("SpecDevice where id_iface_s=") +
+                                      decimal(integer(interfaces, u"ID_IFACE_S")));
+        interfaces.edit();
+        interfaces.fieldByName(u"COL_DEVICE").setAsInteger(modules);
+        interfaces.post();
+    }
+    int position = 0;
+    for (interfaces.first(); !interfaces.eof(); interfaces.next()) {
+        interfaces.edit();
+        interfaces.fieldByName(u"ID_IFACE").setAsInteger(position++);
+        interfaces.post();
+    }
+    for (interfaces.first(); !interfaces.eof(); interfaces.next()) {
+        const QString id = decimal(integer(interfaces, u"ID_IFACE"));
+        const QString key = decimal(integer(interfaces, u"ID_IFACE_S"));
+        dm_.ADOCommand1.execute(QStringLiteral("update SpecDevice set id_iface=") + id +
+                                QStringLiteral(" where id_iface_s=") + key);
+        dm_.ADOCommand1.execute(QStringLiteral("update SpecDevice set id_iface2=") + id +
+                                QStringLiteral(" where id_iface_s2=") + key);
+    }
+    reopen(dm_.tblSpecDevice, kDevicesInOrder);
+}
+
+void Compilation::compileInterfaces() {
+    Dataset& interfaces = dm_.tblSpecInterFace;
+    for (interfaces.first(); !interfaces.eof(); interfaces.next()) {
+        image.interfaces.append(IfaceRec{
+            .speed = baudRate(integer(interfaces, u"BAUD")),
+            .col_device = integer(interfaces, u"COL_DEVICE"),
+            .port = integer(interfaces, u"PORT"),
+            .t_iface = integer(interfaces, u"T_IFACE"),
+            .data = integer(interfaces, u"DATA"),
+            .parity = integer(interfaces, u"PARITY"),
+            .stop = real(interfaces, u"STOP"),
+            .DTR_enable = integer(interfaces, u"DTR_ENABLE"),
+            .initstring = text(interfaces, u"INITSTRING"),
+        });
+    }
+    progress_.step();
+}
+
+void Compilation::compileModules() {
+    Dataset& modules = dm_.tblSpecDevice;
+    int position = 0;
+    for (modules.first(); !modules.eof(); modules.next()) {
+        modules.edit();
+        modules.fieldByName(u"ID_DEVICE_P").setAsInteger(position);
+        modules.post();
+        image.modules.append(DeviceRec{
+            .n_on_iface = integer(modules, u"N_ON_IFACE"),
+            .num_mod = integer(modules, u"NUM_MOD"),
+            .t_pool = integer(modules, u"T_POOL"),
+            .to_answer = integer(modules, u"TO_ANSWER"),
+            .to_byte_receive = integer(modules, u"TO_BYTE_RECEIVE"),
+            .t_start = integer(modules, u"T_START"),
+            .id_device_p = position,
+            .n_on_iface2 = integer(modules, u"N_ON_IFACE2"),
+            .id_iface2 = integer(modules, u"ID_IFACE2"),
+            .id_iface = integer(modules, u"ID_IFACE"),
+            .t_device = integer(modules, u"T_DEVICE"),
+            .col_achannel = integer(modules, u"COL_ACHANNEL"),
+            .col_nichannel = integer(modules, u"COL_NICHANNEL"),
+            .col_dchannel = integer(modules, u"COL_DCHANNEL"),
+            .col_aochannel = integer(modules, u"COL_AOCHANNEL"),
+            .col_dochannel = integer(modules, u"COL_DOCHANNEL"),
+            .col_kvna = integer(modules, u"COL_KVNA"),
+            .fl_retrans = integer(modules, u"FL_RETRANS"),
+            .password = text(modules, u"PASSWORD"),
+        });
+        ++position;
+    }
+    progress_.step();
+}
+
+void Compilation::compilePhones() {
+    Dataset& phones = dm_.tblCallbackPhone;
+    for (phones.first(); !phones.eof(); phones.next())
+        image.phones.append(PhoneRec{.phonenum = text(phones, u"PHONENUM")});
+    progress_.step();
+}
+
+template <class Rec>
+void Compilation::renumber(Dataset& channels, const QString& position, const char* letter,
+                           QList<Rec>& records, Reader<Rec> read) {
+    for (channels.first(); !channels.eof(); channels.next()) {
+        const int number = channels.recordNumber();
+        channels.edit();
+        channels.fieldByName(position).setAsInteger(number - 1);
+        channels.fieldByName(u"TYPE_NUM").setAsString(QLatin1String(letter) + decimal(number));
+        channels.post();
+        records.append((this->*read)(channels));
+    }
+}
+
+template <class Rec>
+void Compilation::renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records,
+                                         Reader<Rec> read) {
+    QueryDataset& modules = dm_.tblSpecDevice;
+    reopen(
+        modules,
+        QStringLiteral("select * from SpecDevice where %1>0").arg(QLatin1String(kind.countColumn)) +
+            forUspd());
+    const QString update =
+        QStringLiteral("update %1 set id_device_p=").arg(QLatin1String(kind.table));
+    for (modules.first(); !modules.eof(); modules.next()) {
+        dm_.ADOCommand1.execute(update + decimal(integer(modules, u"ID_DEVICE_P")) +
+                                QStringLiteral(" where id_device=") +
+                                decimal(integer(modules, u"ID_DEVICE")));
+    }
+    QueryDataset& channels = dm_.*kind.dataset;
+    reopen(channels, QStringLiteral("select * from %1 order by %2")
+                         .arg(QLatin1String(kind.table), QLatin1String(kind.key)));
+    renumber(channels, QString::fromLatin1(kind.position), kind.letter, records, read);
+}
+
+EmDChannelRec Compilation::onboardInput(Dataset& row) {
+    return {
+        .jingle_time = integer(row, u"JINGLE_TIME"),
+        .n_channel = integer(row, u"N_CHANNEL"),
+        .invers = integer(row, u"INVERS"),
+        .cbevent = integer(row, u"CBEVENT"),
+        .callback = integer(row, u"CALLBACK"),
+    };
+}
+
+DChannelRec Compilation::discreteInput(Dataset& row) {
+    return {
+        .id_device_p = integer(row, u"ID_DEVICE_P"),
+        .n_channel = integer(row, u"N_CHANNEL"),
+        .invers = integer(row, u"INVERS"),
+        .cbevent = integer(row, u"CBEVENT"),
+        .callback = integer(row, u"CALLBACK"),
+    };
+}
+
+EmDOChannelRec Compilation::onboardOutput(Dataset& row) {
+    return {.n_channel = integer(row, u"N_CHANNEL")};
+}
+
+DOChannelRec Compilation::output(Dataset& row) {
+    return {.id_device_p = integer(row, u"ID_DEVICE_P"), .n_channel = integer(row, u"N_CHANNEL")};
+}
+
+AChannelRec Compilation::analogInput(Dataset& row) {
+    return {
+        .min_code = real(row, u"MIN_CODE"),
+        .max_code = real(row, u"MAX_CODE"),
+        .min_value = real(row, u"MIN_VALUE"),
+        .max_value = real(row, u"MAX_VALUE"),
+        .emerg_val = strictReal(row, u"EMERG_VAL"),
+        .coef_corr = strictReal(row, u"COEF_CORR"),
+        .hi_lim = real(row, u"HI_LIM"),
+        .lo_lim = real(row, u"LO_LIM"),
+        .id_device_p = integer(row, u"ID_DEVICE_P"),
+        .act_corr = strictInteger(row, u"ACT_CORR"),
+        .n_channel = integer(row, u"N_CHANNEL"),
+        .st_filter = integer(row, u"ST_FILTER"),
+        .W = integer(row, u"W"),
+        .t_transf = integer(row, u"T_TRANSF"),
+        .archive = integer(row, u"ARCHIVE"),
+        .callback = integer(row, u"CALLBACK"),
+    };
+}
+
+NIChannelRec Compilation::countingInput(Dataset& row) {
+    return {
+        .coef_corr = strictReal(row, u"COEF_CORR"),
+        .id_device_p = strictInteger(row, u"ID_DEVICE_P"),
+        .act_corr = strictInteger(row, u"ACT_CORR"),
+        .n_channel = strictInteger(row, u"N_CHANNEL"),
+    };
+}
+
+void Compilation::compileChannels() {
+    renumber(dm_.tblSpecEmDChannel, QStringLiteral("ID_DCHANNEL_P"), "K", image.onboardInputs,
+             &Compilation::onboardInput);
+    progress_.step();
+    renumberModuleChannels(kDiscreteInputs, image.discreteInputs, &Compilation::discreteInput);
+    progress_.step();
+    renumber(dm_.tblSpecEmDOChannel, QStringLiteral("ID_DOCHANNEL_P"), "R", image.onboardOutputs,
+             &Compilation::onboardOutput);
+    progress_.step();
+    renumberModuleChannels(kDiscreteOutputs, image.discreteOutputs, &Compilation::output);
+    progress_.step();
+    renumberModuleChannels(kKbhaChannels, image.kbhaChannels, &Compilation::output);
+    progress_.step();
+    renumberModuleChannels(kAnalogInputs, image.analogInputs, &Compilation::analogInput);
+    progress_.step();
+    renumberModuleChannels(kCountingInputs, image.countingInputs, &Compilation::countingInput);
+}
+
+void Compilation::compileArchives() {
+    const int archived =
+        countRows(QStringLiteral("SpecAChannel where archive=1 and id_uspd=") + decimal(uspd_));
+
+    Dataset& shortArchive = dm_.tblShortArchive;
+    shortArchive.edit();
+    shortArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived);
+    shortArchive.post();
+    image.shortArchive = ArchiveBlock{
+        .records = integer(shortArchive, u"SHORT_RECORDS"),
+        .arcchannel = integer(shortArchive, u"ARCCHANNEL"),
+        .base = 0,
+        .time_min = integer(shortArchive, u"SHORT_TIME_MIN"),
+    };
+    progress_.step();
+
+    Dataset& mainArchive = dm_.tblMainArchive;
+    mainArchive.edit();
+    mainArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived);
+    mainArchive.post();
+    image.mainArchive = ArchiveBlock{
+        .records = integer(mainArchive, u"MAIN_RECORDS"),
+        .arcchannel = integer(mainArchive, u"ARCCHANNEL"),
+        .base = mainArchiveBase(image.shortArchive.records),
+        .time_min = integer(mainArchive, u"MAIN_TIME_MIN"),
+    };
+    progress_.step();
+
+    image.setSectionCounts();
+    image.setChannelMaxima();
+    reopen(dm_.tblSpecDevice, kDevicesInOrder);
+}
+
+void Compilation::moveToFirstRows() {
+    for (Dataset* dataset : displayed())
+        dataset->first();
+}
+
+void Compilation::recover() {
+    for (Dataset* dataset : displayed()) {
+        if (dataset->isOpen())
+            dataset->cancel();
+    }
+    QueryDataset& modules = dm_.tblSpecDevice;
+    try {
+        if (modules.statement() != kDevicesInOrder) {
+            modules.close();
+            modules.setSql(kDevicesInOrder);
+            modules.open();
+        }
+        catchUpReactions();
+        commitWrites();
+    } catch (const StoreError&) {
+        // The failure already being reported is the one the user acts on; the lists are
+        // read again with the next compilation or USPD.
+    }
+}
+
+}  // namespace
+
+void CompileProgress::setMax(int) {
+}
+
+void CompileProgress::setPosition(int) {
+}
+
+void CompileProgress::step() {
+}
+
+ConfigCompiler::ConfigCompiler(TDataModule1& store, MessageBoxes& messages)
+    : store_(store), messages_(messages) {
+}
+
+CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProgress& progress) {
+    CompileResult result;
+    Compilation compilation(store_, progress);
+    // Shows the failure once the displays are resumed.
+    std::function<void()> show;
+    {
+        std::deque<DisplaySuspension> suspended;
+        try {
+            for (Dataset* dataset : compilation.displayed())
+                suspended.emplace_back(*dataset);
+            progress.setMax(CompileProgress::kCompileSteps);
+            if (store_.currentUspd() == 0)
+                throw Refusal{
+                    QStringLiteral("Не открыт ни один УСПД: откройте УСПД и повторите "
+                                   "запись.")};
+            compilation.refresh();
+            compilation.holdReactions();
+            if (options.readyFile) {
+                progress.setPosition(CompileProgress::kReadyFilePosition);
+                compilation.catchUpReactions();
+                compilation.moveToFirstRows();
+                result.outcome = CompileResult::Outcome::ReadyFile;
+            } else {
+                compilation.refuseLongPhoneNumbers();
+                compilation.beginWrites();
+                compilation.countHeader();
+                compilation.obtainRecords();
+                compilation.numberInterfaces();
+                compilation.compileInterfaces();
+                compilation.compileModules();
+                compilation.compilePhones();
+                compilation.compileChannels();
+                compilation.compileArchives();
+                compilation.catchUpReactions();
+                compilation.moveToFirstRows();
+                compilation.commitWrites();
+                suspended.clear();
+                writeImageFile(compilation.image, options.imagePath);
+                result.outcome = CompileResult::Outcome::Written;
+                result.size = imageLength(compilation.image.header);
+                result.image = std::move(compilation.image);
+            }
+        } catch (const StoreError& error) {
+            result.message = error.message();
+            show = [&] { messages_.error(result.message, QStringLiteral("Ошибка")); };
+        } catch (const Refusal& refusal) {
+            result.message = refusal.message;
+            show = [&] { messages_.warning(result.message, QStringLiteral("Ошибка")); };
+        } catch (const ImageError& error) {
+            result.message = error.message();
+            result.reason = error.reason();
+            show = [&] { messages_.information(result.message, QString()); };
+        } catch (const std::bad_alloc&) {
+            result.message = QStringLiteral("No enough memory");
+            show = [&] { messages_.information(result.message, QString()); };
+        }
+        if (show)
+            compilation.recover();
+    }
+    if (show) {
+        result.outcome = CompileResult::Outcome::Failed;
+        show();
+        return result;
+    }
+    if (options.connect)
+        options.connect();
+    progress.step();
+    return result;
+}
+
+}  // namespace orvet

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "image/image.h"
+
+namespace orvet {
+
+class MessageBoxes;
+class TDataModule1;
+
+// The compiler's progress, as the bar "Формирование описателей" of the progress window
+// shows it: the maximum is set to kCompileSteps, then the bar steps once per stage. This
+// base class shows nothing; the progress window and tools override what they show.
+class CompileProgress {
+public:
+    static constexpr int kCompileSteps = 13;
+    // The bar's position with a ready file: the stages it skips count as done.
+    static constexpr int kReadyFilePosition = 11;
+
+    virtual ~CompileProgress() = default;
+    virtual void setMax(int max);
+    virtual void setPosition(int position);
+    virtual void step();
+};
+
+struct CompileOptions {
+    // "Готовый файл": nothing is compiled or renumbered; the existing image goes on to the
+    // upload as it is.
+    bool readyFile = false;
+    QString imagePath = QStringLiteral("config.dat");
+    // The connection set-up and the upload's first frame: called once the image is in
+    // place, as the compilation's last stage; never after a failure. The caller's failures
+    // there are its own to show; an exception it throws reaches the caller of compile().
+    std::function<void()> connect;
+};
+
+struct CompileResult {
+    enum class Outcome {
+        Written,    // the image was compiled and written
+        ReadyFile,  // the existing image was taken as it is
+        Failed,     // the message was shown; no image was written
+    };
+    Outcome outcome = Outcome::Failed;
+    Image image;      // Written: the image as written
+    qint64 size = 0;  // Written: the image's length in bytes
+    QString message;  // Failed: the text shown to the user
+    QString reason;   // Failed: the system's reason behind a file failure, if any
+
+    bool succeeded() const { return outcome != Outcome::Failed; }
+};
+
+// Compiles the current USPD of the store (the current row of tblUSPD) into its
+// configuration image.
+//
+// Compiling renumbers the store first, and those writes stay even when a later stage
+// fails: each interface's col_device and its position id_iface (in ascending port); the
+// modules' id_iface and id_iface2; the modules' id_device_p (in ascending id_device); each
+// channel's position and type_num (kind letter and position + 1, in ascending key) and its
+// id_device_p from its module; and the number of archived analog inputs in both archive
+// rows. These writes run in one transaction, committed once the renumbering is done or has
+// stopped at a failure. Pending rows of the store's datasets are posted before the datasets
+// are reopened, so the image holds what the user sees.
+//
+// The display of the interface, module and channel datasets is suspended while it runs
+// and resumed at the end, also after a failure; a successful compilation leaves them on
+// their first rows, with the module and template lists following, as the editors show
+// them. Every failure is shown through
+// `messages`, stops the compilation and leaves the old image file as it was:
+// - an empty value in a field the image cannot do without (an analog input's emerg_val,
+//   coef_corr or act_corr; a counting input's id_device_p, n_channel, act_corr or
+//   coef_corr): "Invalid variant type conversion", at the row that holds it;
+// - a callback phone number longer than the image's 12 characters: refused before
+//   anything is renumbered, naming the number;
+// - a value or statement the store refuses, with the store's message;
+// - the image file cannot be created ("Файл не удается открыть") or written;
+// - memory runs out: "No enough memory".
+class ConfigCompiler {
+public:
+    ConfigCompiler(TDataModule1& store, MessageBoxes& messages);
+
+    CompileResult compile(const CompileOptions& options, CompileProgress& progress);
+
+private:
+    TDataModule1& store_;
+    MessageBoxes& messages_;
+};
+
+}  // namespace orvet

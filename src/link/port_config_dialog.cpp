@@ -1,0 +1,184 @@
+#include "link/port_config_dialog.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "core/conversion.h"
+#include "core/guarded.h"
+#include "serial/comm_port.h"
+
+namespace orvet {
+
+const QList<int>& TPortConfig::baudRates() {
+    static const QList<int> rates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    return rates;
+}
+
+TPortConfig::TPortConfig(Platform& platform, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      PageControl1(new QTabWidget(this)),
+      TabSheet1(new QWidget),
+      TabSheet2(new QWidget),
+      cbPort(new QComboBox),
+      cbBaud(new QComboBox),
+      eNumDev(new QLineEdit),
+      cb_Ready(new QCheckBox(QStringLiteral("Готовый файл"))),
+      ePhone(new QLineEdit),
+      cbMPort(new QComboBox),
+      cbMBaud(new QComboBox),
+      eMNumDev(new QLineEdit),
+      rbPulse(new QRadioButton(QStringLiteral("импульсный"))),
+      rbTone(new QRadioButton(QStringLiteral("тоновый"))),
+      Button1(new QPushButton(QStringLiteral("OK"))),
+      Button2(new QPushButton(QStringLiteral("Отмена"))),
+      platform_(platform) {
+    setObjectName(QStringLiteral("PortConfig"));
+    setWindowTitle(QStringLiteral("Запись в УСПД ORVET-4410"));
+
+    for (QComboBox* box : {cbBaud, cbMBaud}) {
+        for (int rate : baudRates())
+            box->addItem(QString::number(rate));
+        box->setCurrentIndex(-1);
+    }
+    eNumDev->setText(QStringLiteral("1"));
+    eMNumDev->setText(QStringLiteral("1"));
+    // The port lists are as wide as their device paths.
+    for (QComboBox* box : {cbPort, cbMPort})
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    cb_Ready->setLayoutDirection(Qt::RightToLeft);
+    cb_Ready->setVisible(false);
+
+    auto* direct = new QFormLayout(TabSheet1);
+    direct->addRow(QStringLiteral("Порт компьютера"), cbPort);
+    direct->addRow(QStringLiteral("Скорость (BPS)"), cbBaud);
+    direct->addRow(QStringLiteral("Номер устройства"), eNumDev);
+    direct->addRow(cb_Ready);
+    TabSheet1->installEventFilter(this);
+
+    auto* dial = new QGroupBox(QStringLiteral("Тип набора номера"));
+    auto* dialLayout = new QHBoxLayout(dial);
+    dialLayout->addWidget(rbPulse);
+    dialLayout->addWidget(rbTone);
+    auto* dialGroup = new QButtonGroup(this);
+    dialGroup->addButton(rbPulse, 0);
+    dialGroup->addButton(rbTone, 1);
+    rbPulse->setChecked(true);
+
+    auto* modem = new QFormLayout(TabSheet2);
+    modem->addRow(QStringLiteral("Телефон"), ePhone);
+    modem->addRow(QStringLiteral("Порт компьютера"), cbMPort);
+    modem->addRow(QStringLiteral("Скорость (BPS)"), cbMBaud);
+    modem->addRow(QStringLiteral("Номер устройства"), eMNumDev);
+    modem->addRow(dial);
+
+    PageControl1->addTab(TabSheet1, QStringLiteral("RS232/485"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Модем"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    Button1->setDefault(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(Button1, &QPushButton::clicked, this, &TPortConfig::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TPortConfig::fillPorts(QComboBox* box) {
+    // Each COM item names the device it maps to, so a missing adapter shows before "OK".
+    const int index = box->currentIndex();
+    box->clear();
+    for (int n = 1; n <= 8; ++n) {
+        const QString path = comPortPath(platform_.settings, n);
+        const QString missing =
+            QFileInfo::exists(path) ? QString() : QStringLiteral(" (нет устройства)");
+        box->addItem(QStringLiteral("COM%1 — %2%3").arg(n).arg(path, missing));
+    }
+    box->setCurrentIndex(index);
+}
+
+void TPortConfig::showEvent(QShowEvent* event) {
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void TPortConfig::FormShow() {
+    fillPorts(cbPort);
+    fillPorts(cbMPort);
+    const Settings& s = platform_.settings;
+    cbPort->setCurrentIndex(s.readInteger(QStringLiteral("Port"), cbPort->currentIndex()));
+    cbBaud->setCurrentIndex(s.readInteger(QStringLiteral("Baud"), cbBaud->currentIndex()));
+    eNumDev->setText(QString::number(s.readInteger(QStringLiteral("NumDevice"), 1)));
+    cbMPort->setCurrentIndex(s.readInteger(QStringLiteral("ModemPort"), cbMPort->currentIndex()));
+    cbMBaud->setCurrentIndex(s.readInteger(QStringLiteral("ModemBaud"), cbMBaud->currentIndex()));
+    eMNumDev->setText(QString::number(s.readInteger(QStringLiteral("ModemNumDevice"), 1)));
+    ePhone->setText(s.readString(QStringLiteral("Phone"), ePhone->text()));
+    const int dial = s.readInteger(QStringLiteral("TypeDial"), typeDialIndex());
+    rbPulse->setChecked(dial == 0);
+    rbTone->setChecked(dial == 1);
+    PageControl1->setCurrentIndex(
+        s.readInteger(QStringLiteral("ActivePage"), PageControl1->currentIndex()));
+}
+
+int TPortConfig::typeDialIndex() const {
+    return rbPulse->isChecked() ? 0 : rbTone->isChecked() ? 1 : -1;
+}
+
+QString TPortConfig::deviceNumberText() const {
+    return PageControl1->currentIndex() == 0 ? eNumDev->text() : eMNumDev->text();
+}
+
+QString TPortConfig::phone() const {
+    return ePhone->text();
+}
+
+void TPortConfig::Button1Click() {
+    const bool stored = guarded(platform_.messages, [this] {
+        const Settings& s = platform_.settings;
+        const auto number = [](QLineEdit* edit) {
+            return edit->text().isEmpty() ? 0 : strToInt(edit->text());
+        };
+        s.writeInteger(QStringLiteral("Port"), cbPort->currentIndex());
+        s.writeInteger(QStringLiteral("Baud"), cbBaud->currentIndex());
+        s.writeInteger(QStringLiteral("NumDevice"), number(eNumDev));
+        s.writeInteger(QStringLiteral("ModemPort"), cbMPort->currentIndex());
+        s.writeInteger(QStringLiteral("ModemBaud"), cbMBaud->currentIndex());
+        s.writeInteger(QStringLiteral("ModemNumDevice"), number(eMNumDev));
+        s.writeString(QStringLiteral("Phone"), ePhone->text());
+        s.writeInteger(QStringLiteral("TypeDial"), typeDialIndex());
+        s.writeInteger(QStringLiteral("ActivePage"), PageControl1->currentIndex());
+    });
+    if (stored)
+        accept();
+}
+
+bool TPortConfig::eventFilter(QObject* watched, QEvent* event) {
+    // The hidden ready-file switch: Ctrl+Shift and a click on the page show it, Ctrl+Alt
+    // and a click hide it; its check mark stays for the run.
+    if (watched == TabSheet1 && event->type() == QEvent::MouseButtonRelease) {
+        const Qt::KeyboardModifiers mods = static_cast<QMouseEvent*>(event)->modifiers();
+        if ((mods & Qt::ControlModifier) && (mods & Qt::ShiftModifier))
+            cb_Ready->setVisible(true);
+        else if ((mods & Qt::ControlModifier) && (mods & Qt::AltModifier))
+            cb_Ready->setVisible(false);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace orvet

@@ -1,0 +1,156 @@
+// "Записать в УСП&Д" through the windows, with the simulated USPD on a virtual line and the
+// port running on the test clock.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QtTest>
+
+#include "editing/main_window.h"
+#include "link/port_config_dialog.h"
+#include "link/progress_window.h"
+#include "store_rig.h"
+#include "virtual_uspd.h"
+
+namespace orvet {
+
+class UploadWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        rig_ = std::make_unique<testing::StoreRig>();
+        previousDir_ = QDir::currentPath();
+        QDir::setCurrent(rig_->test.dir());  // config.dat is written in the working folder
+        rig_->addUspd(QStringLiteral("Котельная"));
+        rig_->data->openDatasets();
+    }
+    void cleanup() {
+        form_.reset();
+        uspd_.reset();
+        QDir::setCurrent(previousDir_);
+        const QStringList problems = rig_->problems();
+        rig_.reset();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    }
+
+    void directLineUploadsAndRestarts() {
+        makeWindow({});
+        auto& messages = rig_->test.messages;
+        messages.expectQuestion("Перезагрузить УСПД?", true);
+        messages.expectQuestion("Очистить все архивы?", false);
+        messages.expectNotice("УСПД перезагружен");
+        withDialog([this] {
+            form_->PortConfig->cbPort->setCurrentIndex(0);
+            form_->PortConfig->cbBaud->setCurrentIndex(7);
+            form_->PortConfig->eNumDev->setText("1");
+        });
+        QVERIFY(form_->Prgrs->isVisible());
+        rig_->test.clock.advance(99);
+        QVERIFY(!QFileInfo::exists("config.dat"));  // the compiler starts 100 ms after "OK"
+        rig_->test.clock.advance(1);
+        QVERIFY(QFileInfo::exists("config.dat"));
+        QCOMPARE(form_->Prgrs->ProgressBar1->value(), form_->Prgrs->ProgressBar1->maximum());
+        QCOMPARE(form_->Prgrs->lamp(form_->Prgrs->Image1), int(TPrgrs::Activity));
+        QCOMPARE(form_->CommPort1.Baud(), 115200);
+        rig_->test.clock.advance(20'000);
+        QCOMPARE(uspd_->device().image(), imageFile());
+        QCOMPARE(uspd_->device().restarts(), 1);
+        QVERIFY(!form_->CommPort1.Open());
+        QVERIFY(!form_->Prgrs->isVisible());
+        QCOMPARE(rig_->test.settings().readInteger("Baud", -9), 7);
+    }
+
+    void firstUseStoresNoSelectionAndCancelLeavesThePortClosed() {
+        makeWindow({});
+        withDialog([this] {
+            TPortConfig* dialog = form_->PortConfig;
+            QCOMPARE(dialog->cbPort->currentIndex(), -1);
+            QCOMPARE(dialog->cbMBaud->currentIndex(), -1);
+            QCOMPARE(dialog->eNumDev->text(), QStringLiteral("1"));
+            QCOMPARE(dialog->eMNumDev->text(), QStringLiteral("1"));
+            QCOMPARE(dialog->PageControl1->currentIndex(), 0);
+            QVERIFY(dialog->cbPort->itemText(0).startsWith(QStringLiteral("COM1 — ")));
+        });
+        for (const char* name : {"Port", "Baud", "ModemPort", "ModemBaud"})
+            QCOMPARE(rig_->test.settings().readInteger(name, 0), -1);
+        QTest::mouseClick(form_->Prgrs->Button1, Qt::LeftButton);
+        QVERIFY(!form_->Prgrs->isVisible());
+        rig_->test.clock.advance(1000);
+        QVERIFY(!form_->CommPort1.Open());
+    }
+
+    void nonNumericDeviceNumberKeepsTheDialogOpen() {
+        makeWindow({});
+        rig_->test.messages.expectNotice("'x1' is not a valid integer value");
+        bool stayed = false;
+        QTimer::singleShot(0, form_->PortConfig, [&] {
+            form_->PortConfig->eNumDev->setText("x1");
+            QTest::mouseClick(form_->PortConfig->Button1, Qt::LeftButton);
+            stayed = form_->PortConfig->isVisible();
+            form_->PortConfig->reject();
+        });
+        form_->MSaveTo->trigger();
+        QVERIFY(stayed);
+        QVERIFY(!form_->Prgrs->isVisible());
+    }
+
+    void modemDialsToneAndWaitsForTheCarrier() {
+        sim::Options options;
+        options.modem = true;
+        options.carrierDelayMs = 2000;
+        makeWindow(options);
+        rig_->test.messages.expectQuestion("Перезагрузить УСПД?", false);
+        withDialog([this] {
+            TPortConfig* dialog = form_->PortConfig;
+            dialog->PageControl1->setCurrentIndex(1);
+            dialog->ePhone->setText("1234");
+            dialog->rbTone->setChecked(true);
+            dialog->cbMPort->setCurrentIndex(2);
+            dialog->cbMBaud->setCurrentIndex(5);
+        });
+        rig_->test.clock.advance(1500);
+        QCOMPARE(form_->CommPort1.Baud(), 38400);
+        QCOMPARE(form_->CommPort1.ComNumber(), 3);
+        QVERIFY(uspd_->device().frames().empty());
+        rig_->test.clock.advance(30'000);
+        QCOMPARE(uspd_->device().image(), imageFile());
+        QVERIFY(!form_->CommPort1.Open());
+    }
+
+private:
+    static QByteArray imageFile() {
+        QFile file("config.dat");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void makeWindow(const sim::Options& options) {
+        uspd_ = std::make_unique<sim::VirtualUspd>(rig_->test.clock, options);
+        form_ = std::make_unique<TMainForm>(rig_->test.platform(), *rig_->data,
+                                            uspd_->line().opener(), TCommPort::Workers::Inline);
+        form_->show();
+        form_->MSaveTo->setEnabled(true);  // as opening the USPD does
+    }
+    // "Записать в УСП&Д", `fill` while the connection dialog is open, then its "OK".
+    void withDialog(const std::function<void()>& fill) {
+        bool ran = false;
+        QTimer::singleShot(0, form_->PortConfig, [&] {
+            ran = true;
+            fill();
+            QTest::mouseClick(form_->PortConfig->Button1, Qt::LeftButton);
+        });
+        form_->MSaveTo->trigger();
+        QVERIFY(ran);
+        QVERIFY(!form_->PortConfig->isVisible());
+    }
+
+    std::unique_ptr<testing::StoreRig> rig_;
+    std::unique_ptr<sim::VirtualUspd> uspd_;
+    std::unique_ptr<TMainForm> form_;
+    QString previousDir_;
+};
+
+}  // namespace orvet
+
+QTEST_MAIN(orvet::UploadWindowTest)
+#include "upload_window_test.moc"

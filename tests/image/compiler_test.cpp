@@ -1,0 +1,846 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <functional>
+#include <new>
+
+#include "image/compiler.h"
+#include "image/image_dump.h"
+#include "image_fixtures.h"
+#include "store/data_module.h"
+#include "store_test_support.h"
+#include "support/test_files.h"
+#include "support/test_platform.h"
+
+namespace orvet {
+namespace {
+
+using testing::goldenBytes;
+using testing::goldenText;
+using testing::readFile;
+using testing::runCli;
+using testing::writeFile;
+using Box = ScriptedMessageBoxes::Box;
+using BoxKind = ScriptedMessageBoxes::Kind;
+
+const QString kInvalidConversion = QStringLiteral("Invalid variant type conversion");
+const QString kFileNotOpened = QStringLiteral("Файл не удается открыть");
+
+// The bar "Формирование описателей" as the progress window keeps it, and what happened
+// around it: "max 13", "at 1" ... and "connect" for the connection hook.
+class RecordedProgress : public CompileProgress {
+public:
+    void setMax(int max) override { events.append(QStringLiteral("max %1").arg(max)); }
+    void setPosition(int position) override {
+        position_ = position;
+        events.append(QStringLiteral("at %1").arg(position_));
+    }
+    void step() override { setPosition(position_ + 1); }
+    int position() const { return position_; }
+
+    QStringList events;
+
+private:
+    int position_ = 0;
+};
+
+// The steps of a whole compilation, the connection hook after the file is written.
+QStringList wholeRun() {
+    QStringList events{"max 13"};
+    for (int at = 1; at <= 12; ++at)
+        events.append(QStringLiteral("at %1").arg(at));
+    return events + QStringList{"connect", "at 13"};
+}
+
+// A configuration store in a temporary folder with the data module on it. Rows go straight
+// into its tables, as an earlier session of the program would have left them, and are read
+// back on a connection of their own, which sees what is stored, not what the data module's
+// connection holds uncommitted.
+class Store {
+public:
+    explicit Store(testing::TestPlatform& test) : test_(test), dm(test.platform(), files.path()) {}
+
+    qint64 insert(const QString& table, const QVariantMap& values) {
+        QSqlQuery query(files.connection->database());
+        const QStringList marks(values.size(), QStringLiteral("?"));
+        query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(table, values.keys().join(u','), marks.join(u',')));
+        for (const QVariant& value : values)
+            query.addBindValue(value);
+        EXPECT_TRUE(query.exec()) << table.toStdString() << ": "
+                                  << query.lastError().text().toStdString();
+        return query.lastInsertId().toLongLong();
+    }
+    // A USPD with its flag and archive rows (none when `flags` is empty).
+    qint64 addUspd(const QString& name, const QVariantMap& flags = {},
+                   const QVariantMap& shortArchive = {}, const QVariantMap& mainArchive = {}) {
+        const qint64 uspd = insert("USPD", {{"uspd_name", name}});
+        const std::pair<const char*, const QVariantMap&> rows[] = {
+            {"Headline", flags}, {"ShortArchive", shortArchive}, {"MainArchive", mainArchive}};
+        for (const auto& [table, values] : rows) {
+            if (!values.isEmpty()) {
+                QVariantMap row = values;
+                row.insert("id_uspd", uspd);
+                insert(table, row);
+            }
+        }
+        return uspd;
+    }
+    void sql(const QString& statement) { testing::execSql(*files.connection, statement); }
+    // Every row of `statement`: columns joined by '/', rows by blanks.
+    QString rows(const QString& statement) {
+        QSqlQuery query(files.connection->database());
+        EXPECT_TRUE(query.exec(statement)) << statement.toStdString();
+        QStringList result;
+        while (query.next()) {
+            QStringList columns;
+            for (int i = 0; i < query.record().count(); ++i)
+                columns.append(query.isNull(i) ? QStringLiteral("NULL")
+                                               : query.value(i).toString());
+            result.append(columns.join(u'/'));
+        }
+        return result.join(u' ');
+    }
+    // Makes `uspd` current and opens its datasets, as opening it in the program does.
+    void open(qint64 uspd) {
+        dm.tblUSPD.open();
+        ASSERT_TRUE(dm.tblUSPD.locate(u"id_uspd", uspd));
+        dm.openDatasets();
+        dm.refreshModuleLists();
+    }
+    QString imagePath() const { return files.dir.filePath("config.dat"); }
+
+    // Compiles into imagePath(); the hook adds "connect" to the progress events.
+    CompileResult compile(RecordedProgress& progress, CompileOptions options = {}) {
+        options.imagePath = imagePath();
+        options.connect = [&progress] { progress.events.append(QStringLiteral("connect")); };
+        return ConfigCompiler(dm, test_.messages).compile(options, progress);
+    }
+    CompileResult compile() {
+        RecordedProgress progress;
+        return compile(progress);
+    }
+    // The image file read back; fails the test unless the file holds the bytes of the image
+    // the compilation returned.
+    Image writtenImage(const CompileResult& result) {
+        const QByteArray bytes = readFile(imagePath());
+        EXPECT_EQ(bytes.toHex(' '), encodeImage(result.image).toHex(' '));
+        const DecodedImage decoded = decodeImage(bytes);
+        EXPECT_EQ(decoded.error, QString());
+        EXPECT_EQ(decoded.warnings, QStringList());
+        return decoded.image.value_or(Image{});
+    }
+
+private:
+    testing::TestPlatform& test_;
+
+public:
+    testing::TempStore files;
+    TDataModule1 dm;
+};
+
+// A USPD with every kind of object, created in an order that differs from the image's and
+// with stale positions, counts and numbers everywhere; a smaller USPD before it.
+struct RichUspd {
+    qint64 other;
+    qint64 uspd;
+    qint64 line;   // interface on port 1, created second
+    qint64 modem;  // interface on port 2, created first
+    qint64 m1, m2, m3;
+};
+
+RichUspd addRichUspd(Store& s) {
+    RichUspd r;
+    r.other =
+        s.addUspd("Склад", {{"led_enable", 1}}, {{"short_records", 16}}, {{"main_records", 32}});
+    const qint64 otherIface = s.insert(
+        "SpecInterFace", {{"id_uspd", r.other}, {"port", 4}, {"id_iface", 3}, {"col_device", 5}});
+    const qint64 otherModule = s.insert("SpecDevice", {{"id_uspd", r.other},
+                                                       {"id_iface_s", otherIface},
+                                                       {"id_iface", 2},
+                                                       {"id_device_p", 4},
+                                                       {"col_dchannel", 8}});
+    s.insert("SpecDChannel", {{"id_uspd", r.other},
+                              {"id_device", otherModule},
+                              {"id_device_p", 4},
+                              {"id_dchannel_p", 6},
+                              {"type_num", "E7"}});
+
+    r.uspd = s.addUspd(
+        "Котельная №1",
+        {{"need_short_int", 1},
+         {"need_main_int", 1},
+         {"led_enable", 1},
+         {"intchan_enable", 1},
+         {"callback", 1}},
+        {{"short_time_min", 3}, {"short_records", 304}, {"arcchannel", 9}},
+        {{"main_time_min", 30}, {"main_records", 1024}, {"initial_base", 77}, {"arcchannel", 0}});
+    r.modem = s.insert("SpecInterFace", {{"id_uspd", r.uspd},
+                                         {"port", 2},
+                                         {"t_iface", 3},
+                                         {"baud", 5},
+                                         {"data", 8},
+                                         {"parity", 0},
+                                         {"stop", 1.0},
+                                         {"DTR_enable", 1},
+                                         {"initstring", "AT&F Модем"},
+                                         {"id_iface", 7},
+                                         {"col_device", 0}});
+    r.line = s.insert("SpecInterFace", {{"id_uspd", r.uspd},
+                                        {"port", 1},
+                                        {"t_iface", 1},
+                                        {"baud", 4},
+                                        {"data", 7},
+                                        {"parity", 2},
+                                        {"stop", 2.0},
+                                        {"DTR_enable", 0},
+                                        {"id_iface", 7},
+                                        {"col_device", 9}});
+    r.m1 = s.insert("SpecDevice", {{"id_uspd", r.uspd},
+                                   {"id_iface_s", r.line},
+                                   {"id_iface", 5},
+                                   {"t_device", 17},
+                                   {"fullname", "Ввод, на COM1, №1"},
+                                   {"n_on_iface", 1},
+                                   {"t_pool", 1000},
+                                   {"to_answer", 500},
+                                   {"to_byte_receive", 20},
+                                   {"t_start", 3000},
+                                   {"col_achannel", 4},
+                                   {"col_aochannel", 2},
+                                   {"col_dchannel", 8},
+                                   {"col_nichannel", 2},
+                                   {"col_dochannel", 0},
+                                   {"col_kvna", 0},
+                                   {"fl_retrans", 0},
+                                   {"password", "Пароль12"},
+                                   {"id_device_p", 7}});
+    r.m2 = s.insert("SpecDevice", {{"id_uspd", r.uspd},
+                                   {"id_iface_s", r.modem},
+                                   {"id_iface_s2", r.line},
+                                   {"id_iface2", 9},
+                                   {"n_on_iface2", 5},
+                                   {"fl_retrans", 1},
+                                   {"t_device", 0},
+                                   {"n_on_iface", 2},
+                                   {"num_mod", -1},
+                                   {"t_pool", 250},
+                                   {"to_answer", 300},
+                                   {"to_byte_receive", 10},
+                                   {"col_dchannel", 16},
+                                   {"col_dochannel", 4},
+                                   {"col_kvna", 2},
+                                   {"col_nichannel", 200},
+                                   {"id_device_p", 7}});
+    r.m3 = s.insert("SpecDevice", {{"id_uspd", r.uspd},
+                                   {"id_iface_s", r.line},
+                                   {"t_device", 23},
+                                   {"num_mod", 3},
+                                   {"n_on_iface", 3},
+                                   {"col_achannel", 0},
+                                   {"col_dchannel", 0},
+                                   {"col_nichannel", 0}});
+
+    const QVariantMap board{{"id_uspd", r.uspd},
+                            {"id_device", 0},
+                            {"t_device", 15},
+                            {"num_iface", -1},
+                            {"numdevice", -1}};
+    const auto on = [&](qint64 module, QVariantMap row) {
+        row.insert("id_uspd", r.uspd);
+        row.insert("id_device", module);
+        row.insert("id_device_p", 9);
+        return row;
+    };
+    const auto onBoard = [&](QVariantMap row) {
+        row.insert(board);
+        return row;
+    };
+    s.insert("SpecEmDChannel", onBoard({{"jingle_time", 10000},
+                                        {"n_channel", 1},
+                                        {"invers", 1},
+                                        {"cbevent", 2},
+                                        {"callback", 1},
+                                        {"type_num", "K5"},
+                                        {"id_dchannel_p", 4}}));
+    s.insert("SpecEmDChannel", onBoard({{"jingle_time", 0}, {"n_channel", 2}}));
+    s.insert("SpecDChannel",
+             on(r.m1, {{"n_channel", 3}, {"cbevent", 1}, {"callback", 1}, {"type_num", "E9"}}));
+    s.insert("SpecDChannel", on(r.m2, {{"n_channel", 16}, {"invers", 1}, {"type_num", "E9"}}));
+    s.insert("SpecDChannel", on(r.m1, {{"n_channel", 4}, {"type_num", "E9"}}));
+    s.insert("SpecEmDOChannel", onBoard({{"n_channel", 2}, {"type_num", "R3"}}));
+    s.insert("SpecDOChannel", on(r.m2, {{"n_channel", 1}, {"type_num", "L4"}}));
+    s.insert("SpecDOChannel", on(r.m2, {{"n_channel", 4}, {"type_num", "L4"}}));
+    s.insert("SpecKBHA", on(r.m2, {{"n_channel", 2}, {"type_num", "B2"}, {"n_u_measure", "м³"}}));
+    s.insert("SpecAChannel", on(r.m1, {{"min_code", 3.5},
+                                       {"max_code", 4095.0},
+                                       {"min_value", -0.1},
+                                       {"max_value", 100.0},
+                                       {"emerg_val", -1.0},
+                                       {"coef_corr", 1.0000001},
+                                       {"hi_lim", 95.5},
+                                       {"lo_lim", 0.25},
+                                       {"act_corr", 3},
+                                       {"n_channel", 1},
+                                       {"st_filter", 1},
+                                       {"W", 5},
+                                       {"t_transf", 2},
+                                       {"archive", 1},
+                                       {"marchive", 0},
+                                       {"callback", 1},
+                                       {"t_device", 6},
+                                       {"name", "Давление"},
+                                       {"type_num", "G7"}}));
+    s.insert("SpecAChannel", on(r.m1, {{"min_code", 2.5},
+                                       {"max_code", 1000.4},
+                                       {"max_value", 1e6},
+                                       {"emerg_val", 0.0},
+                                       {"coef_corr", 1.0},
+                                       {"act_corr", 0},
+                                       {"n_channel", 2},
+                                       {"archive", 0},
+                                       {"marchive", 1},
+                                       {"t_device", 1},
+                                       {"type_num", "G7"}}));
+    s.insert("SpecAChannel", on(r.m1, {{"emerg_val", 0.0},
+                                       {"coef_corr", 1.0},
+                                       {"act_corr", 0},
+                                       {"n_channel", 3},
+                                       {"archive", 1},
+                                       {"type_num", "G7"}}));
+    s.insert(
+        "SpecNIChannel",
+        on(r.m1, {{"coef_corr", 0.001}, {"act_corr", 4}, {"n_channel", 7}, {"type_num", "C5"}}));
+    s.insert("SpecNIChannel",
+             on(r.m2, {{"coef_corr", 2.5}, {"act_corr", 0}, {"n_channel", 1}, {"type_num", "C5"}}));
+    s.insert("CallbackPhone", {{"id_uspd", r.uspd}, {"phonenum", "+74951234567"}});
+    s.insert("CallbackPhone", {{"id_uspd", r.uspd}, {"phonenum", "8495доб12"}});
+    return r;
+}
+
+// What the rich USPD's rows hold after a compilation, and the other USPD's untouched rows.
+const char* const kRenumberedRich[] = {
+    "SELECT port, id_iface, col_device FROM SpecInterFace WHERE id_uspd=2 ORDER BY port",
+    "1/0/2 2/1/1",
+    "SELECT id_device_p, id_iface, id_iface2 FROM SpecDevice WHERE id_uspd=2 ORDER BY id_device",
+    "0/0/NULL 1/1/0 2/0/NULL",
+    "SELECT type_num, id_dchannel_p FROM SpecEmDChannel ORDER BY id_dchannel",
+    "K1/0 K2/1",
+    "SELECT type_num, id_dchannel_p, id_device_p FROM SpecDChannel WHERE id_uspd=2 "
+    "ORDER BY id_dchannel",
+    "E1/0/0 E2/1/1 E3/2/0",
+    "SELECT type_num, id_dochannel_p FROM SpecEmDOChannel",
+    "R1/0",
+    "SELECT type_num, id_dochannel_p, id_device_p FROM SpecDOChannel ORDER BY id_dochannel",
+    "L1/0/1 L2/1/1",
+    "SELECT type_num, id_kvna_p, id_device_p FROM SpecKBHA",
+    "B1/0/1",
+    "SELECT type_num, id_achannel_p, id_device_p FROM SpecAChannel ORDER BY id_achannel",
+    "G1/0/0 G2/1/0 G3/2/0",
+    "SELECT type_num, id_nichannel_p, id_device_p FROM SpecNIChannel ORDER BY id_nichannel",
+    "C1/0/0 C2/1/1",
+    "SELECT arcchannel FROM ShortArchive WHERE id_uspd=2 UNION ALL "
+    "SELECT arcchannel FROM MainArchive WHERE id_uspd=2",
+    "2 2",
+    "SELECT i.id_iface, i.col_device, d.id_iface, d.id_device_p, c.type_num, c.id_dchannel_p, "
+    "c.id_device_p FROM SpecInterFace i, SpecDevice d, SpecDChannel c WHERE i.id_uspd=1 AND "
+    "d.id_uspd=1 AND c.id_uspd=1",
+    "3/5/2/4/E7/6/4",
+};
+
+class Compiler : public ::testing::Test {
+protected:
+    Compiler() : rich(addRichUspd(store)) { store.open(rich.uspd); }
+
+    // Compiles, expecting the one message box `text` of `kind` and `caption`.
+    CompileResult compileFailing(BoxKind kind, const QString& text, const QString& caption,
+                                 RecordedProgress& progress, CompileOptions options = {}) {
+        test.messages.expectNotice(text);
+        const CompileResult result = store.compile(progress, options);
+        EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
+        EXPECT_EQ(result.message, text);
+        EXPECT_EQ(test.messages.shown(), (std::vector<Box>{{kind, text, caption}}));
+        TDataModule1& dm = store.dm;
+        for (Dataset* dataset : std::initializer_list<Dataset*>{
+                 &dm.tblSpecInterFace, &dm.tblSpecDevice, &dm.tblSpecAChannel, &dm.tblSpecDChannel,
+                 &dm.tblSpecDOChannel, &dm.tblSpecKBHA, &dm.tblSpecNIChannel, &dm.tblSpecEmDChannel,
+                 &dm.tblSpecEmDOChannel}) {
+            EXPECT_FALSE(dataset->displaySuspended()) << dataset->name().toStdString();
+            EXPECT_EQ(dataset->state(), Dataset::State::Browse) << dataset->name().toStdString();
+        }
+        // Every module is shown again, whatever stage the failure stopped.
+        EXPECT_EQ(store.dm.tblSpecDevice.recordCount(), 3);
+        EXPECT_FALSE(progress.events.contains("connect"));
+        return result;
+    }
+
+    testing::TestPlatform test;
+    Store store{test};
+    RichUspd rich;
+};
+
+TEST_F(Compiler, RenumbersTheStoreInImageOrder) {
+    const CompileResult result = store.compile();
+    ASSERT_EQ(result.outcome, CompileResult::Outcome::Written);
+    for (size_t i = 0; i < std::size(kRenumberedRich); i += 2) {
+        EXPECT_EQ(store.rows(kRenumberedRich[i]), kRenumberedRich[i + 1]) << kRenumberedRich[i];
+    }
+    // The image refers to the rows by the positions written into the store.
+    const Image image = store.writtenImage(result);
+    EXPECT_EQ(image.interfaces[0].port, 1);
+    EXPECT_EQ(image.modules[1].id_iface, 1);
+    EXPECT_EQ(image.modules[1].id_iface2, 0);
+    EXPECT_EQ(image.discreteInputs[1].id_device_p, 1);
+    EXPECT_EQ(result.size, QFile(store.imagePath()).size());
+}
+
+TEST_F(Compiler, RichUspdRoundTrip) {
+    const CompileResult result = store.compile();
+    ASSERT_EQ(result.outcome, CompileResult::Outcome::Written);
+    const Image image = store.writtenImage(result);
+    // Texts come back from their code pages as they were typed.
+    EXPECT_EQ(image.interfaces[1].initstring, QStringLiteral("AT&F Модем"));
+    EXPECT_EQ(image.modules[0].password, QStringLiteral("Пароль12"));
+    EXPECT_EQ(image.phones[1].phonenum, QStringLiteral("8495доб12"));
+    const QString dump = dumpImage(image);
+    EXPECT_EQ(dump, dumpImage(result.image));
+    EXPECT_EQ(dump, goldenText("compile_rich.dump", dump));
+}
+
+TEST_F(Compiler, AgainChangesNothing) {
+    ASSERT_TRUE(store.compile().succeeded());
+    const QByteArray first = readFile(store.imagePath());
+    QStringList rows;
+    for (size_t i = 0; i < std::size(kRenumberedRich); i += 2)
+        rows.append(store.rows(kRenumberedRich[i]));
+    ASSERT_TRUE(store.compile().succeeded());
+    EXPECT_EQ(readFile(store.imagePath()), first);
+    for (size_t i = 0; i < std::size(kRenumberedRich); i += 2)
+        EXPECT_EQ(store.rows(kRenumberedRich[i]), rows[int(i / 2)]);
+}
+
+// Records what the controls bound to a dataset are told.
+class ChangeLog : public DatasetObserver {
+public:
+    void datasetChanged(Dataset&, const DatasetChange& change) override {
+        changes.append(QStringLiteral("%1:%2").arg(change.kind).arg(change.row));
+    }
+    QStringList changes;
+};
+
+// The values of `field` in the rows of `dataset`.
+QStringList values(Dataset& dataset, QStringView field) {
+    QStringList result;
+    for (int row = 0; row < dataset.rowCount(); ++row)
+        result.append(valueAsString(dataset.value(row, dataset.fieldIndex(field))));
+    return result;
+}
+
+QStringList distinct(QStringList list) {
+    list.removeDuplicates();
+    return list;
+}
+
+TEST_F(Compiler, EditorsAreToldOnceAndShowTheFirstRenumberedRow) {
+    store.dm.tblSpecAChannel.next();
+    ASSERT_EQ(distinct(values(store.dm.DNAChannel, u"id_tdevice")), QStringList{"1"});
+    ASSERT_EQ(values(store.dm.DNIDevice, u"id_iface"), (QStringList{"5", ""}));
+    ChangeLog log;
+    store.dm.tblSpecDChannel.addObserver(&log);
+    RecordedProgress progress;
+    ASSERT_TRUE(store.compile(progress).succeeded());
+    store.dm.tblSpecDChannel.removeObserver(&log);
+    // Only the resumed display: reset, state, current row 0.
+    EXPECT_EQ(log.changes, (QStringList{"0:-1", "5:-1", "4:0"}));
+    EXPECT_EQ(store.dm.tblSpecDChannel.recordNumber(), 1);
+    EXPECT_EQ(store.dm.tblSpecDChannel.fieldByName(u"TYPE_NUM").asString(), "E1");
+    EXPECT_EQ(store.dm.tblSpecDevice.recordCount(), 3);
+    EXPECT_EQ(progress.events, wholeRun());
+    // The module lists show the renumbered modules; the template lists follow the rows
+    // now current.
+    EXPECT_EQ(values(store.dm.DNIDevice, u"id_iface"), (QStringList{"0", "0"}));
+    EXPECT_EQ(distinct(values(store.dm.DNAChannel, u"id_tdevice")), QStringList{"6"});
+}
+
+TEST_F(Compiler, PendingRowsArePartOfTheImage) {
+    Dataset& interfaces = store.dm.tblSpecInterFace;
+    interfaces.append();
+    interfaces.fieldByName(u"PORT").setAsInteger(3);
+    interfaces.fieldByName(u"BAUD").setAsInteger(8);
+    store.dm.tblHeadline.edit();
+    store.dm.tblHeadline.fieldByName(u"LED_ENABLE").setAsInteger(0);
+
+    const CompileResult result = store.compile();
+    ASSERT_TRUE(result.succeeded());
+    const Image image = store.writtenImage(result);
+    ASSERT_EQ(image.interfaces.size(), 3);
+    EXPECT_EQ(image.interfaces[2].port, 3);
+    EXPECT_EQ(image.interfaces[2].speed, 115200);
+    EXPECT_EQ(image.header.led_enable, 0);
+    EXPECT_EQ(store.rows("SELECT led_enable FROM Headline WHERE id_uspd=2"), "0");
+}
+
+TEST_F(Compiler, ReadyFileGoesOnWithTheFileAsItIs) {
+    for (const bool present : {true, false}) {
+        if (present)
+            writeFile(store.imagePath(), "old");
+        RecordedProgress progress;
+        CompileOptions options;
+        options.readyFile = true;
+        const CompileResult result = store.compile(progress, options);
+        EXPECT_EQ(result.outcome, CompileResult::Outcome::ReadyFile);
+        EXPECT_EQ(progress.events, (QStringList{"max 13", "at 11", "connect", "at 12"}));
+        EXPECT_EQ(QFile::exists(store.imagePath()), present);
+        if (present) {
+            EXPECT_EQ(readFile(store.imagePath()), "old");
+        }
+        EXPECT_EQ(store.rows("SELECT type_num FROM SpecDChannel WHERE id_uspd=2"), "E9 E9 E9");
+        EXPECT_EQ(store.rows("SELECT id_iface FROM SpecInterFace WHERE id_uspd=2"), "7 7");
+        QFile::remove(store.imagePath());
+    }
+}
+
+TEST(CompilerFailures, EmptyValueOfAStrictFieldStopsAtItsRow) {
+    const struct {
+        const char* empty;     // empties a field of the first row of its kind (%1: module m3)
+        const char* numbered;  // the kind's numbers: the first row's renumbered, the rest not
+        int stage;             // the progress bar where the compilation stopped
+    } cases[] = {
+        {"UPDATE SpecAChannel SET emerg_val=NULL WHERE id_achannel=1", "G1 G7 G7", 9},
+        {"UPDATE SpecAChannel SET coef_corr=NULL WHERE id_achannel=1", "G1 G7 G7", 9},
+        {"UPDATE SpecAChannel SET act_corr=NULL WHERE id_achannel=1", "G1 G7 G7", 9},
+        {"UPDATE SpecNIChannel SET coef_corr=NULL WHERE id_nichannel=1", "C1 C5", 10},
+        {"UPDATE SpecNIChannel SET act_corr=NULL WHERE id_nichannel=1", "C1 C5", 10},
+        {"UPDATE SpecNIChannel SET n_channel=NULL WHERE id_nichannel=1", "C1 C5", 10},
+        // A counting input of a module without counting inputs keeps its own id_device_p.
+        {"UPDATE SpecNIChannel SET id_device_p=NULL, id_device=%1 WHERE id_nichannel=1", "C1 C5",
+         10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.empty);
+        testing::TestPlatform caseTest;
+        Store s(caseTest);
+        const RichUspd r = addRichUspd(s);
+        const QString empty = QString::fromUtf8(c.empty);
+        s.sql(empty.contains(u'%') ? empty.arg(r.m3) : empty);
+        s.open(r.uspd);
+        writeFile(s.imagePath(), "old");
+
+        caseTest.messages.expectNotice(kInvalidConversion);
+        RecordedProgress progress;
+        const CompileResult result = s.compile(progress);
+        EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
+        EXPECT_EQ(caseTest.messages.shown(),
+                  (std::vector<Box>{{BoxKind::Error, kInvalidConversion, "Ошибка"}}));
+        EXPECT_EQ(progress.position(), c.stage);
+        EXPECT_FALSE(progress.events.contains("connect"));
+        EXPECT_EQ(readFile(s.imagePath()), "old");
+        for (Dataset* dataset :
+             std::initializer_list<Dataset*>{&s.dm.tblSpecAChannel, &s.dm.tblSpecNIChannel,
+                                             &s.dm.tblSpecInterFace, &s.dm.tblSpecDevice}) {
+            EXPECT_FALSE(dataset->displaySuspended()) << dataset->name().toStdString();
+        }
+        EXPECT_EQ(s.dm.tblSpecDevice.recordCount(), 3);
+        // What was renumbered before the row stays.
+        const QString table = c.stage == 9 ? "SpecAChannel" : "SpecNIChannel";
+        EXPECT_EQ(s.rows("SELECT type_num FROM " + table), c.numbered);
+        EXPECT_EQ(s.rows("SELECT type_num FROM SpecDChannel WHERE id_uspd=2"), "E1 E2 E3");
+        EXPECT_EQ(s.rows("SELECT arcchannel FROM ShortArchive WHERE id_uspd=2"), "9");
+    }
+}
+
+TEST_F(Compiler, UnwritableImageFileEndsTheCompilationAfterTheRenumbering) {
+    RecordedProgress progress;
+    const QString path = store.files.dir.filePath("missing/config.dat");
+    test.messages.expectNotice(kFileNotOpened);
+    const CompileResult result =
+        ConfigCompiler(store.dm, test.messages)
+            .compile({.readyFile = false,
+                      .imagePath = path,
+                      .connect = [&] { progress.events.append("connect"); }},
+                     progress);
+    EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
+    EXPECT_EQ(test.messages.shown(),
+              (std::vector<Box>{{BoxKind::Information, kFileNotOpened, ""}}));
+    EXPECT_FALSE(result.reason.isEmpty());
+    EXPECT_EQ(progress.position(), 12);
+    EXPECT_FALSE(progress.events.contains("connect"));
+    EXPECT_FALSE(QFile::exists(path));
+    for (size_t i = 0; i < std::size(kRenumberedRich); i += 2) {
+        EXPECT_EQ(store.rows(kRenumberedRich[i]), kRenumberedRich[i + 1]) << kRenumberedRich[i];
+    }
+    EXPECT_FALSE(store.dm.tblSpecDChannel.displaySuspended());
+}
+
+TEST_F(Compiler, LongPhoneNumberIsRefusedBeforeAnythingChanges) {
+    store.insert("CallbackPhone", {{"id_uspd", rich.uspd}, {"phonenum", "8-495-1234567"}});
+    const QString before = store.rows("SELECT type_num, id_device_p FROM SpecDChannel");
+    RecordedProgress progress;
+    compileFailing(BoxKind::Warning,
+                   "Номер обратного вызова «8-495-1234567» длиннее 12 символов и не помещается "
+                   "в конфигурацию УСПД. Сократите номер и повторите запись.",
+                   "Ошибка", progress);
+    EXPECT_EQ(progress.events, QStringList{"max 13"});
+    EXPECT_FALSE(QFile::exists(store.imagePath()));
+    EXPECT_EQ(store.rows("SELECT type_num, id_device_p FROM SpecDChannel"), before);
+    EXPECT_EQ(store.rows("SELECT id_iface FROM SpecInterFace WHERE id_uspd=2"), "7 7");
+}
+
+TEST_F(Compiler, RunningOutOfMemoryEndsOnlyTheCompilation) {
+    class Exhausted : public RecordedProgress {
+    public:
+        void step() override { throw std::bad_alloc(); }
+    } progress;
+    compileFailing(BoxKind::Information, "No enough memory", "", progress);
+    EXPECT_FALSE(QFile::exists(store.imagePath()));
+}
+
+TEST_F(Compiler, RefusesWithoutACurrentUspd) {
+    store.dm.tblUSPD.close();
+    test.messages.expectNotice("Не открыт ни один УСПД: откройте УСПД и повторите запись.");
+    EXPECT_EQ(store.compile().outcome, CompileResult::Outcome::Failed);
+    EXPECT_FALSE(QFile::exists(store.imagePath()));
+}
+
+// Small stores for the edge cases of the image and the renumbering; each compiles into a
+// checked-in dump (bytes for the empty USPD, where the layout is the point).
+struct EdgeCase {
+    const char* name;
+    std::function<void(Store&, qint64 uspd)> fill;
+    QVariantMap flags;
+    QVariantMap shortArchive;
+    QVariantMap mainArchive;
+};
+
+const EdgeCase kEdgeCases[] = {
+    {"empty", [](Store&, qint64) {}, {}, {}, {}},
+    // Modules keep the interface positions they had.
+    {"no_interfaces",
+     [](Store& s, qint64 uspd) {
+         s.insert("SpecDevice", {{"id_uspd", uspd}, {"id_iface", 5}, {"n_on_iface", 1}});
+         s.insert("SpecDevice", {{"id_uspd", uspd}, {"id_iface", 7}, {"n_on_iface", 2}});
+     },
+     {{"callback", 1}},
+     {{"short_records", 300}},
+     {}},
+    // Port 1 comes first; speed codes 0 and 9 give no speed; stop 1.5 is 2; a second
+    // interface that names no interface keeps the module's id_iface2.
+    {"interfaces_by_port",
+     [](Store& s, qint64 uspd) {
+         const qint64 three = s.insert("SpecInterFace", {{"id_uspd", uspd},
+                                                         {"port", 3},
+                                                         {"t_iface", 3},
+                                                         {"baud", 9},
+                                                         {"data", 8},
+                                                         {"stop", 1.5},
+                                                         {"initstring", "ATZ Модем"}});
+         const qint64 one = s.insert(
+             "SpecInterFace",
+             {{"id_uspd", uspd}, {"port", 1}, {"baud", 0}, {"stop", 1.0}, {"DTR_enable", 1}});
+         s.insert("SpecDevice", {{"id_uspd", uspd},
+                                 {"id_iface_s", three},
+                                 {"id_iface_s2", 999},
+                                 {"id_iface2", 4},
+                                 {"n_on_iface", 1}});
+         s.insert(
+             "SpecDevice",
+             {{"id_uspd", uspd}, {"id_iface_s", one}, {"id_iface_s2", three}, {"n_on_iface", 2}});
+     },
+     {},
+     {},
+     {}},
+    // Discrete inputs 7, 9 and 12 are E1 to E3; the module without discrete inputs is left
+    // out of col_dmod, and its input keeps the id_device_p it had.
+    {"channels_by_key",
+     [](Store& s, qint64 uspd) {
+         const qint64 eight = s.insert("SpecDevice", {{"id_uspd", uspd}, {"col_dchannel", 8}});
+         const qint64 sixteen = s.insert("SpecDevice", {{"id_uspd", uspd}, {"col_dchannel", 16}});
+         const qint64 none = s.insert("SpecDevice", {{"id_uspd", uspd}, {"col_dchannel", 0}});
+         const std::tuple<int, qint64, int> inputs[] = {
+             {12, none, 1}, {7, sixteen, 2}, {9, eight, 3}};
+         for (const auto& [key, module, channel] : inputs) {
+             s.insert("SpecDChannel", {{"id_dchannel", key},
+                                       {"id_uspd", uspd},
+                                       {"id_device", module},
+                                       {"id_device_p", 6},
+                                       {"n_channel", channel},
+                                       {"type_num", "E5"}});
+         }
+     },
+     {},
+     {},
+     {}},
+    // Archived inputs count in both blocks, marchive nowhere; the main base wraps.
+    {"archives",
+     [](Store& s, qint64 uspd) {
+         const qint64 module = s.insert("SpecDevice", {{"id_uspd", uspd}, {"col_achannel", 3}});
+         for (const auto& [archive, marchive] : {std::pair{1, 0}, {0, 1}, {1, 1}}) {
+             s.insert("SpecAChannel", {{"id_uspd", uspd},
+                                       {"id_device", module},
+                                       {"archive", archive},
+                                       {"marchive", marchive},
+                                       {"emerg_val", 0.0},
+                                       {"coef_corr", 1.0},
+                                       {"act_corr", 0}});
+         }
+     },
+     {{"need_short_int", 1}, {"need_main_int", 1}},
+     {{"short_time_min", 1}, {"short_records", 40000}},
+     {{"main_time_min", 60}, {"main_records", 2048}, {"initial_base", 500}}},
+    // Rows with nothing but their owner: every empty value compiles as 0 or "".
+    {"blank_values",
+     [](Store& s, qint64 uspd) {
+         const qint64 iface = s.insert("SpecInterFace", {{"id_uspd", uspd}});
+         const qint64 module = s.insert("SpecDevice", {{"id_uspd", uspd},
+                                                       {"id_iface_s", iface},
+                                                       {"col_achannel", 1},
+                                                       {"col_nichannel", 1},
+                                                       {"col_dchannel", 1},
+                                                       {"col_dochannel", 1},
+                                                       {"col_kvna", 1}});
+         for (const char* table :
+              {"SpecEmDChannel", "SpecEmDOChannel", "SpecDChannel", "SpecDOChannel", "SpecKBHA"}) {
+             s.insert(table, {{"id_uspd", uspd}, {"id_device", module}});
+         }
+         s.insert("SpecAChannel", {{"id_uspd", uspd},
+                                   {"id_device", module},
+                                   {"emerg_val", 0.0},
+                                   {"coef_corr", 0.0},
+                                   {"act_corr", 0}});
+         s.insert("SpecNIChannel", {{"id_uspd", uspd},
+                                    {"id_device", module},
+                                    {"coef_corr", 0.0},
+                                    {"act_corr", 0},
+                                    {"n_channel", 0}});
+         s.insert("CallbackPhone", {{"id_uspd", uspd}});
+     },
+     {{"id_hline", 1}},
+     {{"id_sh_arc", 1}},
+     {{"id_mn_arc", 1}}},
+};
+
+TEST(CompilerEdgeCases, CompileIntoTheirGoldenImages) {
+    for (const EdgeCase& c : kEdgeCases) {
+        SCOPED_TRACE(c.name);
+        testing::TestPlatform test;
+        Store store(test);
+        const qint64 uspd = store.addUspd("УСПД", c.flags, c.shortArchive, c.mainArchive);
+        c.fill(store, uspd);
+        store.open(uspd);
+        RecordedProgress progress;
+        const CompileResult result = store.compile(progress);
+        ASSERT_EQ(result.outcome, CompileResult::Outcome::Written);
+        EXPECT_EQ(progress.events, wholeRun());
+        const Image image = store.writtenImage(result);
+        if (QLatin1String(c.name) == "empty") {
+            EXPECT_EQ(readFile(store.imagePath()).toHex(' '),
+                      goldenBytes("compile_empty.hex", image).toHex(' '));
+            // The flag and archive rows the USPD lacked, given by opening their datasets.
+            EXPECT_EQ(store.rows("SELECT count(*) FROM Headline"), "1");
+        } else {
+            const QString dump = dumpImage(image);
+            EXPECT_EQ(dump, goldenText(QStringLiteral("compile_%1.dump").arg(c.name), dump));
+        }
+    }
+}
+
+TEST(CompilerEdgeCases, RenumberingOfTheEdgeCasesInTheStore) {
+    const std::pair<const char*, QStringList> expected[] = {
+        {"no_interfaces", {"SELECT id_iface, id_device_p FROM SpecDevice", "5/0 7/1"}},
+        {"interfaces_by_port",
+         {"SELECT port, id_iface, col_device FROM SpecInterFace ORDER BY port", "1/0/1 3/1/1",
+          "SELECT id_iface, id_iface2 FROM SpecDevice ORDER BY id_device", "1/4 0/1"}},
+        {"channels_by_key",
+         {"SELECT id_dchannel, type_num, id_dchannel_p, id_device_p FROM SpecDChannel ORDER BY 1",
+          "7/E1/0/1 9/E2/1/0 12/E3/2/6"}},
+        {"archives",
+         {"SELECT arcchannel FROM ShortArchive UNION ALL SELECT arcchannel FROM "
+          "MainArchive",
+          "2 2"}},
+    };
+    for (const auto& [name, checks] : expected) {
+        SCOPED_TRACE(name);
+        const EdgeCase& c =
+            *std::find_if(std::begin(kEdgeCases), std::end(kEdgeCases),
+                          [&](const EdgeCase& e) { return qstrcmp(e.name, name) == 0; });
+        testing::TestPlatform test;
+        Store store(test);
+        const qint64 uspd = store.addUspd("УСПД", c.flags, c.shortArchive, c.mainArchive);
+        c.fill(store, uspd);
+        store.open(uspd);
+        ASSERT_TRUE(store.compile().succeeded());
+        for (qsizetype i = 0; i < checks.size(); i += 2)
+            EXPECT_EQ(store.rows(checks[i]), checks[i + 1]) << checks[i].toStdString();
+    }
+}
+
+// orvet-cli compile runs the same compiler on a store file.
+class CompileCommand : public Compiler {
+protected:
+    int run(const QStringList& args) { return runCli(QStringList{"compile"} + args, &out, &err); }
+    QString output() const { return store.files.dir.filePath("out.dat"); }
+
+    QString out;
+    QString err;
+};
+
+TEST_F(CompileCommand, CompilesTheChosenUspdAndSummarisesTheImage) {
+    const QStringList args{"--store", store.files.path(), "--output", output()};
+    ASSERT_EQ(run(args + QStringList{"--uspd", QString::number(rich.uspd)}), 0)
+        << err.toStdString();
+    EXPECT_EQ(err, QString());
+    const qint64 size = QFile(output()).size();
+    EXPECT_EQ(out, QStringLiteral("%1: %2 bytes; iface 2, device 3, emdchan 2, dchan 3, "
+                                  "emdochan 1, dochan 2, kbhachan 1, achan 3, nichan 2, phone 2\n")
+                       .arg(output())
+                       .arg(size));
+    for (size_t i = 0; i < std::size(kRenumberedRich); i += 2) {
+        EXPECT_EQ(store.rows(kRenumberedRich[i]), kRenumberedRich[i + 1]) << kRenumberedRich[i];
+    }
+    // The same image as the program's own compilation of the renumbered store.
+    ASSERT_TRUE(store.compile().succeeded());
+    EXPECT_EQ(readFile(output()), readFile(store.imagePath()));
+
+    // Without --uspd: the USPD with the smallest id_uspd.
+    ASSERT_EQ(run(args), 0) << err.toStdString();
+    EXPECT_TRUE(
+        out.endsWith("iface 1, device 1, emdchan 0, dchan 1, emdochan 0, dochan 0, "
+                     "kbhachan 0, achan 0, nichan 0, phone 0\n"))
+        << out.toStdString();
+}
+
+TEST_F(CompileCommand, FailuresPrintTheMessageAndWriteNoFile) {
+    const QStringList args{"--store", store.files.path(), "--output", output()};
+    store.sql("UPDATE SpecAChannel SET emerg_val=NULL WHERE id_achannel=2");
+    EXPECT_EQ(run(args + QStringList{"--uspd", QString::number(rich.uspd)}), 1);
+    EXPECT_EQ(err, "orvet-cli compile: Ошибка: Invalid variant type conversion\n");
+    EXPECT_EQ(out, QString());
+    EXPECT_FALSE(QFile::exists(output()));
+
+    EXPECT_EQ(run({"--store", store.files.path(), "--output",
+                   store.files.dir.filePath("missing/out.dat")}),
+              1);
+    EXPECT_TRUE(err.startsWith("orvet-cli compile: Файл не удается открыть\n"))
+        << err.toStdString();
+
+    EXPECT_EQ(run(args + QStringList{"--uspd", "99"}), 1);
+    EXPECT_EQ(err, "orvet-cli compile: в базе конфигурации нет УСПД с id_uspd 99\n");
+
+    const QString absent = store.files.dir.filePath("absent.db");
+    EXPECT_EQ(run({"--store", absent, "--output", output()}), 1);
+    EXPECT_EQ(
+        err,
+        QStringLiteral("orvet-cli compile: файл базы конфигурации «%1» не найден\n").arg(absent));
+    EXPECT_FALSE(QFile::exists(absent));
+    EXPECT_FALSE(QFile::exists(output()));
+
+    EXPECT_EQ(run({"--uspd"}), 2);
+    EXPECT_EQ(run({"--uspd", "first"}), 2);
+    EXPECT_EQ(run({"--verbose", "1"}), 2);
+}
+
+}  // namespace
+}  // namespace orvet

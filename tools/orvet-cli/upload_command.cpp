@@ -1,0 +1,187 @@
+// orvet-cli upload: sends an image to a USPD over a serial device with the exchange the
+// program uses; the questions of the program are answered by flags.
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "command.h"
+#include "core/qt_clock.h"
+#include "core/qt_main_thread.h"
+#include "link/comm_port_link.h"
+#include "printed_messages.h"
+#include "serial/posix_line.h"
+
+namespace orvet::cli {
+namespace {
+
+void report(const QString& text) {
+    std::fprintf(stderr, "orvet-cli upload: %s\n", text.toUtf8().constData());
+}
+
+struct Arguments {
+    QString port;
+    int baud = 9600;
+    QString device = QStringLiteral("1");
+    QString file = QStringLiteral("config.dat");
+    std::optional<int> pakLen;
+    std::optional<int> answerTimeout;
+    bool restart = false;
+    bool clearArchives = false;
+    int maxRepeats = 10;
+};
+
+bool parse(const QStringList& args, Arguments* parsed) {
+    for (qsizetype at = 0; at < args.size(); ++at) {
+        const QString& option = args[at];
+        if (option == QLatin1String("--restart")) {
+            parsed->restart = true;
+            continue;
+        }
+        if (option == QLatin1String("--clear-archives")) {
+            parsed->clearArchives = true;
+            continue;
+        }
+        if (at + 1 >= args.size()) {
+            report(QStringLiteral("у параметра %1 нет значения").arg(option));
+            return false;
+        }
+        const QString value = args[++at];
+        bool ok = true;
+        if (option == QLatin1String("--port")) {
+            parsed->port = value;
+        } else if (option == QLatin1String("--file")) {
+            parsed->file = value;
+        } else if (option == QLatin1String("--device")) {
+            parsed->device = value;  // checked by the exchange, as the dialog's text is
+        } else if (option == QLatin1String("--baud")) {
+            parsed->baud = value.toInt(&ok);
+        } else if (option == QLatin1String("--paklen")) {
+            parsed->pakLen = value.toInt(&ok);
+        } else if (option == QLatin1String("--answer-timeout")) {
+            parsed->answerTimeout = value.toInt(&ok);
+        } else if (option == QLatin1String("--max-repeats")) {
+            parsed->maxRepeats = value.toInt(&ok);
+        } else {
+            report(QStringLiteral("неизвестный параметр %1").arg(option));
+            return false;
+        }
+        if (!ok) {
+            report(QStringLiteral("'%1' не является числом (%2)").arg(value, option));
+            return false;
+        }
+    }
+    if (parsed->port.isEmpty()) {
+        report(QStringLiteral("не указано устройство порта (--port PATH)"));
+        return false;
+    }
+    return true;
+}
+
+// Progress of the transfer on stderr.
+class PrintedProgress final : public UploadView {
+public:
+    bool isVisible() const override { return !ended_; }
+    void setBlockCount(int count) override {
+        count_ = count;
+        done_ = 0;
+        report(QStringLiteral("%1 блоков").arg(count));
+    }
+    void stepBlock() override {
+        ++done_;
+        report(QStringLiteral("блок %1 из %2").arg(done_).arg(count_));
+    }
+    void lightTxd() override {}
+    void dimRxd() override {}
+    void transferEnded() override {
+        ended_ = true;
+        report(QStringLiteral("конфигурация передана"));
+    }
+    void hideProgress() override { ended_ = true; }
+
+private:
+    int count_ = 0;
+    int done_ = 0;
+    bool ended_ = false;
+};
+
+int run(const QStringList& args) {
+    Arguments arguments;
+    if (!parse(args, &arguments))
+        return 2;
+
+    QtClock clock;
+    QtMainThread mainThread;
+    PrintedMessages messages(QStringLiteral("orvet-cli upload"));
+    messages.answer(QStringLiteral("Перезагрузить УСПД?"), arguments.restart);
+    messages.answer(QStringLiteral("Очистить все архивы?"), arguments.clearArchives);
+    Platform platform{clock, mainThread, messages, Settings::forUser()};
+
+    LinkSettings link = LinkSettings::load(platform.settings);
+    if (arguments.pakLen)
+        link.PakLen = *arguments.pakLen;
+    if (arguments.answerTimeout)
+        link.TOAnswer = *arguments.answerTimeout;
+
+    const QString path = arguments.port;
+    TCommPort port(platform,
+                   [path](const QString&, int* error) { return PosixLine::open(path, error); });
+    port.SetBaud(arguments.baud);
+    if (port.Baud() != arguments.baud) {
+        report(QStringLiteral("скорость %1 бит/с не поддерживается").arg(arguments.baud));
+        return 2;
+    }
+    CommPortLink line(port);
+    PrintedProgress progress;
+    UploadExchange exchange(platform, line, link, progress);
+    exchange.setDeviceNumberSource([&arguments] { return arguments.device; });
+    exchange.setImagePath(arguments.file);
+    exchange.setMaxRepeats(arguments.maxRepeats);
+    if (!exchange.checkLinkSettings())
+        return 1;
+
+    int status = 1;
+    exchange.setOnFinished([&](UploadExchange::Outcome outcome) {
+        using O = UploadExchange::Outcome;
+        status =
+            (outcome == O::Restarted || (outcome == O::Delivered && !arguments.restart)) ? 0 : 1;
+        QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    });
+    // A stalled exchange waits for nothing but the rest of a split reply: give that one
+    // reply time-out, then end.
+    QTimer stalled;
+    stalled.setSingleShot(true);
+    QObject::connect(&stalled, &QTimer::timeout, [&] {
+        if (exchange.state() != UploadExchange::State::Stalled)
+            return;
+        report(QStringLiteral("передача остановлена"));
+        QCoreApplication::quit();
+    });
+    exchange.setOnStalled([&] { stalled.start(std::max(link.TOAnswer, 1000)); });
+    connectExchange(port, exchange);
+
+    port.SetOpen(true);
+    if (!port.Open())
+        return 1;
+    port.SetRTS(true);
+    port.SetDTR(true);
+    report(QStringLiteral("%1, %2 бит/с, устройство %3")
+               .arg(path)
+               .arg(arguments.baud)
+               .arg(arguments.device));
+    exchange.startDirect();
+    QCoreApplication::exec();
+    port.SetOpen(false);
+    return status;
+}
+
+const CommandRegistration registration({
+    "upload",
+    "--port PATH [--baud BPS] [--device N] [--file PATH] [--paklen N] [--answer-timeout MS] "
+    "[--restart] [--clear-archives] [--max-repeats N]",
+    "send an image to a USPD over a serial device (exit 0 once delivered, and restarted "
+    "with --restart)",
+    &run,
+});
+
+}  // namespace
+}  // namespace orvet::cli
