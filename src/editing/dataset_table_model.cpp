@@ -3,7 +3,9 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScopeGuard>
+#include <QStyle>
 #include <QTableView>
+#include <algorithm>
 
 #include "core/guarded.h"
 
@@ -39,6 +41,8 @@ QVariant DatasetTableModel::data(const QModelIndex& index, int role) const {
         if (decorated.isValid())
             return decorated;
     }
+    if (role == Qt::TextAlignmentRole && columns_[index.column()].alignment)
+        return (columns_[index.column()].alignment | Qt::AlignVCenter).toInt();
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const int field = fieldIndexes_.value(index.column(), -1);
@@ -159,9 +163,22 @@ void DatasetTableModel::datasetChanged(Dataset&, const DatasetChange& change) {
 
 void bindGrid(QTableView* view, DatasetTableModel* model) {
     view->setModel(model);
+    // A column is as wide as asked (the header's default minimum is wider than an icon
+    // column), but never narrower than its title in the header's font.
+    QHeaderView* header = view->horizontalHeader();
+    for (const GridColumn& def : model->columns()) {
+        if (def.width > 0 && def.width < header->minimumSectionSize())
+            header->setMinimumSectionSize(def.width);
+    }
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     for (int column = 0; column < model->columns().size(); ++column) {
-        if (model->columns()[column].width > 0)
-            view->setColumnWidth(column, model->columns()[column].width);
+        const GridColumn& def = model->columns()[column];
+        if (def.width > 0) {
+            const int title = def.title.isEmpty()
+                                  ? 0
+                                  : header->fontMetrics().horizontalAdvance(def.title) + margins;
+            view->setColumnWidth(column, std::max(def.width, title));
+        }
     }
     // The view follows the dataset...
     auto showCurrent = [view, model](int row) {

@@ -11,12 +11,14 @@ class QTableView;
 
 namespace orvet {
 
-// One grid column: a dataset field (a lookup field too) with its title and width.
+// One grid column: a dataset field (a lookup field too) with its title and width. A column
+// without a field shows only what the model's decoration gives it (a row icon).
 struct GridColumn {
     QString field;
     QString title;
     int width = 0;  // pixels; 0 leaves the view's default
     bool readOnly = false;
+    Qt::Alignment alignment = {};  // of the cell's text; empty leaves the view's default
 };
 
 // A grid's model over a dataset: one row per stored row plus the pending row, one column

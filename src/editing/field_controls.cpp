@@ -7,6 +7,7 @@
 #include <QRadioButton>
 
 #include "core/guarded.h"
+#include "store/store_error.h"
 
 namespace orvet {
 
@@ -32,6 +33,17 @@ QVariant FieldLink::value() const {
         return {};
     const int index = dataset_.fieldIndex(field_);
     return index < 0 ? QVariant() : dataset_.currentValue(index);
+}
+
+bool FieldLink::holds(const QVariant& value) const {
+    const QVariant current = this->value();
+    if (current.isNull())
+        return false;
+    try {
+        return dataset_.fieldDef(dataset_.fieldIndex(field_)).accept(value) == current;
+    } catch (const StoreError&) {
+        return false;
+    }
 }
 
 bool FieldLink::store(const QVariant& value) {
@@ -183,14 +195,18 @@ DBRadioGroup::DBRadioGroup(const QString& title, const QStringList& items,
         layout->addWidget(button, i % rows, i / rows);
     }
     connect(buttons_, &QButtonGroup::idClicked, this, [this](int id) {
-        if (id < values_.size() && textOf(link_.value()) != values_[id])
+        if (id < values_.size() && itemIndex() != id)
             link_.store(values_[id]);
     });
     refresh();
 }
 
 int DBRadioGroup::itemIndex() const {
-    return values_.indexOf(textOf(link_.value()));
+    for (int i = 0; i < values_.size(); ++i) {
+        if (link_.holds(values_[i]))
+            return i;
+    }
+    return -1;
 }
 
 void DBRadioGroup::refresh() {

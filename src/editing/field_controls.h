@@ -29,6 +29,9 @@ public:
     Dataset& dataset() const { return dataset_; }
     // The field of the current row; empty when the dataset is closed or has no row.
     QVariant value() const;
+    // True when the field holds `value` as it would store it (so "1,5" matches 1.5 in a float
+    // field and "8" matches 8 in a number field).
+    bool holds(const QVariant& value) const;
     bool hasRow() const;
     bool store(const QVariant& value);
 

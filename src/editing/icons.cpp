@@ -11,6 +11,7 @@ const QColor kInk(0x33, 0x3d, 0x4a);
 const QColor kBlue(0x2f, 0x6f, 0xb5);
 const QColor kGreen(0x3c, 0x96, 0x4b);
 const QColor kAmber(0xd8, 0x9b, 0x24);
+const QColor kRed(0xc6, 0x2f, 0x2f);
 
 // Draws one 16 × 16 picture, also at twice the size for high-density screens.
 template <typename Draw>
@@ -59,6 +60,90 @@ void connector(QPainter& p) {
         p.drawEllipse(QPointF(3.8 + i * 2.1, 7), 0.7, 0.7);
     for (int i = 0; i < 4; ++i)
         p.drawEllipse(QPointF(4.8 + i * 2.1, 9.3), 0.7, 0.7);
+}
+
+// A serial connector on a bus: lines of kinds 2 to 5 (shared lines, modem, radio).
+void busConnector(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(QColor(0xbf, 0xd7, 0xf2));
+    QPainterPath shell;
+    shell.moveTo(1.5, 2.5);
+    shell.lineTo(14.5, 2.5);
+    shell.lineTo(12.5, 8.5);
+    shell.lineTo(3.5, 8.5);
+    shell.closeSubpath();
+    p.drawPath(shell);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kInk);
+    for (int i = 0; i < 4; ++i)
+        p.drawEllipse(QPointF(4.8 + i * 2.1, 5.5), 0.7, 0.7);
+    p.setPen(QPen(kBlue, 1.4));
+    p.drawLine(QPointF(8, 8.5), QPointF(8, 12.5));
+    p.drawLine(QPointF(1, 12.5), QPointF(15, 12.5));
+}
+
+// One module case with a lamp in `lamp`.
+void moduleCase(QPainter& p, const QColor& face, const QColor& lamp) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(face);
+    p.drawRoundedRect(QRectF(2.5, 2.5, 11, 11), 1.5, 1.5);
+    p.drawLine(QPointF(4.5, 5.5), QPointF(11.5, 5.5));
+    p.setPen(Qt::NoPen);
+    p.setBrush(lamp);
+    p.drawEllipse(QPointF(5.5, 10), 1.4, 1.4);
+}
+
+void module(QPainter& p) {
+    moduleCase(p, QColor(0xe6, 0xea, 0xef), kGreen);
+}
+
+// A module whose type is still the new module's: a case with a grey lamp and no mark.
+void newModule(QPainter& p) {
+    moduleCase(p, QColor(0xf4, 0xf4, 0xf4), QColor(0xa0, 0xa0, 0xa0));
+}
+
+void kbhaModule(QPainter& p) {
+    moduleCase(p, QColor(0xf6, 0xe3, 0xb4), kAmber);
+}
+
+// A new-type module passing its traffic on: the case with an arrow out of it.
+void retransmittingModule(QPainter& p) {
+    p.save();
+    p.scale(0.8, 0.8);
+    newModule(p);
+    p.restore();
+    p.setPen(QPen(kGreen.darker(130), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(8, 12.5), QPointF(14.5, 12.5));
+    p.drawLine(QPointF(12, 10), QPointF(14.5, 12.5));
+    p.drawLine(QPointF(12, 15), QPointF(14.5, 12.5));
+}
+
+// Two cases, one behind the other: copying a module.
+void copiedModule(QPainter& p) {
+    p.save();
+    p.translate(-1.5, -1.5);
+    p.scale(0.85, 0.85);
+    module(p);
+    p.restore();
+    p.save();
+    p.translate(3, 3);
+    p.scale(0.8, 0.8);
+    module(p);
+    p.restore();
+}
+
+// A red cross over the lower right corner: "delete".
+template <typename Draw>
+auto crossedOut(Draw draw) {
+    return [draw](QPainter& p) {
+        draw(p);
+        p.setPen(QPen(Qt::white, 3.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9.5, 9.5), QPointF(14.5, 14.5));
+        p.drawLine(QPointF(14.5, 9.5), QPointF(9.5, 14.5));
+        p.setPen(QPen(kRed, 1.8, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9.5, 9.5), QPointF(14.5, 14.5));
+        p.drawLine(QPointF(14.5, 9.5), QPointF(9.5, 14.5));
+    };
 }
 
 // A chip with pins: modules on the board.
@@ -146,6 +231,38 @@ QIcon imButt(int index) {
             return drawn(connector);
         case 15:
             return drawn(phone);
+        default:
+            return {};
+    }
+}
+
+QIcon imIface(int index) {
+    switch (index) {
+        case 0:
+            return drawn(connector);
+        case 1:
+            return drawn(crossedOut(connector));
+        case 2:
+            return drawn(busConnector);
+        default:
+            return {};
+    }
+}
+
+QIcon imgDev(int index) {
+    switch (index) {
+        case 0:
+            return drawn(module);
+        case 1:
+            return drawn(crossedOut(module));
+        case 2:
+            return drawn(newModule);
+        case 3:
+            return drawn(kbhaModule);
+        case 4:
+            return drawn(retransmittingModule);
+        case 5:
+            return drawn(copiedModule);
         default:
             return {};
     }

@@ -16,6 +16,9 @@
 #include "editing/about_dialog.h"
 #include "editing/field_controls.h"
 #include "editing/icons.h"
+#include "editing/interfaces_frame.h"
+#include "editing/list_frame.h"
+#include "editing/modules_frame.h"
 #include "editing/open_uspd_dialog.h"
 #include "link/link_parameters_dialog.h"
 #include "link/port_config_dialog.h"
@@ -115,6 +118,20 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setChildrenCollapsible(false);
     Splitter1->setSizes({205, 495});
+
+    // The editor frames, each shown while its node is selected.
+    IfaceTop = new TIfaceTop(platform_, data_, *this);
+    setEditor(1, IfaceTop);
+    DevConf = new TDevConf(platform_, data_, *this);
+    setEditor(4, DevConf);
+    connect(MAddIface, &QAction::triggered, this, [this] {
+        selectNode(1);
+        IfaceTop->N1Click();
+    });
+    connect(MAddUSO, &QAction::triggered, this, [this] {
+        selectNode(4);
+        DevConf->N1Click();
+    });
 
     startPanel_->setObjectName(QStringLiteral("startPanel"));
     startPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -228,12 +245,7 @@ void TMainForm::buildTree() {
     TreeView1->setMinimumWidth(42);
     TreeView1->setMaximumWidth(205);
     // The selection stays visible when the focus is elsewhere.
-    QPalette palette = TreeView1->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                     palette.color(QPalette::Active, QPalette::Highlight));
-    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     palette.color(QPalette::Active, QPalette::HighlightedText));
-    TreeView1->setPalette(palette);
+    keepSelectionVisible(TreeView1);
 
     for (int i = 0; i < kNodeCount; ++i) {
         const NodeDef& def = kNodes[i];
@@ -366,6 +378,9 @@ void TMainForm::MSaveClick() {
     };
     Dataset* dataset = datasets[index];
     if (!dataset)
+        return;
+    // A list without rows has nothing to store: putting it into editing would add an empty row.
+    if (qobject_cast<TListFrame*>(editors_[index]) && dataset->isOpen() && dataset->isEmpty())
         return;
     guarded(platform_.messages, [&] {
         // What the bound edits hold goes into the row before it is posted.

@@ -21,6 +21,8 @@ namespace orvet {
 
 class TAboutBox;
 class TDataModule1;
+class TDevConf;
+class TIfaceTop;
 class TfrmOpenUSPD;
 class Tm_CParam;
 class TPortConfig;
@@ -100,6 +102,9 @@ public:
     QMenu* MHelp;
     QAction* N4;
     QAction* MAbout;
+
+    TIfaceTop* IfaceTop;
+    TDevConf* DevConf;
 
     TCommPort CommPort1;
     TAboutBox* AboutBox;

@@ -5,18 +5,11 @@
 #include "editing/dataset_table_model.h"
 #include "editing/field_controls.h"
 #include "store_rig.h"
+#include "widget_helpers.h"
 
 namespace orvet {
 
-// Types `text` into `widget` key by key, as a user would (Cyrillic too).
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar ch : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
-        QCoreApplication::sendEvent(widget, &press);
-        QCoreApplication::sendEvent(widget, &release);
-    }
-}
+using testing::typeText;
 
 class DatasetBindingTest : public QObject {
     Q_OBJECT

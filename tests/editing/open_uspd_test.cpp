@@ -14,26 +14,12 @@
 #include "editing/main_window.h"
 #include "editing/open_uspd_dialog.h"
 #include "store_rig.h"
+#include "widget_helpers.h"
 
 namespace orvet {
 
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar ch : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
-        QCoreApplication::sendEvent(widget, &press);
-        QCoreApplication::sendEvent(widget, &release);
-    }
-}
-
-// The cell editor the grid shows now (closed ones may linger until deleted).
-QLineEdit* cellEditor(QTableView* grid) {
-    for (QLineEdit* editor : grid->findChildren<QLineEdit*>()) {
-        if (editor->isVisible())
-            return editor;
-    }
-    return nullptr;
-}
+using testing::cellEditor;
+using testing::typeText;
 
 class OpenUspdTest : public QObject {
     Q_OBJECT
@@ -216,26 +202,10 @@ private:
         QSqlQuery query("select count(*) from " + from, db());
         return query.next() ? query.value(0).toInt() : -1;
     }
-    // Triggers `command`, runs `inDialog` while the modal selection dialog is open (it must
-    // close the dialog), and fails if the dialog is still open afterwards.
     void whileOpen(QAction* command, const std::function<void()>& inDialog) {
-        bool ran = false;
-        QTimer::singleShot(0, form_->frmOpenUSPD, [&] {
-            ran = true;
-            inDialog();
-            if (form_->frmOpenUSPD->isVisible())
-                form_->frmOpenUSPD->reject();
-        });
-        command->trigger();
-        QVERIFY(ran);
-        QVERIFY(!form_->frmOpenUSPD->isVisible());
+        testing::whileSelecting(*form_, command, inDialog);
     }
-    void openUspd(int id) {
-        whileOpen(form_->MOpen, [&] {
-            QVERIFY(uspd().locate(u"id_uspd", id));
-            QTest::mouseClick(form_->frmOpenUSPD->Button1, Qt::LeftButton);
-        });
-    }
+    void openUspd(int id) { testing::openUspd(*form_, *rig_->data, id); }
     void addInterface() {
         Dataset& ifaces = rig_->data->tblSpecInterFace;
         ifaces.open();

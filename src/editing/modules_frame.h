@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QList>
+#include <array>
+
+#include "editing/list_frame.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace orvet {
+
+class DBCheckBox;
+class DBEdit;
+class DBLookupComboBox;
+class TDataModule1;
+
+// The I/O module editor: the current USPD's modules in order of creation, and the settings
+// of the selected one. Choosing a type or an interface, or leaving the number edit, updates
+// the module's identity (channel counts and name) and posts it; other edits are stored when
+// the row is posted (Save, or moving to another row).
+class TDevConf : public TListFrame {
+    Q_OBJECT
+public:
+    // The copies "Копировать" offers, in menu order.
+    static constexpr std::array<int, 5> kCopyCounts = {1, 5, 10, 50, 100};
+
+    TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
+             QWidget* parent = nullptr);
+
+    // "Добавить модуль УСО": a new pending module with the defaults of a new module.
+    void N1Click();
+    // "Удалить модуль УСО": deletes the selected module and its channels after the question.
+    void N2Click();
+    // The identity update after a type or an interface was chosen.
+    void devTypeCloseUp();
+    void devPortCloseUp();
+    // The identity update when the focus leaves the number edit.
+    void devNOnIfaceExit();
+    // Retransmission is only for type 0: on any other type the box is unchecked again.
+    void RetransClick();
+
+    DBLookupComboBox* devType;
+    DBLookupComboBox* devPort;
+    DBEdit* devNOnIface;
+    DBCheckBox* Retrans;
+    QLabel* Label9;
+    QLabel* Label10;
+    DBLookupComboBox* devPort2;
+    QLabel* Label11;
+    DBEdit* devNOnIface2;
+    QGroupBox* GroupBox2;
+    QLabel* Label3;
+    DBEdit* DBEdit1;
+    QLabel* Label6;
+    DBEdit* DBEdit2;
+    QLabel* Label8;
+    DBEdit* DBEdit4;
+    QLabel* Label7;
+    DBEdit* DBEdit3;
+    QLabel* Label12;
+    DBEdit* devPsw;
+    DBEdit* NumMod;
+    QMenu* PopupDev;
+    QAction* N1;
+    QAction* N2;
+    QMenu* N5;
+    QList<QAction*> copyItems;  // "1x" ... "100x"
+    QAction* N4;
+    QAction* N6;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The panel shows what the selected module's type has: retransmission for type 0, the
+    // poll and start periods for the others, a password or a modem number for their types.
+    void showRowSettings() override;
+    void showRetransmission();
+    void updateIdentity();
+    QIcon rowIcon(int row) const override;
+
+    TDataModule1& data_;
+    QWidget* passwordRow_;
+    std::array<QIcon, 5> rowIcons_;
+};
+
+}  // namespace orvet
