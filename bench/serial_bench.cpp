@@ -239,11 +239,3 @@ BENCHMARK(BM_IdlePtyPort)->Iterations(1)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(BM_IdleVirtualPort)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -100,11 +100,3 @@ BENCHMARK(BM_Upload64KiB)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace orvet
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

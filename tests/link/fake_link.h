@@ -1,12 +1,21 @@
 #pragma once
 
 #include <QByteArray>
+#include <initializer_list>
 #include <vector>
 
 #include "link/link_port.h"
 #include "link/upload_exchange.h"
 
 namespace orvet {
+
+// The bytes of `values`, each taken as one byte.
+inline QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(static_cast<char>(v));
+    return out;
+}
 
 // The line as the exchange sees it: frames and texts it sent, bytes waiting to be read.
 class FakePort final : public LinkPort {

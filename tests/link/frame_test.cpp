@@ -3,17 +3,11 @@
 #include <QList>
 
 #include "link/crc16.h"
+#include "link/fake_link.h"
 #include "link/frame.h"
 
 namespace orvet {
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
 
 std::uint16_t crcOf(const QByteArray& data) {
     return crc16(reinterpret_cast<const std::uint8_t*>(data.constData()), data.size());

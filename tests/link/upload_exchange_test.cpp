@@ -9,13 +9,6 @@
 namespace orvet {
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
-
 class UploadExchangeTest : public ::testing::Test {
 protected:
     UploadExchangeTest() : exchange(test.platform(), port, link, view) {
