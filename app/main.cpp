@@ -1,11 +1,11 @@
 #include <QApplication>
 #include <memory>
 
-#include "core/message_box_dialog.h"
+#include "core/ui/message_box_dialog.h"
 #include "core/qt_clock.h"
 #include "core/qt_main_thread.h"
-#include "editing/main_window.h"
-#include "editing/single_instance.h"
+#include "editing/ui/main_window.h"
+#include "editing/ui/single_instance.h"
 #include "store/data_module.h"
 #include "store/store_error.h"
 

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "core/main_thread.h"
-#include "core/test_clock.h"
+#include "support/scripted_message_boxes.h"
+#include "support/test_clock.h"
 #include "store/connection.h"
 #include "store/data_module.h"
 #include "store/store_error.h"

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "core/main_thread.h"
-#include "core/message_boxes.h"
+#include "support/scripted_message_boxes.h"
 #include "core/platform.h"
 #include "core/qt_clock.h"
 #include "serial/comm_port.h"

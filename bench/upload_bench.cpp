@@ -9,7 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "core/test_clock.h"
+#include "support/scripted_message_boxes.h"
+#include "support/test_clock.h"
 #include "link/comm_port_link.h"
 #include "virtual_uspd.h"
 

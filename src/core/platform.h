@@ -8,7 +8,7 @@
 namespace orvet {
 
 // The services of the host that the program's components use; the program passes the Qt
-// ones, tests pass deterministic ones (TestClock, ScriptedMessageBoxes, settings in a
+// ones, tests pass deterministic ones (a test clock, scripted message boxes, settings in a
 // temporary file).
 struct Platform {
     Clock& clock;

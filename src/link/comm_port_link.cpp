@@ -35,9 +35,4 @@ void CommPortLink::flushInput() {
     port_.InBuffPos = 0;
 }
 
-void connectExchange(TCommPort& port, UploadExchange& exchange) {
-    port.OnDataReceived = [&exchange](TCommPort&, int) { exchange.onDataReceived(); };
-    port.OnDCDSignal = [&exchange](TCommPort& sender) { exchange.onCarrierChanged(sender.DCD()); };
-}
-
 }  // namespace orvet

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/link_port.h"
-#include "link/upload_exchange.h"
 #include "serial/comm_port.h"
 
 namespace orvet {
@@ -24,8 +23,5 @@ public:
 private:
     TCommPort& port_;
 };
-
-// Passes the port's data and carrier events to the exchange.
-void connectExchange(TCommPort& port, UploadExchange& exchange);
 
 }  // namespace orvet

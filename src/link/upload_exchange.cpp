@@ -1,12 +1,10 @@
 #include "link/upload_exchange.h"
 
 #include "core/conversion.h"
+#include "core/texts.h"
 
 namespace orvet {
 namespace {
-
-const QString kAttention = QStringLiteral("Внимание!");
-const QString kConfirm = QStringLiteral("Подтверждение");
 
 // Thrown while a request is built: the message has been shown and nothing is sent.
 struct RequestRefused {};
@@ -14,11 +12,12 @@ struct RequestRefused {};
 }  // namespace
 
 UploadExchange::UploadExchange(Platform& platform, LinkPort& port, const LinkSettings& link,
-                               UploadView& view)
+                               UploadView& view, UploadDecisions& decisions)
     : platform_(platform),
       port_(port),
       link_(link),
       view_(view),
+      decisions_(decisions),
       TO_BYTE_RECEIVE(platform.clock, 0, true),
       TO_ANSWER(platform.clock, 5000, false) {
     TO_BYTE_RECEIVE.setOnTimer([this] { replyWindowClosed(); });
@@ -26,17 +25,6 @@ UploadExchange::UploadExchange(Platform& platform, LinkPort& port, const LinkSet
 }
 
 UploadExchange::~UploadExchange() = default;
-
-bool UploadExchange::checkLinkSettings() {
-    if (link_.PakLen >= 1 && link_.PakLen <= LinkSettings::kMaxPakLen)
-        return true;
-    platform_.messages.warning(
-        QStringLiteral("Длина пакета %1 байт недопустима: она должна быть от 1 до 1024 байт. "
-                       "Измените её в окне «Параметры связи».")
-            .arg(link_.PakLen),
-        kAttention);
-    return false;
-}
 
 void UploadExchange::startDirect() {
     repeats_ = 0;
@@ -107,7 +95,7 @@ void UploadExchange::send(LinkCommand command) {
     } catch (const ConversionError& error) {
         // A refused request is not repeated: the same message would come back every time.
         TO_ANSWER.setEnabled(false);
-        platform_.messages.error(error.message(), QStringLiteral("Ошибка"));
+        platform_.messages.error(error.message(), texts::kError);
         stall();
         return;
     } catch (const RequestRefused&) {
@@ -150,27 +138,28 @@ QByteArray UploadExchange::buildRequest(LinkCommand command) {
             imageFile_ = std::make_unique<QFile>(imagePath_);
             if (!imageFile_->open(QIODevice::ReadOnly)) {
                 imageFile_.reset();
-                platform_.messages.information(QStringLiteral("Файл не удается открыть"),
-                                               QString());
+                platform_.messages.information(texts::kFileCannotOpen, QString());
                 throw RequestRefused{};
             }
             const qint64 size = imageFile_->size();
             const qint64 blocks = (size + link_.PakLen - 1) / link_.PakLen;
             if (size == 0) {
                 platform_.messages.warning(
-                    QStringLiteral("Файл %1 пуст: передавать нечего.").arg(imagePath_), kAttention);
+                    QStringLiteral("Файл %1 пуст: передавать нечего.").arg(imagePath_),
+                    texts::kAttention);
                 throw RequestRefused{};
             }
             // Block numbers are one byte: a longer image could never be acknowledged whole.
             if (blocks > kMaxBlocks) {
                 platform_.messages.warning(
-                    QStringLiteral("Конфигурация (%1 байт) не помещается в 255 блоков по %2 байт. "
+                    QStringLiteral("Конфигурация (%1 байт) не помещается в %2 блоков по %3 байт. "
                                    "Увеличьте длину пакета в окне «Параметры связи» "
-                                   "не меньше чем до %3 байт.")
+                                   "не меньше чем до %4 байт.")
                         .arg(size)
+                        .arg(kMaxBlocks)
                         .arg(link_.PakLen)
                         .arg((size + kMaxBlocks - 1) / kMaxBlocks),
-                    kAttention);
+                    texts::kAttention);
                 throw RequestRefused{};
             }
             blockCount_ = static_cast<int>(blocks);
@@ -180,8 +169,7 @@ QByteArray UploadExchange::buildRequest(LinkCommand command) {
         }
         case LinkCommand::Block: {
             if (!imageFile_) {
-                platform_.messages.information(QStringLiteral("Файл не удается открыть"),
-                                               QString());
+                platform_.messages.information(texts::kFileCannotOpen, QString());
                 throw RequestRefused{};
             }
             if (reSend_) {
@@ -209,7 +197,7 @@ void UploadExchange::replyTimedOut() {
                     : QStringLiteral("УСПД не отвечает: запрос '%1' повторён %2 раз. Порт закрыт.")
                           .arg(QChar::fromLatin1(static_cast<char>(curCmd_)))
                           .arg(limit),
-            kAttention);
+            texts::kAttention);
         end(Outcome::GaveUp);
         return;
     }
@@ -227,7 +215,7 @@ void UploadExchange::replyWindowClosed() {
     try {
         device = strToInt(deviceNumber_ ? deviceNumber_() : QString());
     } catch (const ConversionError& error) {
-        platform_.messages.error(error.message(), QStringLiteral("Ошибка"));
+        platform_.messages.error(error.message(), texts::kError);
         return;
     }
     const QByteArray bytes = port_.received();
@@ -252,7 +240,7 @@ void UploadExchange::replyWindowClosed() {
             platform_.messages.warning(
                 QStringLiteral("Ответ УСПД на запрос '%1' неполон и не может быть принят.")
                     .arg(QChar::fromLatin1(reply.letter)),
-                kAttention);
+                texts::kAttention);
             return;
         case Reply::Status::Accepted:
             react(reply);
@@ -284,7 +272,7 @@ void UploadExchange::onLinkReply(const Reply& reply) {
     if (reply.refused) {
         platform_.messages.warning(
             QStringLiteral("УСПД не понял запроса. Возможно Firmware имеет старую версию."),
-            kAttention);
+            texts::kAttention);
         port_.flushInput();
         stall();
         return;
@@ -294,12 +282,9 @@ void UploadExchange::onLinkReply(const Reply& reply) {
     const bool supported = major == 2 && minor >= 20 && minor <= 29;
     // The question is asked with the input flushed, so a reply arriving meanwhile is new.
     port_.flushInput();
-    if (supported ||
-        platform_.messages.question(
-            QStringLiteral("Версия %1.%2 не поддерживается данным конфигуратором.\n Продолжить?")
-                .arg(static_cast<std::int8_t>(major))
-                .arg(static_cast<std::int8_t>(minor)),
-            kAttention, QuestionIcon::Warning)) {
+    // The version is shown as signed numbers, as the device's bytes read.
+    if (supported || decisions_.acceptFirmware(static_cast<std::int8_t>(major),
+                                               static_cast<std::int8_t>(minor))) {
         blockNo_ = 0;
         send(LinkCommand::Size);
         return;
@@ -338,9 +323,8 @@ void UploadExchange::imageDelivered() {
     imageFile_.reset();
     send(LinkCommand::End);
     view_.transferEnded();
-    if (platform_.messages.question(QStringLiteral("Перезагрузить УСПД?"), kConfirm)) {
-        clearArchives_ =
-            platform_.messages.question(QStringLiteral("Очистить все архивы?"), kConfirm);
+    if (decisions_.restartDevice()) {
+        clearArchives_ = decisions_.clearArchives();
         platform_.clock.pause(kRestartPauseMs);
         send(LinkCommand::Restart);
         return;
@@ -356,7 +340,7 @@ void UploadExchange::imageDelivered() {
 void UploadExchange::onRestartReply() {
     closeLine();
     end(Outcome::Restarted);
-    platform_.messages.information(QStringLiteral("УСПД перезагружен"), QString());
+    platform_.messages.information(texts::kRestarted, QString());
 }
 
 }  // namespace orvet

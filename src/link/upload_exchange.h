@@ -10,6 +10,7 @@
 #include "link/frame.h"
 #include "link/link_port.h"
 #include "link/link_settings.h"
+#include "link/upload_decisions.h"
 
 namespace orvet {
 
@@ -20,7 +21,9 @@ public:
     virtual bool isVisible() const = 0;
     virtual void setBlockCount(int count) = 0;  // the transfer bar's maximum
     virtual void stepBlock() = 0;               // one block acknowledged
-    virtual void lightTxd() = 0;                // a block went out
+    virtual void lightTxd() = 0;                // the line opened, or a block went out
+    virtual void dimTxd() = 0;                  // the port's transmit buffer ran empty
+    virtual void lightRxd() = 0;                // characters arrived
     virtual void dimRxd() = 0;                  // a reply's collection window closed
     // The image is delivered ('W' sent): stop the lamps, hide, reset both bars.
     virtual void transferEnded() = 0;
@@ -29,7 +32,7 @@ public:
 };
 
 // The upload of "config.dat" into one USPD: a state machine on the user-interface thread,
-// driven by accepted replies, the reply time-out and the user's answers.
+// driven by accepted replies, the reply time-out and the user's decisions.
 class UploadExchange {
 public:
     enum class State {
@@ -58,7 +61,9 @@ public:
     // A silent device after 'X' cannot be cancelled from the (hidden) progress window.
     static constexpr int kDefaultRestartRepeats = 5;
 
-    UploadExchange(Platform& platform, LinkPort& port, const LinkSettings& link, UploadView& view);
+    // `link` must pass LinkSettings::validate() before an exchange starts.
+    UploadExchange(Platform& platform, LinkPort& port, const LinkSettings& link, UploadView& view,
+                   UploadDecisions& decisions);
     ~UploadExchange();
 
     // The text of the "Номер устройства" field in use, read again for every frame.
@@ -66,6 +71,7 @@ public:
         deviceNumber_ = std::move(source);
     }
     void setImagePath(const QString& path) { imagePath_ = path; }
+    const QString& imagePath() const { return imagePath_; }
     // Repetitions of one frame after reply time-outs before the exchange gives up; -1: no
     // limit (the user cancels). 'X' is bounded by `restartRepeats` in any case.
     void setMaxRepeats(int repeats) { maxRepeats_ = repeats; }
@@ -74,9 +80,6 @@ public:
     void setOnFinished(std::function<void(Outcome)> handler) { onFinished_ = std::move(handler); }
     // Called when the exchange stops and waits for the user, with the reason shown.
     void setOnStalled(std::function<void()> handler) { onStalled_ = std::move(handler); }
-
-    // True when the link parameters allow an upload; otherwise tells the user why.
-    bool checkLinkSettings();
 
     // Direct line: sends 'L'.
     void startDirect();
@@ -116,6 +119,7 @@ private:
     LinkPort& port_;
     const LinkSettings& link_;
     UploadView& view_;
+    UploadDecisions& decisions_;
     Timer TO_BYTE_RECEIVE;
     Timer TO_ANSWER;
     std::function<QString()> deviceNumber_;

@@ -28,7 +28,7 @@ void runScript(Connection& connection, const QString& script) {
 
 void removeDatabaseFiles(const QString& path) {
     for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-        QFile::remove(path + suffix);
+        QFile::remove(path + QLatin1String(suffix));
 }
 
 void createStoreFile(const QString& path) {

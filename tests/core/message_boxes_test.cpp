@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/message_boxes.h"
+#include "support/scripted_message_boxes.h"
 
 namespace orvet {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/clock.h"
-#include "core/test_clock.h"
+#include "support/test_clock.h"
 
 namespace orvet {
 namespace {

@@ -2,9 +2,9 @@
 #include <QTableView>
 #include <QtTest>
 
-#include "editing/dataset_table_model.h"
-#include "editing/field_controls.h"
-#include "store_rig.h"
+#include "editing/ui/dataset_table_model.h"
+#include "editing/ui/field_controls.h"
+#include "support/store_rig.h"
 #include "widget_helpers.h"
 
 namespace orvet {

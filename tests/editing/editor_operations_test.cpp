@@ -2,8 +2,8 @@
 
 #include "editing/interface_operations.h"
 #include "editing/module_operations.h"
-#include "store/store_test_support.h"
-#include "store_rig.h"
+#include "support/store_test_support.h"
+#include "support/store_rig.h"
 
 namespace orvet {
 namespace {

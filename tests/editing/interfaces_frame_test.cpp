@@ -9,12 +9,12 @@
 #include <QTableView>
 #include <QtTest>
 
-#include "editing/dataset_table_model.h"
-#include "editing/icons.h"
-#include "editing/interfaces_frame.h"
-#include "editing/main_window.h"
-#include "editing/modules_frame.h"
-#include "store_rig.h"
+#include "editing/ui/dataset_table_model.h"
+#include "editing/ui/icons.h"
+#include "editing/ui/interfaces_frame.h"
+#include "editing/ui/main_window.h"
+#include "editing/ui/modules_frame.h"
+#include "support/store_rig.h"
 #include "widget_helpers.h"
 
 namespace orvet {

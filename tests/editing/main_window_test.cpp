@@ -12,11 +12,11 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "editing/about_dialog.h"
-#include "editing/main_window.h"
-#include "editing/open_uspd_dialog.h"
-#include "link/link_parameters_dialog.h"
-#include "store_rig.h"
+#include "editing/ui/about_dialog.h"
+#include "editing/ui/main_window.h"
+#include "editing/ui/open_uspd_dialog.h"
+#include "link/ui/link_parameters_dialog.h"
+#include "support/store_rig.h"
 
 namespace orvet {
 

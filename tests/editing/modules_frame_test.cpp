@@ -5,10 +5,10 @@
 #include <QTableView>
 #include <QtTest>
 
-#include "editing/icons.h"
-#include "editing/main_window.h"
-#include "editing/modules_frame.h"
-#include "store_rig.h"
+#include "editing/ui/icons.h"
+#include "editing/ui/main_window.h"
+#include "editing/ui/modules_frame.h"
+#include "support/store_rig.h"
 #include "widget_helpers.h"
 
 namespace orvet {

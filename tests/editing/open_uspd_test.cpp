@@ -10,10 +10,10 @@
 #include <QtTest>
 #include <functional>
 
-#include "editing/field_controls.h"
-#include "editing/main_window.h"
-#include "editing/open_uspd_dialog.h"
-#include "store_rig.h"
+#include "editing/ui/field_controls.h"
+#include "editing/ui/main_window.h"
+#include "editing/ui/open_uspd_dialog.h"
+#include "support/store_rig.h"
 #include "widget_helpers.h"
 
 namespace orvet {

@@ -1,7 +1,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "editing/single_instance.h"
+#include "editing/ui/single_instance.h"
 
 namespace orvet {
 

@@ -9,10 +9,10 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include "editing/main_window.h"
-#include "link/port_config_dialog.h"
-#include "link/progress_window.h"
-#include "store_rig.h"
+#include "editing/ui/main_window.h"
+#include "link/ui/port_config_dialog.h"
+#include "link/ui/progress_window.h"
+#include "support/store_rig.h"
 #include "virtual_uspd.h"
 
 namespace orvet {

@@ -11,11 +11,11 @@
 #include <functional>
 #include <memory>
 
-#include "editing/field_controls.h"
-#include "editing/main_window.h"
-#include "editing/open_uspd_dialog.h"
+#include "editing/ui/field_controls.h"
+#include "editing/ui/main_window.h"
+#include "editing/ui/open_uspd_dialog.h"
 #include "store/data_module.h"
-#include "store_rig.h"
+#include "support/store_rig.h"
 
 namespace orvet::testing {
 

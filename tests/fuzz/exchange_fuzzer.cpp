@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/test_clock.h"
+#include "support/scripted_message_boxes.h"
+#include "support/test_clock.h"
 #include "link/crc16.h"
 #include "link/fake_link.h"
 #include "link/frame.h"

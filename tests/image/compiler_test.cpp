@@ -11,7 +11,7 @@
 #include "image/image_dump.h"
 #include "image_fixtures.h"
 #include "store/data_module.h"
-#include "store_test_support.h"
+#include "support/store_test_support.h"
 #include "support/test_files.h"
 #include "support/test_platform.h"
 

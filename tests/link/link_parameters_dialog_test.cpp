@@ -2,7 +2,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "link/link_parameters_dialog.h"
+#include "link/ui/link_parameters_dialog.h"
 #include "support/test_platform.h"
 
 namespace orvet {

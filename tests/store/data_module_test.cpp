@@ -5,7 +5,7 @@
 
 #include "store/data_module.h"
 #include "store/store_error.h"
-#include "store_test_support.h"
+#include "support/store_test_support.h"
 #include "support/test_platform.h"
 
 namespace orvet {

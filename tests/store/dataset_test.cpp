@@ -7,7 +7,7 @@
 #include "store/dataset.h"
 #include "store/sql_text.h"
 #include "store/store_error.h"
-#include "store_test_support.h"
+#include "support/store_test_support.h"
 
 namespace orvet {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "store/schema.h"
 #include "store/store_error.h"
-#include "store_test_support.h"
+#include "support/store_test_support.h"
 
 namespace orvet {
 namespace {

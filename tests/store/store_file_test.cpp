@@ -8,7 +8,7 @@
 
 #include "store/store_error.h"
 #include "store/store_file.h"
-#include "store_test_support.h"
+#include "support/store_test_support.h"
 
 namespace orvet {
 namespace {

@@ -4,7 +4,8 @@
 #include <QTemporaryDir>
 
 #include "core/platform.h"
-#include "core/test_clock.h"
+#include "support/scripted_message_boxes.h"
+#include "support/test_clock.h"
 
 namespace orvet::testing {
 

@@ -54,11 +54,11 @@ private:
 
 // "L:2" -> ('L', 2)
 std::pair<char, int> letterCount(const QString& text, const char* option) {
-    const QStringList parts = text.split(':');
+    const QStringList parts = text.split(u':');
     bool ok = parts.size() == 2 && parts[0].size() == 1;
     const int count = ok ? parts[1].toInt(&ok) : 0;
     if (!ok)
-        fail(QStringLiteral("--%1 wants LETTER:COUNT, not '%2'").arg(option, text));
+        fail(QStringLiteral("--%1 wants LETTER:COUNT, not '%2'").arg(QLatin1String(option), text));
     return {parts[0][0].toLatin1(), count};
 }
 
@@ -66,7 +66,7 @@ int number(const QString& text, const char* option) {
     bool ok = false;
     const int value = text.toInt(&ok);
     if (!ok)
-        fail(QStringLiteral("--%1 wants a number, not '%2'").arg(option, text));
+        fail(QStringLiteral("--%1 wants a number, not '%2'").arg(QLatin1String(option), text));
     return value;
 }
 
@@ -75,76 +75,84 @@ int number(const QString& text, const char* option) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(
+    parser.setApplicationDescription(QStringLiteral(
         "A simulated ORVET-4410 USPD on a pseudo-terminal, for trying uploads without a "
-        "device. Runs until stopped (Ctrl+C).");
+        "device. Runs until stopped (Ctrl+C)."));
     parser.addHelpOption();
+    const auto option = [](const char* name, const char* help, const char* value = "",
+                           const char* fallback = "") {
+        return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
+                                  QString::fromLatin1(value), QString::fromLatin1(fallback));
+    };
     parser.addOptions({
-        {"link", "Make PATH a symbolic link to the terminal.", "PATH"},
-        {"device", "Device number (default 1).", "N", "1"},
-        {"firmware", "Firmware version (default 2.25).", "MAJOR.MINOR", "2.25"},
-        {"output", "Write each received image to FILE.", "FILE"},
-        {"silent", "Leave the first K frames of LETTER unanswered (repeatable).", "LETTER:K"},
-        {"refuse-s", "Refuse the first K 'S' frames.", "K", "0"},
-        {"corrupt-crc", "Corrupt the CRC of the first K replies to LETTER (repeatable).",
-         "LETTER:K"},
-        {"swap-crc", "Send every reply's CRC bytes in swapped order."},
-        {"split", "Send replies in two parts: the first BYTES, the rest MS later.", "BYTES:MS"},
-        {"stale-ack", "Acknowledge block N once with the previous number.", "N"},
-        {"foreign-address", "Answer from address N.", "N"},
-        {"frame-gap", "Quiet time that ends a frame, ms (default 20).", "MS", "20"},
+        option("link", "Make PATH a symbolic link to the terminal.", "PATH"),
+        option("device", "Device number (default 1).", "N", "1"),
+        option("firmware", "Firmware version (default 2.25).", "MAJOR.MINOR", "2.25"),
+        option("output", "Write each received image to FILE.", "FILE"),
+        option("silent", "Leave the first K frames of LETTER unanswered (repeatable).", "LETTER:K"),
+        option("refuse-s", "Refuse the first K 'S' frames.", "K", "0"),
+        option("corrupt-crc", "Corrupt the CRC of the first K replies to LETTER (repeatable).",
+               "LETTER:K"),
+        option("swap-crc", "Send every reply's CRC bytes in swapped order."),
+        option("split", "Send replies in two parts: the first BYTES, the rest MS later.",
+               "BYTES:MS"),
+        option("stale-ack", "Acknowledge block N once with the previous number.", "N"),
+        option("foreign-address", "Answer from address N.", "N"),
+        option("frame-gap", "Quiet time that ends a frame, ms (default 20).", "MS", "20"),
     });
     parser.process(app);
-    if (!parser.isSet("link"))
-        fail("--link PATH is required");
+    if (!parser.isSet(QStringLiteral("link")))
+        fail(QStringLiteral("--link PATH is required"));
 
     Options options;
-    options.device = number(parser.value("device"), "device");
-    const QStringList version = parser.value("firmware").split('.');
+    options.device = number(parser.value(QStringLiteral("device")), "device");
+    const QStringList version = parser.value(QStringLiteral("firmware")).split(u'.');
     if (version.size() != 2)
-        fail("--firmware wants MAJOR.MINOR");
+        fail(QStringLiteral("--firmware wants MAJOR.MINOR"));
     options.major = number(version[0], "firmware");
     options.minor = number(version[1], "firmware");
-    for (const QString& v : parser.values("silent")) {
+    for (const QString& v : parser.values(QStringLiteral("silent"))) {
         const auto [letter, count] = letterCount(v, "silent");
         options.faults.silentFirst[letter] = count;
     }
-    options.faults.refuseSize = number(parser.value("refuse-s"), "refuse-s");
-    for (const QString& v : parser.values("corrupt-crc")) {
+    options.faults.refuseSize = number(parser.value(QStringLiteral("refuse-s")), "refuse-s");
+    for (const QString& v : parser.values(QStringLiteral("corrupt-crc"))) {
         const auto [letter, count] = letterCount(v, "corrupt-crc");
         options.faults.corruptCrc[letter] = count;
     }
-    options.faults.swapCrc = parser.isSet("swap-crc");
-    if (parser.isSet("split")) {
-        const QStringList parts = parser.value("split").split(':');
+    options.faults.swapCrc = parser.isSet(QStringLiteral("swap-crc"));
+    if (parser.isSet(QStringLiteral("split"))) {
+        const QStringList parts = parser.value(QStringLiteral("split")).split(u':');
         if (parts.size() != 2)
-            fail("--split wants BYTES:MS");
+            fail(QStringLiteral("--split wants BYTES:MS"));
         options.faults.splitAt = number(parts[0], "split");
         options.faults.splitDelayMs = number(parts[1], "split");
     }
-    if (parser.isSet("stale-ack")) {
-        options.faults.staleAckAtBlock = number(parser.value("stale-ack"), "stale-ack");
+    if (parser.isSet(QStringLiteral("stale-ack"))) {
+        options.faults.staleAckAtBlock =
+            number(parser.value(QStringLiteral("stale-ack")), "stale-ack");
     }
-    if (parser.isSet("foreign-address")) {
-        options.faults.foreignAddress = number(parser.value("foreign-address"), "foreign-address");
+    if (parser.isSet(QStringLiteral("foreign-address"))) {
+        options.faults.foreignAddress =
+            number(parser.value(QStringLiteral("foreign-address")), "foreign-address");
     }
-    options.frameGapMs = number(parser.value("frame-gap"), "frame-gap");
+    options.frameGapMs = number(parser.value(QStringLiteral("frame-gap")), "frame-gap");
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-        fail("no pseudo-terminal");
+        fail(QStringLiteral("no pseudo-terminal"));
     const char* slaveName = ptsname(master);
     // Held open so that the terminal survives the configurator closing its side, and set
     // raw so that nothing is echoed or translated before the configurator opens it.
     const int slave = ::open(slaveName, O_RDWR | O_NOCTTY);
     if (slave < 0)
-        fail("cannot open the terminal's device side");
+        fail(QStringLiteral("cannot open the terminal's device side"));
     termios tio{};
     tcgetattr(slave, &tio);
     cfmakeraw(&tio);
     tcsetattr(slave, TCSANOW, &tio);
 
-    const QString link = parser.value("link");
+    const QString link = parser.value(QStringLiteral("link"));
     QFile::remove(link);
     if (::symlink(slaveName, QFile::encodeName(link).constData()) != 0) {
         fail(QStringLiteral("cannot create the link %1").arg(link));
@@ -158,7 +166,7 @@ int main(int argc, char* argv[]) {
     device.onLog = [](const QString& text) {
         std::fprintf(stderr, "uspd-sim: %s\n", qPrintable(text));
     };
-    const QString output = parser.value("output");
+    const QString output = parser.value(QStringLiteral("output"));
     device.onImage = [&output](const QByteArray& image) {
         if (output.isEmpty())
             return;
@@ -177,7 +185,7 @@ int main(int argc, char* argv[]) {
     });
 
     if (::pipe(stopPipe) != 0)
-        fail("no pipe");
+        fail(QStringLiteral("no pipe"));
     QSocketNotifier stop(stopPipe[0], QSocketNotifier::Read);
     QObject::connect(&stop, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     ::signal(SIGINT, onSignal);

@@ -1,4 +1,4 @@
-#include "link/link_parameters_dialog.h"
+#include "link/ui/link_parameters_dialog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 #include <QList>
 #include <array>
 
-#include "editing/list_frame.h"
+#include "editing/ui/list_frame.h"
 
 class QAction;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "editing/icons.h"
+#include "editing/ui/icons.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "link/port_config_dialog.h"
+#include "link/ui/port_config_dialog.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,11 +19,6 @@
 #include "serial/comm_port.h"
 
 namespace orvet {
-
-const QList<int>& TPortConfig::baudRates() {
-    static const QList<int> rates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    return rates;
-}
 
 TPortConfig::TPortConfig(Platform& platform, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -48,7 +43,7 @@ TPortConfig::TPortConfig(Platform& platform, QWidget* parent)
     setWindowTitle(QStringLiteral("Запись в УСПД ORVET-4410"));
 
     for (QComboBox* box : {cbBaud, cbMBaud}) {
-        for (int rate : baudRates())
+        for (int rate : ConnectionSettings::baudRates())
             box->addItem(QString::number(rate));
         box->setCurrentIndex(-1);
     }
@@ -121,19 +116,33 @@ void TPortConfig::showEvent(QShowEvent* event) {
 void TPortConfig::FormShow() {
     fillPorts(cbPort);
     fillPorts(cbMPort);
-    const Settings& s = platform_.settings;
-    cbPort->setCurrentIndex(s.readInteger(QStringLiteral("Port"), cbPort->currentIndex()));
-    cbBaud->setCurrentIndex(s.readInteger(QStringLiteral("Baud"), cbBaud->currentIndex()));
-    eNumDev->setText(QString::number(s.readInteger(QStringLiteral("NumDevice"), 1)));
-    cbMPort->setCurrentIndex(s.readInteger(QStringLiteral("ModemPort"), cbMPort->currentIndex()));
-    cbMBaud->setCurrentIndex(s.readInteger(QStringLiteral("ModemBaud"), cbMBaud->currentIndex()));
-    eMNumDev->setText(QString::number(s.readInteger(QStringLiteral("ModemNumDevice"), 1)));
-    ePhone->setText(s.readString(QStringLiteral("Phone"), ePhone->text()));
-    const int dial = s.readInteger(QStringLiteral("TypeDial"), typeDialIndex());
-    rbPulse->setChecked(dial == 0);
-    rbTone->setChecked(dial == 1);
-    PageControl1->setCurrentIndex(
-        s.readInteger(QStringLiteral("ActivePage"), PageControl1->currentIndex()));
+    const ConnectionSettings c = stored();
+    cbPort->setCurrentIndex(c.Port);
+    cbBaud->setCurrentIndex(c.Baud);
+    eNumDev->setText(QString::number(c.NumDevice));
+    cbMPort->setCurrentIndex(c.ModemPort);
+    cbMBaud->setCurrentIndex(c.ModemBaud);
+    eMNumDev->setText(QString::number(c.ModemNumDevice));
+    ePhone->setText(c.Phone);
+    rbPulse->setChecked(c.TypeDial == ConnectionSettings::kPulseDialling);
+    rbTone->setChecked(c.TypeDial == ConnectionSettings::kToneDialling);
+    PageControl1->setCurrentIndex(c.ActivePage);
+}
+
+ConnectionSettings TPortConfig::shown() const {
+    ConnectionSettings c;
+    c.Port = cbPort->currentIndex();
+    c.Baud = cbBaud->currentIndex();
+    c.ModemPort = cbMPort->currentIndex();
+    c.ModemBaud = cbMBaud->currentIndex();
+    c.Phone = ePhone->text();
+    c.TypeDial = typeDialIndex();
+    c.ActivePage = PageControl1->currentIndex();
+    return c;
+}
+
+ConnectionSettings TPortConfig::stored() const {
+    return ConnectionSettings::load(platform_.settings, shown());
 }
 
 int TPortConfig::typeDialIndex() const {
@@ -149,20 +158,15 @@ QString TPortConfig::phone() const {
 }
 
 void TPortConfig::Button1Click() {
+    // Both device numbers are read before anything is stored: a refused one stores nothing.
     const bool stored = guarded(platform_.messages, [this] {
-        const Settings& s = platform_.settings;
         const auto number = [](QLineEdit* edit) {
             return edit->text().isEmpty() ? 0 : strToInt(edit->text());
         };
-        s.writeInteger(QStringLiteral("Port"), cbPort->currentIndex());
-        s.writeInteger(QStringLiteral("Baud"), cbBaud->currentIndex());
-        s.writeInteger(QStringLiteral("NumDevice"), number(eNumDev));
-        s.writeInteger(QStringLiteral("ModemPort"), cbMPort->currentIndex());
-        s.writeInteger(QStringLiteral("ModemBaud"), cbMBaud->currentIndex());
-        s.writeInteger(QStringLiteral("ModemNumDevice"), number(eMNumDev));
-        s.writeString(QStringLiteral("Phone"), ePhone->text());
-        s.writeInteger(QStringLiteral("TypeDial"), typeDialIndex());
-        s.writeInteger(QStringLiteral("ActivePage"), PageControl1->currentIndex());
+        ConnectionSettings c = shown();
+        c.NumDevice = number(eNumDev);
+        c.ModemNumDevice = number(eMNumDev);
+        c.save(platform_.settings);
     });
     if (stored)
         accept();

@@ -1,4 +1,4 @@
-#include "core/message_box_dialog.h"
+#include "core/ui/message_box_dialog.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

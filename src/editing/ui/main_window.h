@@ -4,9 +4,7 @@
 #include <array>
 
 #include "core/platform.h"
-#include "link/comm_port_link.h"
 #include "link/link_settings.h"
-#include "link/upload_exchange.h"
 #include "serial/comm_port.h"
 
 class QAction;
@@ -113,8 +111,6 @@ public:
     TfrmOpenUSPD* frmOpenUSPD;
     Tm_CParam* m_CParam;
 
-    UploadExchange& exchange() { return *exchange_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
     // Close query: the port is closed; closing is always allowed.
@@ -131,8 +127,6 @@ private:
     Platform& platform_;
     TDataModule1& data_;
     LinkSettings link_;
-    CommPortLink line_;
-    std::unique_ptr<UploadExchange> exchange_;
     QWidget* workArea_;
     QFrame* startPanel_;
     std::array<QTreeWidgetItem*, kNodeCount> nodes_{};

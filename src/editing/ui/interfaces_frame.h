@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editing/list_frame.h"
+#include "editing/ui/list_frame.h"
 
 class QAction;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "editing/field_controls.h"
+#include "editing/ui/field_controls.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "store_test_support.h"
+#include "support/store_test_support.h"
 
 #include <gtest/gtest.h>
 

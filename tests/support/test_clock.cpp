@@ -1,4 +1,4 @@
-#include "core/test_clock.h"
+#include "support/test_clock.h"
 
 #include <algorithm>
 #include <cassert>

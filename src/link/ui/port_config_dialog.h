@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "core/platform.h"
+#include "link/link_settings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,9 +23,8 @@ class TPortConfig : public QDialog {
 public:
     explicit TPortConfig(Platform& platform, QWidget* parent = nullptr);
 
-    // The speeds of the lists, by item index.
-    static const QList<int>& baudRates();
-
+    // The connection as stored, with what the controls show for a value not stored.
+    ConnectionSettings stored() const;
     // The "Номер устройства" text of the page in use, as the exchange reads it.
     QString deviceNumberText() const;
     QString phone() const;
@@ -55,6 +55,8 @@ protected:
 private:
     void fillPorts(QComboBox* box);
     void FormShow();
+    // What the controls show; the device numbers count as 1, their default.
+    ConnectionSettings shown() const;
 
     Platform& platform_;
 };

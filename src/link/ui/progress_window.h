@@ -6,7 +6,8 @@
 #include "core/clock.h"
 #include "core/platform.h"
 #include "image/compiler.h"
-#include "link/upload_exchange.h"
+#include "link/upload_decisions.h"
+#include "link/upload_session.h"
 
 class QLabel;
 class QProgressBar;
@@ -18,18 +19,20 @@ class TCommPort;
 class TPortConfig;
 class TDataModule1;
 
-// "Запись конфигурации в УСПД ORVET-4410": shown by the connection dialog's "OK", it
-// compiles the image 100 ms later (bar 1), opens the port and starts the exchange, follows
-// the transfer (bar 2) and the line lamps, and cancels.
+// "Запись конфигурации в УСПД ORVET-4410": shown by the connection dialog's "OK", it runs
+// the upload session 100 ms later: compiles the image (bar 1), opens the port on the stored
+// connection and starts the exchange; it follows the transfer (bar 2) and the line lamps,
+// asks the user's decisions in message boxes, and cancels.
 class TPrgrs : public QDialog, public UploadView, public CompileProgress {
     Q_OBJECT
 public:
     enum Lamp { Idle = 0, Carrier = 1, ClearToSend = 2, Activity = 3 };
 
+    // `link` is the link settings in use, read at every frame.
     TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config, TCommPort& port,
-           QWidget* parent = nullptr);
-    // The exchange this window shows and cancels (it is made with this window as its view).
-    void setExchange(UploadExchange* exchange) { exchange_ = exchange; }
+           const LinkSettings& link, QWidget* parent = nullptr);
+
+    UploadSession& session() { return session_; }
 
     // Shows the window and arms the start timer.
     void start();
@@ -50,6 +53,8 @@ public:
     void setBlockCount(int count) override;
     void stepBlock() override;
     void lightTxd() override { setLamp(Image1, Activity); }
+    void dimTxd() override { setLamp(Image1, Idle); }
+    void lightRxd() override { setLamp(Image2, Activity); }
     void dimRxd() override { setLamp(Image2, Idle); }
     void transferEnded() override;
     void hideProgress() override { hide(); }
@@ -65,14 +70,13 @@ private:
     void Timer1Timer();
     void ScanSignalTimer();
     void Button1Click();
-    // The compiler's last stage: opens the port with the stored settings and starts.
-    void openLine();
 
     Platform& platform_;
     TDataModule1& data_;
     TPortConfig& config_;
     TCommPort& port_;
-    UploadExchange* exchange_ = nullptr;
+    MessageBoxDecisions decisions_;
+    UploadSession session_;
     Timer Timer1;
     Timer ScanSignal;
 };

@@ -1,4 +1,4 @@
-#include "editing/modules_frame.h"
+#include "editing/ui/modules_frame.h"
 
 #include <QAction>
 #include <QFocusEvent>
@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "editing/field_controls.h"
-#include "editing/icons.h"
+#include "editing/ui/field_controls.h"
+#include "editing/ui/icons.h"
 #include "editing/module_operations.h"
 #include "store/data_module.h"
 

@@ -1,4 +1,4 @@
-#include "editing/single_instance.h"
+#include "editing/ui/single_instance.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

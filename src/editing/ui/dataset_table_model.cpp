@@ -1,4 +1,4 @@
-#include "editing/dataset_table_model.h"
+#include "editing/ui/dataset_table_model.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

@@ -6,7 +6,7 @@
 #include <initializer_list>
 
 #include "core/platform.h"
-#include "editing/dataset_table_model.h"
+#include "editing/ui/dataset_table_model.h"
 #include "store/dataset.h"
 
 class QAbstractItemView;

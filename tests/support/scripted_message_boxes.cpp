@@ -1,4 +1,4 @@
-#include "core/message_boxes.h"
+#include "support/scripted_message_boxes.h"
 
 #include <QStringList>
 

@@ -1,18 +1,16 @@
-#include "link/progress_window.h"
+#include "link/ui/progress_window.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "core/guarded.h"
-#include "link/port_config_dialog.h"
+#include "link/ui/port_config_dialog.h"
 #include "serial/comm_port.h"
 
 namespace orvet {
@@ -35,7 +33,7 @@ QPixmap lampImage(int index) {
 }  // namespace
 
 TPrgrs::TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config, TCommPort& port,
-               QWidget* parent)
+               const LinkSettings& link, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowStaysOnTopHint),
       ProgressBar1(new QProgressBar),
@@ -49,6 +47,8 @@ TPrgrs::TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config
       data_(dataModule),
       config_(config),
       port_(port),
+      decisions_(platform.messages),
+      session_(platform, port, link, *this, decisions_),
       Timer1(platform.clock, 100, false),
       ScanSignal(platform.clock, 500, true) {
     setObjectName(QStringLiteral("Prgrs"));
@@ -79,6 +79,8 @@ TPrgrs::TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config
     setMinimumWidth(360);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    // The device number is the field of the page in use, read again for every frame.
+    session_.exchange().setDeviceNumberSource([&config] { return config.deviceNumberText(); });
     Timer1.setOnTimer([this] { Timer1Timer(); });
     ScanSignal.setOnTimer([this] { ScanSignalTimer(); });
     connect(Button1, &QPushButton::clicked, this, &TPrgrs::Button1Click);
@@ -117,51 +119,16 @@ void TPrgrs::ScanSignalTimer() {
 
 void TPrgrs::Timer1Timer() {
     Timer1.setEnabled(false);
-    CompileOptions options;
-    options.readyFile = config_.cb_Ready->isChecked();
-    options.connect = [this] { openLine(); };
-    guarded(platform_.messages,
-            [&] { ConfigCompiler(data_, platform_.messages).compile(options, *this); });
-}
-
-void TPrgrs::openLine() {
-    if (port_.Open())
-        port_.SetOpen(false);
-    port_.FlushInBuffer();
-    port_.FlushOutBuffer();
-    const Settings& s = platform_.settings;
-    const int page =
-        s.readInteger(QStringLiteral("ActivePage"), config_.PageControl1->currentIndex());
-    const bool direct = page == 0;
-    const int portIndex =
-        direct ? s.readInteger(QStringLiteral("Port"), config_.cbPort->currentIndex())
-               : s.readInteger(QStringLiteral("ModemPort"), config_.cbMPort->currentIndex());
-    const int baudIndex =
-        direct ? s.readInteger(QStringLiteral("Baud"), config_.cbBaud->currentIndex())
-               : s.readInteger(QStringLiteral("ModemBaud"), config_.cbMBaud->currentIndex());
-    port_.SetComNumber(portIndex + 1);
-    if (baudIndex >= 0 && baudIndex < TPortConfig::baudRates().size())
-        port_.SetBaud(TPortConfig::baudRates()[baudIndex]);
-    port_.SetOpen(true);
-    port_.SetRTS(true);
-    port_.SetDTR(true);
-    setLamp(Image1, Activity);
-    if (!exchange_->checkLinkSettings())
-        return;
-    const int startPage =
-        s.readInteger(QStringLiteral("ActivePage"), config_.PageControl1->currentIndex());
-    if (startPage == 0) {
-        exchange_->startDirect();
-    } else if (startPage == 1) {
-        const int dial = s.readInteger(QStringLiteral("TypeDial"), config_.typeDialIndex());
-        exchange_->startModem(dial != 0, config_.phone());
-    }
+    guarded(platform_.messages, [this] {
+        if (session_.prepareImage(data_, config_.cb_Ready->isChecked(), *this))
+            session_.open(LineChoice::fromConnection(config_.stored(), config_.phone()));
+    });
 }
 
 void TPrgrs::Button1Click() {
     // A cancel before the start timer has run also stops the compilation and the upload.
     Timer1.setEnabled(false);
-    exchange_->cancel();
+    session_.cancel();
     hide();
 }
 

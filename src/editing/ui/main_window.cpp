@@ -1,4 +1,4 @@
-#include "editing/main_window.h"
+#include "editing/ui/main_window.h"
 
 #include <QAction>
 #include <QFrame>
@@ -13,16 +13,16 @@
 #include <QVBoxLayout>
 
 #include "core/guarded.h"
-#include "editing/about_dialog.h"
-#include "editing/field_controls.h"
-#include "editing/icons.h"
-#include "editing/interfaces_frame.h"
-#include "editing/list_frame.h"
-#include "editing/modules_frame.h"
-#include "editing/open_uspd_dialog.h"
-#include "link/link_parameters_dialog.h"
-#include "link/port_config_dialog.h"
-#include "link/progress_window.h"
+#include "editing/ui/about_dialog.h"
+#include "editing/ui/field_controls.h"
+#include "editing/ui/icons.h"
+#include "editing/ui/interfaces_frame.h"
+#include "editing/ui/list_frame.h"
+#include "editing/ui/modules_frame.h"
+#include "editing/ui/open_uspd_dialog.h"
+#include "link/ui/link_parameters_dialog.h"
+#include "link/ui/port_config_dialog.h"
+#include "link/ui/progress_window.h"
 #include "store/data_module.h"
 
 namespace orvet {
@@ -79,7 +79,6 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
       m_CParam(nullptr),
       platform_(platform),
       data_(dataModule),
-      line_(CommPort1),
       workArea_(new QWidget),
       startPanel_(new QFrame) {
     setObjectName(QStringLiteral("MainForm"));
@@ -90,19 +89,7 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
     setMinimumSize(size);
 
     PortConfig = new TPortConfig(platform_, this);
-    Prgrs = new TPrgrs(platform_, data_, *PortConfig, CommPort1, this);
-    exchange_ = std::make_unique<UploadExchange>(platform_, line_, link_, *Prgrs);
-    exchange_->setDeviceNumberSource([this] { return PortConfig->deviceNumberText(); });
-    Prgrs->setExchange(exchange_.get());
-    connectExchange(CommPort1, *exchange_);
-    CommPort1.OnRxDSignal = [this](TCommPort&) {
-        if (Prgrs->isVisible())
-            Prgrs->setLamp(Prgrs->Image2, TPrgrs::Activity);
-    };
-    CommPort1.OnTxDSignal = [this](TCommPort&) {
-        if (Prgrs->isVisible())
-            Prgrs->setLamp(Prgrs->Image1, TPrgrs::Idle);
-    };
+    Prgrs = new TPrgrs(platform_, data_, *PortConfig, CommPort1, link_, this);
     frmOpenUSPD = new TfrmOpenUSPD(platform_, data_, this);
     m_CParam = new Tm_CParam(platform_, link_, this);
 

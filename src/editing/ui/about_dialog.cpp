@@ -1,4 +1,4 @@
-#include "editing/about_dialog.h"
+#include "editing/ui/about_dialog.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -8,7 +8,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "editing/icons.h"
+#include "editing/ui/icons.h"
 
 namespace orvet {
 

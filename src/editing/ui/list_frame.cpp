@@ -1,4 +1,4 @@
-#include "editing/list_frame.h"
+#include "editing/ui/list_frame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "editing/main_window.h"
+#include "editing/ui/main_window.h"
 #include "store/store_error.h"
 
 namespace orvet {

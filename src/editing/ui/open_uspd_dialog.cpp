@@ -1,4 +1,4 @@
-#include "editing/open_uspd_dialog.h"
+#include "editing/ui/open_uspd_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,7 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "editing/dataset_table_model.h"
+#include "editing/ui/dataset_table_model.h"
 #include "store/data_module.h"
 
 namespace orvet {

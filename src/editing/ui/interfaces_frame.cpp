@@ -1,4 +1,4 @@
-#include "editing/interfaces_frame.h"
+#include "editing/ui/interfaces_frame.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -8,9 +8,9 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
-#include "editing/field_controls.h"
-#include "editing/icons.h"
 #include "editing/interface_operations.h"
+#include "editing/ui/field_controls.h"
+#include "editing/ui/icons.h"
 #include "store/data_module.h"
 
 namespace orvet {
@@ -56,16 +56,24 @@ TIfaceTop::TIfaceTop(Platform& platform, TDataModule1& dataModule, TMainForm& ma
                                QStringLiteral("DTR_enable"), messages, 2);
     drg_DTR->setObjectName(QStringLiteral("drg_DTR"));
     DBRadioGroup1 =
-        new DBRadioGroup(QStringLiteral("Четность"), {"None", "Even", "Odd", "Mark", "Space"},
-                         {"0", "1", "2", "3", "4"}, ifaces, QStringLiteral("parity"), messages);
+        new DBRadioGroup(QStringLiteral("Четность"),
+                         {QStringLiteral("None"), QStringLiteral("Even"), QStringLiteral("Odd"),
+                          QStringLiteral("Mark"), QStringLiteral("Space")},
+                         {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
+                          QStringLiteral("3"), QStringLiteral("4")},
+                         ifaces, QStringLiteral("parity"), messages);
     DBRadioGroup1->setObjectName(QStringLiteral("DBRadioGroup1"));
-    DBRadioGroup2 =
-        new DBRadioGroup(QStringLiteral("Бит данных"), {"8", "7", "6", "5"}, {"8", "7", "6", "5"},
-                         ifaces, QStringLiteral("data"), messages, 2);
+    DBRadioGroup2 = new DBRadioGroup(
+        QStringLiteral("Бит данных"),
+        {QStringLiteral("8"), QStringLiteral("7"), QStringLiteral("6"), QStringLiteral("5")},
+        {QStringLiteral("8"), QStringLiteral("7"), QStringLiteral("6"), QStringLiteral("5")},
+        ifaces, QStringLiteral("data"), messages, 2);
     DBRadioGroup2->setObjectName(QStringLiteral("DBRadioGroup2"));
     // The middle value is written with a decimal comma; the store keeps 1.5.
     DBRadioGroup3 =
-        new DBRadioGroup(QStringLiteral("Стоп-бит"), {"1", "1.5", "2"}, {"1", "1,5", "2"}, ifaces,
+        new DBRadioGroup(QStringLiteral("Стоп-бит"),
+                         {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")},
+                         {QStringLiteral("1"), QStringLiteral("1,5"), QStringLiteral("2")}, ifaces,
                          QStringLiteral("stop"), messages, 2);
     DBRadioGroup3->setObjectName(QStringLiteral("DBRadioGroup3"));
     Label5 = new QLabel(QStringLiteral("Строка инициализации модема"));

@@ -1,0 +1,48 @@
+# Refuses an include that reaches past the subsystems' dependencies: run by the build
+# (target include_graph) as cmake -DROOT=<source dir> -P check_include_graph.cmake.
+#
+# Each source folder names the subsystems whose headers it may include. Logic folders never
+# include widget code (a ui/ folder); the tools include no widget code at all.
+cmake_minimum_required(VERSION 3.25)
+
+set(allowed_core "core")
+set(allowed_core/ui "core;core/ui")
+set(allowed_store "core;store")
+set(allowed_image "core;store;image")
+set(allowed_serial "core;serial")
+set(allowed_link "core;store;image;serial;link")
+set(allowed_link/ui "core;core/ui;store;image;serial;link;link/ui")
+set(allowed_editing "core;store;editing")
+set(allowed_editing/ui "core;core/ui;store;image;serial;link;link/ui;editing;editing/ui")
+set(allowed_tools/orvet-cli "core;store;image;serial;link")
+set(allowed_tools/uspd-sim "core;serial;link")
+
+set(folders core core/ui store image serial link link/ui editing editing/ui)
+set(failures "")
+foreach(folder IN LISTS folders ITEMS tools/orvet-cli tools/uspd-sim)
+  if(folder MATCHES "^tools/")
+    set(dir "${ROOT}/${folder}")
+  else()
+    set(dir "${ROOT}/src/${folder}")
+  endif()
+  if(NOT IS_DIRECTORY "${dir}")
+    message(FATAL_ERROR "include graph: folder ${dir} is missing")
+  endif()
+  file(GLOB sources "${dir}/*.h" "${dir}/*.cpp")
+  foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^#include \"[a-z_]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^#include \"(.*)\".*$" "\\1" header "${line}")
+      get_filename_component(header_folder "${header}" DIRECTORY)
+      if(NOT header_folder IN_LIST allowed_${folder})
+        string(REPLACE "${ROOT}/" "" shown "${source}")
+        list(APPEND failures "${shown} includes ${header}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(failures)
+  list(JOIN failures "\n  " text)
+  message(FATAL_ERROR "includes that reach past the dependency graph:\n  ${text}")
+endif()

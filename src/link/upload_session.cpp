@@ -1,0 +1,92 @@
+#include "link/upload_session.h"
+
+#include "core/texts.h"
+#include "image/compiler.h"
+
+namespace orvet {
+
+LineChoice LineChoice::fromConnection(const ConnectionSettings& connection, const QString& phone) {
+    const bool direct = connection.ActivePage == ConnectionSettings::kDirectPage;
+    LineChoice line;
+    line.comNumber = (direct ? connection.Port : connection.ModemPort) + 1;
+    line.baudRate = ConnectionSettings::baudRate(direct ? connection.Baud : connection.ModemBaud);
+    line.start = direct ? Start::Direct
+                 : connection.ActivePage == ConnectionSettings::kModemPage ? Start::Modem
+                                                                           : Start::Nothing;
+    line.toneDialling = connection.TypeDial != ConnectionSettings::kPulseDialling;
+    line.phone = phone;
+    return line;
+}
+
+UploadSession::UploadSession(Platform& platform, TCommPort& port, const LinkSettings& link,
+                             UploadView& view, UploadDecisions& decisions)
+    : platform_(platform),
+      port_(port),
+      link_(link),
+      view_(view),
+      line_(port),
+      exchange_(platform, line_, link, view, decisions) {
+    port_.OnDataReceived = [this](TCommPort&, int) { exchange_.onDataReceived(); };
+    port_.OnDCDSignal = [this](TCommPort& sender) { exchange_.onCarrierChanged(sender.DCD()); };
+    // The lamps change only while the progress is shown.
+    port_.OnRxDSignal = [this](TCommPort&) {
+        if (view_.isVisible())
+            view_.lightRxd();
+    };
+    port_.OnTxDSignal = [this](TCommPort&) {
+        if (view_.isVisible())
+            view_.dimTxd();
+    };
+}
+
+UploadSession::~UploadSession() {
+    port_.OnDataReceived = nullptr;
+    port_.OnDCDSignal = nullptr;
+    port_.OnRxDSignal = nullptr;
+    port_.OnTxDSignal = nullptr;
+}
+
+bool UploadSession::prepareImage(TDataModule1& store, bool readyFile, CompileProgress& progress) {
+    CompileOptions options;
+    options.readyFile = readyFile;
+    options.imagePath = exchange_.imagePath();
+    return ConfigCompiler(store, platform_.messages).compile(options, progress).succeeded();
+}
+
+bool UploadSession::open(const LineChoice& line) {
+    if (const QString problem = link_.validate(); !problem.isEmpty()) {
+        platform_.messages.warning(
+            problem + QStringLiteral(". Запись не начата: измените параметры в окне "
+                                     "«Параметры связи»."),
+            texts::kAttention);
+        return false;
+    }
+    if (port_.Open())
+        port_.SetOpen(false);
+    port_.FlushInBuffer();
+    port_.FlushOutBuffer();
+    port_.SetComNumber(line.comNumber);
+    if (line.baudRate)
+        port_.SetBaud(*line.baudRate);
+    port_.SetOpen(true);
+    if (!port_.Open()) {
+        platform_.messages.error(texts::kCantOpenPort, texts::kPortErrorCaption);
+        return false;
+    }
+    port_.SetRTS(true);
+    port_.SetDTR(true);
+    view_.lightTxd();
+    switch (line.start) {
+        case LineChoice::Start::Direct:
+            exchange_.startDirect();
+            break;
+        case LineChoice::Start::Modem:
+            exchange_.startModem(line.toneDialling, line.phone);
+            break;
+        case LineChoice::Start::Nothing:
+            break;
+    }
+    return true;
+}
+
+}  // namespace orvet
