@@ -9,9 +9,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "link/fake_link.h"
+#include "link/upload_session.h"
 #include "support/scripted_message_boxes.h"
 #include "support/test_clock.h"
-#include "link/comm_port_link.h"
 #include "virtual_uspd.h"
 
 namespace orvet {
@@ -20,17 +21,6 @@ namespace {
 constexpr int kImageSize = 64 * 1024;
 constexpr int kBaud = 115200;
 constexpr int kPakLen = 1024;
-
-class SilentView final : public UploadView {
-public:
-    bool isVisible() const override { return true; }
-    void setBlockCount(int) override {}
-    void stepBlock() override {}
-    void lightTxd() override {}
-    void dimRxd() override {}
-    void transferEnded() override {}
-    void hideProgress() override {}
-};
 
 // Milliseconds to send `bytes` characters of ten bits (8N1) at the line speed.
 double transmitMs(qint64 bytes) {
@@ -53,25 +43,20 @@ void BM_Upload64KiB(benchmark::State& state) {
         TestClock clock;
         MainThread mainThread;
         ScriptedMessageBoxes messages;
-        messages.expectQuestion(QStringLiteral("Перезагрузить УСПД?"), false);
         Platform platform{clock, mainThread, messages, Settings::inFile(dir.filePath("s.ini"))};
         sim::VirtualUspd uspd(clock, {});
         TCommPort port(platform, uspd.line().opener(), TCommPort::Workers::Inline);
-        CommPortLink line(port);
         LinkSettings link;
         link.PakLen = kPakLen;
-        SilentView view;
-        UploadExchange exchange(platform, line, link, view);
+        FakeView view;
+        FakeDecisions decisions;
+        UploadSession session(platform, port, link, view, decisions);
+        UploadExchange& exchange = session.exchange();
         exchange.setImagePath(dir.filePath("config.dat"));
         exchange.setDeviceNumberSource([] { return QStringLiteral("1"); });
         bool done = false;
         exchange.setOnFinished([&](UploadExchange::Outcome) { done = true; });
-        connectExchange(port, exchange);
-        port.SetBaud(kBaud);
-        port.SetOpen(true);
-        port.SetRTS(true);
-        port.SetDTR(true);
-        exchange.startDirect();
+        session.open(LineChoice::direct(1, kBaud));
         while (!done && clock.nowMs() < 600'000)
             clock.advance(10);
         if (uspd.device().image() != image)

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "core/texts.h"
+
 namespace orvet {
 
 bool guarded(MessageBoxes& messages, const std::function<void()>& action) {
@@ -9,7 +11,7 @@ bool guarded(MessageBoxes& messages, const std::function<void()>& action) {
         action();
         return true;
     } catch (const std::exception& error) {
-        messages.error(QString::fromUtf8(error.what()), QStringLiteral("Ошибка"));
+        messages.error(QString::fromUtf8(error.what()), texts::kError);
     }
     return false;
 }

@@ -5,16 +5,30 @@
 
 namespace orvet {
 
-LineChoice LineChoice::fromConnection(const ConnectionSettings& connection, const QString& phone) {
-    const bool direct = connection.ActivePage == ConnectionSettings::kDirectPage;
+LineChoice LineChoice::direct(int comNumber, std::optional<int> baudRate) {
     LineChoice line;
-    line.comNumber = (direct ? connection.Port : connection.ModemPort) + 1;
-    line.baudRate = ConnectionSettings::baudRate(direct ? connection.Baud : connection.ModemBaud);
-    line.start = direct ? Start::Direct
-                 : connection.ActivePage == ConnectionSettings::kModemPage ? Start::Modem
-                                                                           : Start::Nothing;
-    line.toneDialling = connection.TypeDial != ConnectionSettings::kPulseDialling;
+    line.comNumber = comNumber;
+    line.baudRate = baudRate;
+    return line;
+}
+
+LineChoice LineChoice::modem(int comNumber, std::optional<int> baudRate, bool toneDialling,
+                             const QString& phone) {
+    LineChoice line = direct(comNumber, baudRate);
+    line.start = Start::Modem;
+    line.toneDialling = toneDialling;
     line.phone = phone;
+    return line;
+}
+
+LineChoice LineChoice::fromConnection(const ConnectionSettings& connection, const QString& phone) {
+    if (connection.ActivePage == ConnectionSettings::kDirectPage)
+        return direct(connection.Port + 1, ConnectionSettings::baudRate(connection.Baud));
+    LineChoice line =
+        modem(connection.ModemPort + 1, ConnectionSettings::baudRate(connection.ModemBaud),
+              connection.TypeDial != ConnectionSettings::kPulseDialling, phone);
+    if (connection.ActivePage != ConnectionSettings::kModemPage)
+        line.start = Start::Nothing;
     return line;
 }
 

@@ -28,6 +28,9 @@ struct LineChoice {
     bool toneDialling = false;
     QString phone;
 
+    static LineChoice direct(int comNumber, std::optional<int> baudRate);
+    static LineChoice modem(int comNumber, std::optional<int> baudRate, bool toneDialling,
+                            const QString& phone);
     // The line of the page in use: the direct line's or the modem's port and speed, and the
     // phone to dial (the dialog's field, which the settings do not replace).
     static LineChoice fromConnection(const ConnectionSettings& connection, const QString& phone);

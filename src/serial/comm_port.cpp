@@ -259,11 +259,9 @@ void TCommPort::OpenPort() {
     lastError_ = 0;
     int error = 0;
     line_ = opener_(comPortPath(platform_.settings, comNumber_), &error);
-    if (!line_) {
-        platform_.messages.error(QStringLiteral("Can't open COM port"),
-                                 QStringLiteral("COM port error"));
+    // The caller sees Open() stay false and reports it.
+    if (!line_)
         return;
-    }
     SetComControl(control_);
     SetBaudRate(baudRate_);
     SetParity(parity_);

@@ -107,6 +107,8 @@ public:
     // Device events (EV_*) of the status watcher's last completed wait.
     std::uint32_t LastEvents() const { return lastEvents_; }
 
+    // Opens the line with the port's settings; a device that cannot be opened leaves the port
+    // closed (Open() false) without a message: the caller tells the user.
     void OpenPort();
     void ClosePort();
     bool IsEnabled() const { return line_ != nullptr; }

@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "core/texts.h"
 #include "editing/ui/main_window.h"
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
@@ -39,9 +40,9 @@ private slots:
     void directLineUploadsAndRestarts() {
         makeWindow({});
         auto& messages = rig_->test.messages;
-        messages.expectQuestion("Перезагрузить УСПД?", true);
-        messages.expectQuestion("Очистить все архивы?", false);
-        messages.expectNotice("УСПД перезагружен");
+        messages.expectQuestion(texts::kAskRestart, true);
+        messages.expectQuestion(texts::kAskClearArchives, false);
+        messages.expectNotice(texts::kRestarted);
         withDialog([this] {
             form_->PortConfig->cbPort->setCurrentIndex(0);
             form_->PortConfig->cbBaud->setCurrentIndex(7);
@@ -102,7 +103,7 @@ private slots:
         options.modem = true;
         options.carrierDelayMs = 2000;
         makeWindow(options);
-        rig_->test.messages.expectQuestion("Перезагрузить УСПД?", false);
+        rig_->test.messages.expectQuestion(texts::kAskRestart, false);
         withDialog([this] {
             TPortConfig* dialog = form_->PortConfig;
             dialog->PageControl1->setCurrentIndex(1);
@@ -137,7 +138,7 @@ private slots:
         dialog->hide();
 
         // Without a config.dat the upload stops at its 'S' frame; the window stays.
-        rig_->test.messages.expectNotice("Файл не удается открыть");
+        rig_->test.messages.expectNotice(texts::kFileCannotOpen);
         withDialog([] {});
         rig_->test.clock.advance(5000);
         QVERIFY(form_->Prgrs->isVisible());
@@ -151,7 +152,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(ready);
         file.close();
-        rig_->test.messages.expectQuestion("Перезагрузить УСПД?", false);
+        rig_->test.messages.expectQuestion(texts::kAskRestart, false);
         withDialog([] {});
         rig_->test.clock.advance(10'000);
         QCOMPARE(uspd_->device().image(), ready);

@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "support/scripted_message_boxes.h"
-#include "support/test_clock.h"
 #include "link/crc16.h"
 #include "link/fake_link.h"
 #include "link/frame.h"
+#include "support/scripted_message_boxes.h"
+#include "support/test_clock.h"
 
 namespace {
 
@@ -64,10 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              orvet::Settings::inFile(dir.filePath("s.ini"))};
     orvet::FakePort port;
     orvet::FakeView view;
+    orvet::FakeDecisions decisions;
+    decisions.firmware = data[0] & 0x40;
+    decisions.restart = data[0] & 0x80;
+    decisions.clear = data[0] & 0x01;
     orvet::LinkSettings link;
     link.PakLen = 1 + data[0] % 64;
     link.TOAnswer = 500;
-    orvet::UploadExchange exchange(platform, port, link, view);
+    orvet::UploadExchange exchange(platform, port, link, view, decisions);
     exchange.setDeviceNumberSource([] { return QStringLiteral("1"); });
     exchange.setImagePath(imagePath);
     exchange.setMaxRepeats(3);

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "link/fake_link.h"
 #include "link/upload_exchange.h"
 #include "simulator.h"
 #include "support/test_platform.h"
@@ -51,32 +52,20 @@ private:
     QByteArray inTransit_;
 };
 
-class NullView final : public UploadView {
-public:
-    bool isVisible() const override { return visible; }
-    void setBlockCount(int) override {}
-    void stepBlock() override { ++steps; }
-    void lightTxd() override {}
-    void dimRxd() override {}
-    void transferEnded() override { visible = false; }
-    void hideProgress() override { visible = false; }
-    bool visible = true;
-    int steps = 0;
-};
-
 struct Scenario {
     const char* name;
     sim::Options options;
     std::vector<const char*> notices;
     bool delivered;
-    const char* declinedQuestion = nullptr;
+    // The firmware question declined, as FakeDecisions logs it.
+    const char* declinedFirmware = nullptr;
 };
 
 // The exchange wired to a simulated device over the loopback line, with a 3000-byte image.
 struct Rig {
     explicit Rig(const sim::Options& options)
         : line(test.clock),
-          exchange(test.platform(), line, link, view),
+          exchange(test.platform(), line, link, view, decisions),
           device(test.clock, line, options) {
         image.resize(3000);
         for (int i = 0; i < image.size(); ++i)
@@ -94,7 +83,8 @@ struct Rig {
     testing::TestPlatform test;
     QByteArray image;
     LinkSettings link;
-    NullView view;
+    FakeView view;
+    FakeDecisions decisions;
     Loopback line;
     UploadExchange exchange;
     sim::UspdSimulator device;
@@ -109,18 +99,18 @@ TEST_P(ExchangeWithSimulator, Uploads) {
     auto& messages = rig.test.messages;
     for (const char* notice : scenario.notices)
         messages.expectNotice(QString::fromUtf8(notice));
-    if (scenario.declinedQuestion) {
-        messages.expectQuestion(QString::fromUtf8(scenario.declinedQuestion), false);
-    }
     if (scenario.delivered) {
-        messages.expectQuestion("Перезагрузить УСПД?", true);
-        messages.expectQuestion("Очистить все архивы?", true);
+        rig.decisions.restart = rig.decisions.clear = true;
         messages.expectNotice("УСПД перезагружен");
     }
     rig.exchange.startDirect();
     rig.test.clock.advance(60'000);
 
+    if (scenario.declinedFirmware) {
+        EXPECT_EQ(rig.decisions.asked, QStringList{scenario.declinedFirmware});
+    }
     if (scenario.delivered) {
+        EXPECT_EQ(rig.decisions.asked, (QStringList{"restart", "clear archives"}));
         EXPECT_EQ(rig.device.image(), rig.image);
         EXPECT_TRUE(rig.device.imageComplete());
         EXPECT_EQ(rig.device.restarts(), 1);
@@ -138,7 +128,6 @@ TEST(ExchangeThroughModem, DialsWaitsForTheCarrierAndDelivers) {
     options.modem = true;
     options.carrierDelayMs = 3000;
     Rig rig(options);
-    rig.test.messages.expectQuestion("Перезагрузить УСПД?", false);
     rig.exchange.startModem(true, "1234");
     rig.test.clock.advance(2999);
     EXPECT_TRUE(rig.device.frames().empty()) << "no frame before the carrier";
@@ -146,6 +135,7 @@ TEST(ExchangeThroughModem, DialsWaitsForTheCarrierAndDelivers) {
     EXPECT_EQ(rig.test.clock.pauses(), (std::vector<int>{500}));
     EXPECT_EQ(rig.device.image(), rig.image);
     EXPECT_EQ(rig.outcomes, (std::vector{UploadExchange::Outcome::Delivered}));
+    EXPECT_EQ(rig.decisions.asked, QStringList{"restart"});
 }
 
 TEST(ExchangeThroughModem, CarrierLostDuringTheTransferEndsIt) {
@@ -202,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
                  with([](auto& o) { o.minor = 19; }),
                  {},
                  false,
-                 "Версия 2.19 не поддерживается данным конфигуратором.\n Продолжить?"}),
+                 "firmware 2.19"}),
     [](const ::testing::TestParamInfo<Scenario>& param) { return param.param.name; });
 
 void PrintTo(const Scenario& s, std::ostream* os) {

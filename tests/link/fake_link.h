@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+#include <QStringList>
 #include <initializer_list>
 #include <vector>
 
@@ -42,6 +44,8 @@ public:
     void setBlockCount(int count) override { blockCount = count; }
     void stepBlock() override { ++steps; }
     void lightTxd() override { ++txd; }
+    void dimTxd() override { ++txdDimmed; }
+    void lightRxd() override { ++rxd; }
     void dimRxd() override { ++rxdDimmed; }
     void transferEnded() override {
         ended = true;
@@ -53,8 +57,32 @@ public:
     int blockCount = -1;
     int steps = 0;
     int txd = 0;
+    int txdDimmed = 0;
+    int rxd = 0;
     int rxdDimmed = 0;
     bool ended = false;
+};
+
+// The user's decisions as a test sets them; every question asked is logged in order.
+class FakeDecisions final : public UploadDecisions {
+public:
+    bool acceptFirmware(int major, int minor) override {
+        asked << QStringLiteral("firmware %1.%2").arg(major).arg(minor);
+        return firmware;
+    }
+    bool restartDevice() override {
+        asked << QStringLiteral("restart");
+        return restart;
+    }
+    bool clearArchives() override {
+        asked << QStringLiteral("clear archives");
+        return clear;
+    }
+
+    bool firmware = false;
+    bool restart = false;
+    bool clear = false;
+    QStringList asked;
 };
 
 }  // namespace orvet

@@ -70,22 +70,23 @@ private slots:
                                                     << "'12x' is not a valid integer value"
                                                     << ""
                                                     << "" << 7 << 7;
-        QTest::newRow("time-out not a number leaves the new length stored, not in use")
+        QTest::newRow("time-out not a number stores neither value")
             << "100"
             << "soon"
             << "'soon' is not a valid integer value"
-            << "100"
+            << ""
             << "" << 7 << 7;
         QTest::newRow("empty packet refused") << "0"
                                               << "300"
                                               << "Длина пакета должна быть не меньше 1 байта"
                                               << ""
                                               << "" << 7 << 7;
-        QTest::newRow("negative time-out refused") << "100"
-                                                   << "-5"
-                                                   << "Таймаут ответа не может быть отрицательным"
-                                                   << "100"
-                                                   << "" << 7 << 7;
+        QTest::newRow("negative time-out refused, the length not stored either")
+            << "100"
+            << "-5"
+            << "Таймаут ответа не может быть отрицательным"
+            << ""
+            << "" << 7 << 7;
     }
 
     void ok() {

@@ -17,9 +17,12 @@ void PrintedMessages::error(const QString& text, const QString& caption) {
 }
 
 bool PrintedMessages::question(const QString& text, const QString& caption, QuestionIcon) {
-    const bool yes = answers_.value(text, false);
-    print(text + (yes ? QStringLiteral(" — да") : QStringLiteral(" — нет")), caption);
-    return yes;
+    printAnswer(text, caption, false);
+    return false;
+}
+
+void PrintedMessages::printAnswer(const QString& question, const QString& caption, bool yes) const {
+    print(question + (yes ? QStringLiteral(" — да") : QStringLiteral(" — нет")), caption);
 }
 
 void PrintedMessages::print(const QString& text, const QString& caption) const {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
 
 #include "core/message_boxes.h"
@@ -9,8 +8,8 @@ namespace orvet::cli {
 
 // The program's message boxes for a tool without windows: each box becomes one line on
 // stderr, "<prefix>: <caption>: <text>" (without the caption when it is empty). Questions
-// are printed too and answered as set with answer(), otherwise "No", the answer that
-// leaves things as they are.
+// are printed too and answered "No", the answer that leaves things as they are; a command
+// that has flags for its choices answers them itself (see the upload's decisions).
 class PrintedMessages final : public MessageBoxes {
 public:
     explicit PrintedMessages(const QString& prefix) : prefix_(prefix) {}
@@ -19,13 +18,12 @@ public:
     void warning(const QString& text, const QString& caption) override;
     void error(const QString& text, const QString& caption) override;
     bool question(const QString& text, const QString& caption, QuestionIcon icon) override;
-    void answer(const QString& question, bool yes) { answers_.insert(question, yes); }
-
-private:
+    // Prints a question with the answer given to it.
+    void printAnswer(const QString& question, const QString& caption, bool yes) const;
     void print(const QString& text, const QString& caption) const;
 
+private:
     QString prefix_;
-    QHash<QString, bool> answers_;
 };
 
 }  // namespace orvet::cli

@@ -7,7 +7,8 @@
 #include "command.h"
 #include "core/qt_clock.h"
 #include "core/qt_main_thread.h"
-#include "link/comm_port_link.h"
+#include "core/texts.h"
+#include "link/upload_session.h"
 #include "printed_messages.h"
 #include "serial/posix_line.h"
 
@@ -27,6 +28,7 @@ struct Arguments {
     std::optional<int> answerTimeout;
     bool restart = false;
     bool clearArchives = false;
+    bool acceptFirmware = false;
     int maxRepeats = 10;
 };
 
@@ -39,6 +41,10 @@ bool parse(const QStringList& args, Arguments* parsed) {
         }
         if (option == QLatin1String("--clear-archives")) {
             parsed->clearArchives = true;
+            continue;
+        }
+        if (option == QLatin1String("--accept-firmware")) {
+            parsed->acceptFirmware = true;
             continue;
         }
         if (at + 1 >= args.size()) {
@@ -91,6 +97,8 @@ public:
         report(QStringLiteral("блок %1 из %2").arg(done_).arg(count_));
     }
     void lightTxd() override {}
+    void dimTxd() override {}
+    void lightRxd() override {}
     void dimRxd() override {}
     void transferEnded() override {
         ended_ = true;
@@ -104,6 +112,33 @@ private:
     bool ended_ = false;
 };
 
+// The upload's choices, answered from the flags and printed with the question.
+class FlagDecisions final : public UploadDecisions {
+public:
+    FlagDecisions(const PrintedMessages& out, const Arguments& arguments)
+        : out_(out), arguments_(arguments) {}
+
+    bool acceptFirmware(int major, int minor) override {
+        return answer(texts::unsupportedFirmware(major, minor), texts::kAttention,
+                      arguments_.acceptFirmware);
+    }
+    bool restartDevice() override {
+        return answer(texts::kAskRestart, texts::kConfirm, arguments_.restart);
+    }
+    bool clearArchives() override {
+        return answer(texts::kAskClearArchives, texts::kConfirm, arguments_.clearArchives);
+    }
+
+private:
+    bool answer(const QString& question, const QString& caption, bool yes) const {
+        out_.printAnswer(question, caption, yes);
+        return yes;
+    }
+
+    const PrintedMessages& out_;
+    const Arguments& arguments_;
+};
+
 int run(const QStringList& args) {
     Arguments arguments;
     if (!parse(args, &arguments))
@@ -112,8 +147,6 @@ int run(const QStringList& args) {
     QtClock clock;
     QtMainThread mainThread;
     PrintedMessages messages(QStringLiteral("orvet-cli upload"));
-    messages.answer(QStringLiteral("Перезагрузить УСПД?"), arguments.restart);
-    messages.answer(QStringLiteral("Очистить все архивы?"), arguments.clearArchives);
     Platform platform{clock, mainThread, messages, Settings::forUser()};
 
     LinkSettings link = LinkSettings::load(platform.settings);
@@ -130,14 +163,13 @@ int run(const QStringList& args) {
         report(QStringLiteral("скорость %1 бит/с не поддерживается").arg(arguments.baud));
         return 2;
     }
-    CommPortLink line(port);
     PrintedProgress progress;
-    UploadExchange exchange(platform, line, link, progress);
+    FlagDecisions decisions(messages, arguments);
+    UploadSession session(platform, port, link, progress, decisions);
+    UploadExchange& exchange = session.exchange();
     exchange.setDeviceNumberSource([&arguments] { return arguments.device; });
     exchange.setImagePath(arguments.file);
     exchange.setMaxRepeats(arguments.maxRepeats);
-    if (!exchange.checkLinkSettings())
-        return 1;
 
     int status = 1;
     exchange.setOnFinished([&](UploadExchange::Outcome outcome) {
@@ -157,18 +189,14 @@ int run(const QStringList& args) {
         QCoreApplication::quit();
     });
     exchange.setOnStalled([&] { stalled.start(std::max(link.TOAnswer, 1000)); });
-    connectExchange(port, exchange);
 
-    port.SetOpen(true);
-    if (!port.Open())
-        return 1;
-    port.SetRTS(true);
-    port.SetDTR(true);
     report(QStringLiteral("%1, %2 бит/с, устройство %3")
                .arg(path)
                .arg(arguments.baud)
                .arg(arguments.device));
-    exchange.startDirect();
+    // The device path is the port: its number plays no part.
+    if (!session.open(LineChoice::direct(1, arguments.baud)))
+        return 1;
     QCoreApplication::exec();
     port.SetOpen(false);
     return status;
@@ -177,7 +205,7 @@ int run(const QStringList& args) {
 const CommandRegistration registration({
     "upload",
     "--port PATH [--baud BPS] [--device N] [--file PATH] [--paklen N] [--answer-timeout MS] "
-    "[--restart] [--clear-archives] [--max-repeats N]",
+    "[--restart] [--clear-archives] [--accept-firmware] [--max-repeats N]",
     "send an image to a USPD over a serial device (exit 0 once delivered, and restarted "
     "with --restart)",
     &run,

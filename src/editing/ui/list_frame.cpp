@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "core/texts.h"
 #include "editing/ui/main_window.h"
 #include "store/store_error.h"
 
@@ -146,7 +147,7 @@ void TListFrame::deleteRow(const QString& question, QStringView nameField) {
     QString name;
     if (!guarded([&] { name = dataset_.fieldByName(nameField).asString(); }))
         return;
-    if (!platform_.messages.question(question + name, QStringLiteral("Подтверждение")))
+    if (!platform_.messages.question(question + name, texts::kConfirm))
         return;
     guarded([this] { dataset_.remove(); });
 }

@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "core/texts.h"
 #include "editing/ui/dataset_table_model.h"
 #include "store/data_module.h"
 
@@ -167,7 +168,7 @@ void TfrmOpenUSPD::N2Click() {
     if (uspd.isEmpty())
         return;
     if (!platform_.messages.question(QStringLiteral("Удалить УСПД?"),
-                                     QStringLiteral("Подтверждение"))) {
+                                     texts::kConfirm)) {
         return;
     }
     model_->guarded([&uspd] { uspd.remove(); });

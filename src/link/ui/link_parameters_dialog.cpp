@@ -9,6 +9,7 @@
 
 #include "core/conversion.h"
 #include "core/guarded.h"
+#include "core/texts.h"
 
 namespace orvet {
 
@@ -59,30 +60,20 @@ void Tm_CParam::showEvent(QShowEvent* event) {
 }
 
 bool Tm_CParam::store() {
-    const Settings& settings = platform_.settings;
-    const int pakLen =
-        edPakLen->text().isEmpty() ? LinkSettings::kDefaultPakLen : strToInt(edPakLen->text());
-    if (pakLen > LinkSettings::kMaxPakLen) {
-        platform_.messages.warning(QStringLiteral("Длина пакета не может превышать 1024 байта"),
-                                   QStringLiteral("Ошибка"));
+    // Both fields are read and checked before anything is stored: a refused value stores
+    // neither, and an empty field stands for its default.
+    const auto number = [](QLineEdit* edit, int empty) {
+        return edit->text().isEmpty() ? empty : strToInt(edit->text());
+    };
+    LinkSettings typed;
+    typed.PakLen = number(edPakLen, LinkSettings::kDefaultPakLen);
+    typed.TOAnswer = number(edToAnswer, LinkSettings::kDefaultTOAnswer);
+    if (const QString problem = typed.validate(); !problem.isEmpty()) {
+        platform_.messages.warning(problem, texts::kError);
         return false;
     }
-    // A packet cannot carry less than one byte of the image.
-    if (pakLen < 1) {
-        platform_.messages.warning(QStringLiteral("Длина пакета должна быть не меньше 1 байта"),
-                                   QStringLiteral("Ошибка"));
-        return false;
-    }
-    settings.writeInteger(QStringLiteral("PakLen"), pakLen);
-    const int toAnswer = edToAnswer->text().isEmpty() ? LinkSettings::kDefaultTOAnswer
-                                                      : strToInt(edToAnswer->text());
-    if (toAnswer < 0) {
-        platform_.messages.warning(QStringLiteral("Таймаут ответа не может быть отрицательным"),
-                                   QStringLiteral("Ошибка"));
-        return false;
-    }
-    settings.writeInteger(QStringLiteral("TOAnswer"), toAnswer);
-    inUse_ = LinkSettings::load(settings);
+    typed.save(platform_.settings);
+    inUse_ = LinkSettings::load(platform_.settings);
     return true;
 }
 
