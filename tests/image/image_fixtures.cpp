@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <cctype>
 #include <iostream>
 
 #include "image/image_values.h"
 #include "image/record_layout.h"
+#include "support/program_run.h"
 #include "support/test_files.h"
 
 namespace orvet::testing {
@@ -221,17 +221,10 @@ QString goldenText(const QString& name, const QString& actual) {
 }
 
 int runCli(const QStringList& args, QString* out, QString* err) {
-    QProcess process;
-    process.start(QStringLiteral(ORVET_CLI_PATH), args);
-    if (!process.waitForFinished(30000)) {
-        ADD_FAILURE() << "orvet-cli did not finish: " << process.errorString().toStdString();
-        process.kill();
-        process.waitForFinished();
-        return -1;
-    }
-    *out = QString::fromUtf8(process.readAllStandardOutput());
-    *err = QString::fromUtf8(process.readAllStandardError());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    const ProgramRun run = runProgram(QStringLiteral(ORVET_CLI_PATH), args);
+    *out = run.out;
+    *err = run.errors;
+    return run.exitCode;
 }
 
 }  // namespace orvet::testing

@@ -7,22 +7,17 @@
 #include <QThread>
 
 #include "store/data_module.h"
+#include "support/program_run.h"
 #include "support/test_files.h"
 #include "support/test_platform.h"
 
 namespace orvet {
 namespace {
 
-struct CliRun {
-    int exitCode;
-    QString errors;
-};
+using CliRun = testing::ProgramRun;
 
 CliRun runCli(const QStringList& args) {
-    QProcess cli;
-    cli.start(QStringLiteral(ORVET_CLI_PATH), args);
-    EXPECT_TRUE(cli.waitForFinished(60'000)) << args.join(' ').toStdString();
-    return {cli.exitCode(), QString::fromUtf8(cli.readAllStandardError())};
+    return testing::runProgram(QStringLiteral(ORVET_CLI_PATH), args);
 }
 
 class UploadEndToEnd : public ::testing::Test {

@@ -1,17 +1,40 @@
 #pragma once
 
-#include <QStringList>
+#include <QCommandLineOption>
+#include <QList>
+#include <QString>
 
 namespace orvet::cli {
 
+class CommandLine;
+
+// An option of a command as its registration writes it: ASCII name, help and value name.
+struct OptionSpec {
+    const char* name;
+    const char* description;
+    const char* valueName = "";  // empty: a switch without a value
+
+    QCommandLineOption option() const;
+};
+
+// A positional argument of a command; every one listed must be given.
+struct Argument {
+    const char* name;  // as the help shows it, "FILE"
+    const char* description;
+};
+
 // One orvet-cli command. A command file defines a static CommandRegistration; main()
-// dispatches on the first argument.
+// dispatches on the first argument, parses the rest by `options` and `arguments` and runs
+// the command only when they are usable.
 struct Command {
     const char* name;
-    const char* synopsis;  // the usage line after "orvet-cli NAME"
-    const char* summary;   // one line for the help text
-    // Runs the command with the arguments after its name; returns the exit status.
-    int (*run)(const QStringList& args);
+    const char* synopsis;         // the usage line after "orvet-cli NAME"
+    const char* summary;          // one line for the help text
+    const char* description;      // what "orvet-cli NAME --help" says before the options
+    QList<OptionSpec> options{};  // besides -h/--help
+    QList<Argument> arguments{};
+    // Runs the command with its parsed arguments; returns the exit status.
+    int (*run)(const CommandLine& args);
 };
 
 const QList<Command>& commands();
@@ -19,5 +42,8 @@ const QList<Command>& commands();
 struct CommandRegistration {
     explicit CommandRegistration(const Command& command);
 };
+
+// Prints "orvet-cli COMMAND: TEXT" on stderr, the form of every line the tool reports.
+void report(const char* command, const QString& text);
 
 }  // namespace orvet::cli

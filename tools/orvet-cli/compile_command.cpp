@@ -6,8 +6,10 @@
 #include <optional>
 
 #include "command.h"
+#include "command_line.h"
 #include "core/qt_clock.h"
 #include "core/qt_main_thread.h"
+#include "core/settings.h"
 #include "image/compiler.h"
 #include "printed_messages.h"
 #include "store/data_module.h"
@@ -16,10 +18,8 @@
 namespace orvet::cli {
 namespace {
 
-const char* const kUsage = "usage: orvet-cli compile [--store PATH] [--uspd ID] [--output PATH]\n";
-
 void report(const QString& text) {
-    std::fprintf(stderr, "orvet-cli compile: %s\n", text.toUtf8().constData());
+    cli::report("compile", text);
 }
 
 struct Arguments {
@@ -29,29 +29,17 @@ struct Arguments {
 };
 
 // Reads the options; false (with the reason reported) when they are not usable.
-bool parse(const QStringList& args, Arguments* parsed) {
-    for (qsizetype at = 0; at < args.size(); at += 2) {
-        const QString& option = args[at];
-        if (at + 1 >= args.size()) {
-            report(QStringLiteral("у параметра %1 нет значения").arg(option));
+bool parse(const CommandLine& args, Arguments* parsed) {
+    args.readText(QStringLiteral("store"), &parsed->store);
+    args.readText(QStringLiteral("output"), &parsed->output);
+    if (args.isSet(QStringLiteral("uspd"))) {
+        const QString value = args.value(QStringLiteral("uspd"));
+        int id = 0;
+        if (!parseDecimal(value, &id)) {
+            args.refuse(QStringLiteral("'%1' не является номером УСПД (id_uspd)").arg(value));
             return false;
         }
-        const QString& value = args[at + 1];
-        if (option == QLatin1String("--store")) {
-            parsed->store = value;
-        } else if (option == QLatin1String("--output")) {
-            parsed->output = value;
-        } else if (option == QLatin1String("--uspd")) {
-            bool ok = false;
-            parsed->uspd = value.toLongLong(&ok);
-            if (!ok) {
-                report(QStringLiteral("'%1' не является номером УСПД (id_uspd)").arg(value));
-                return false;
-            }
-        } else {
-            report(QStringLiteral("неизвестный параметр %1").arg(option));
-            return false;
-        }
+        parsed->uspd = id;
     }
     return true;
 }
@@ -92,23 +80,10 @@ QString summary(const QString& path, const CompileResult& result) {
         .arg(counts.join(QStringLiteral(", ")));
 }
 
-int runCompile(const QStringList& args) {
-    if (args.size() == 1 &&
-        (args[0] == QLatin1String("-h") || args[0] == QLatin1String("--help"))) {
-        std::fputs(kUsage, stdout);
-        std::puts(
-            "\nCompiles a USPD of the configuration store (default ./Config.db; the USPD\n"
-            "with id_uspd ID, default the smallest) into its configuration image (default\n"
-            "./config.dat), renumbering the store as writing into the USPD does. Prints\n"
-            "one summary line; on failure prints the message, writes no image and exits\n"
-            "with 1.");
-        return 0;
-    }
+int runCompile(const CommandLine& args) {
     Arguments parsed;
-    if (!parse(args, &parsed)) {
-        std::fputs(kUsage, stderr);
+    if (!parse(args, &parsed))
         return 2;
-    }
     // The store is opened as it is; a missing one is not created here.
     if (!QFileInfo(parsed.store).isFile()) {
         report(QStringLiteral("файл базы конфигурации «%1» не найден")
@@ -140,9 +115,21 @@ int runCompile(const QStringList& args) {
     }
 }
 
-const CommandRegistration registration(
-    {"compile", "[--store PATH] [--uspd ID] [--output PATH]",
-     "compile a USPD of the configuration store into its configuration image", runCompile});
+const CommandRegistration registration({
+    .name = "compile",
+    .synopsis = "[--store PATH] [--uspd ID] [--output PATH]",
+    .summary = "compile a USPD of the configuration store into its configuration image",
+    .description = "Compiles a USPD of the configuration store into its configuration image,\n"
+                   "renumbering the store as writing into the USPD does. Prints one summary line;\n"
+                   "on failure prints the message, writes no image and exits with 1.",
+    .options =
+        {
+            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"uspd", "id_uspd of the USPD (default the smallest).", "ID"},
+            {"output", "Image to write (default ./config.dat).", "PATH"},
+        },
+    .run = runCompile,
+});
 
 }  // namespace
 }  // namespace orvet::cli

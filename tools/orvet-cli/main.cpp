@@ -1,11 +1,13 @@
 // orvet-cli: the configurator's headless tool. Each command runs the same code as the
 // window; progress goes to stderr and the exit status is 0 only on success.
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
 
 #include "command.h"
+#include "command_line.h"
 
 namespace orvet::cli {
 namespace {
@@ -23,7 +25,10 @@ void printUsage(FILE* out) {
     for (const Command& command : commands()) {
         std::fprintf(out, "  %s %s\n      %s\n", command.name, command.synopsis, command.summary);
     }
-    std::fputs("\n  -h, --help   show this help\n", out);
+    std::fputs(
+        "\n  -h, --help           show this help"
+        "\n  COMMAND -h, --help   show the options of COMMAND\n",
+        out);
 }
 
 }  // namespace
@@ -39,25 +44,42 @@ CommandRegistration::CommandRegistration(const Command& command) {
               [](const Command& a, const Command& b) { return qstrcmp(a.name, b.name) < 0; });
 }
 
+void report(const char* command, const QString& text) {
+    std::fprintf(stderr, "orvet-cli %s: %s\n", command, text.toUtf8().constData());
+}
+
 }  // namespace orvet::cli
 
 int main(int argc, char* argv[]) {
     using namespace orvet::cli;
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    QCommandLineParser parser;
+    // Everything from the command's name on belongs to the command.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.addOption(helpOption());
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "orvet-cli: %s\n", parser.errorText().toUtf8().constData());
+        printUsage(stderr);
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        printUsage(stdout);
+        return 0;
+    }
+    const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
         printUsage(stderr);
         return 2;
     }
-    if (args.first() == QLatin1String("-h") || args.first() == QLatin1String("--help")) {
-        printUsage(stdout);
-        return 0;
-    }
     for (const Command& command : commands()) {
-        if (args.first() == QLatin1String(command.name))
-            return command.run(args.mid(1));
+        if (args.first() == QLatin1String(command.name)) {
+            CommandLine line(command);
+            if (const std::optional<int> status = line.parse(args.mid(1)))
+                return *status;
+            return command.run(line);
+        }
     }
-    std::fprintf(stderr, "orvet-cli: unknown command '%s'\n", qPrintable(args.first()));
+    std::fprintf(stderr, "orvet-cli: unknown command '%s'\n", args.first().toUtf8().constData());
     printUsage(stderr);
     return 2;
 }

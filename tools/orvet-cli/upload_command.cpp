@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "command.h"
+#include "command_line.h"
 #include "core/qt_clock.h"
 #include "core/qt_main_thread.h"
 #include "core/texts.h"
@@ -32,52 +33,21 @@ struct Arguments {
     int maxRepeats = 10;
 };
 
-bool parse(const QStringList& args, Arguments* parsed) {
-    for (qsizetype at = 0; at < args.size(); ++at) {
-        const QString& option = args[at];
-        if (option == QLatin1String("--restart")) {
-            parsed->restart = true;
-            continue;
-        }
-        if (option == QLatin1String("--clear-archives")) {
-            parsed->clearArchives = true;
-            continue;
-        }
-        if (option == QLatin1String("--accept-firmware")) {
-            parsed->acceptFirmware = true;
-            continue;
-        }
-        if (at + 1 >= args.size()) {
-            report(QStringLiteral("у параметра %1 нет значения").arg(option));
-            return false;
-        }
-        const QString value = args[++at];
-        bool ok = true;
-        if (option == QLatin1String("--port")) {
-            parsed->port = value;
-        } else if (option == QLatin1String("--file")) {
-            parsed->file = value;
-        } else if (option == QLatin1String("--device")) {
-            parsed->device = value;  // checked by the exchange, as the dialog's text is
-        } else if (option == QLatin1String("--baud")) {
-            parsed->baud = value.toInt(&ok);
-        } else if (option == QLatin1String("--paklen")) {
-            parsed->pakLen = value.toInt(&ok);
-        } else if (option == QLatin1String("--answer-timeout")) {
-            parsed->answerTimeout = value.toInt(&ok);
-        } else if (option == QLatin1String("--max-repeats")) {
-            parsed->maxRepeats = value.toInt(&ok);
-        } else {
-            report(QStringLiteral("неизвестный параметр %1").arg(option));
-            return false;
-        }
-        if (!ok) {
-            report(QStringLiteral("'%1' не является числом (%2)").arg(value, option));
-            return false;
-        }
-    }
+bool parse(const CommandLine& args, Arguments* parsed) {
+    args.readText(QStringLiteral("port"), &parsed->port);
+    args.readText(QStringLiteral("file"), &parsed->file);
+    // The device number is checked by the exchange, as the dialog's text is.
+    args.readText(QStringLiteral("device"), &parsed->device);
+    if (!args.readNumber(QStringLiteral("baud"), &parsed->baud) ||
+        !args.readNumber(QStringLiteral("paklen"), &parsed->pakLen) ||
+        !args.readNumber(QStringLiteral("answer-timeout"), &parsed->answerTimeout) ||
+        !args.readNumber(QStringLiteral("max-repeats"), &parsed->maxRepeats))
+        return false;
+    parsed->restart = args.isSet(QStringLiteral("restart"));
+    parsed->clearArchives = args.isSet(QStringLiteral("clear-archives"));
+    parsed->acceptFirmware = args.isSet(QStringLiteral("accept-firmware"));
     if (parsed->port.isEmpty()) {
-        report(QStringLiteral("не указано устройство порта (--port PATH)"));
+        args.refuse(QStringLiteral("не указано устройство порта (--port PATH)"));
         return false;
     }
     return true;
@@ -139,7 +109,7 @@ private:
     const Arguments& arguments_;
 };
 
-int run(const QStringList& args) {
+int run(const CommandLine& args) {
     Arguments arguments;
     if (!parse(args, &arguments))
         return 2;
@@ -203,12 +173,34 @@ int run(const QStringList& args) {
 }
 
 const CommandRegistration registration({
-    "upload",
-    "--port PATH [--baud BPS] [--device N] [--file PATH] [--paklen N] [--answer-timeout MS] "
-    "[--restart] [--clear-archives] [--accept-firmware] [--max-repeats N]",
-    "send an image to a USPD over a serial device (exit 0 once delivered, and restarted "
-    "with --restart)",
-    &run,
+    .name = "upload",
+    .synopsis = "--port PATH [--baud BPS] [--device N] [--file PATH] [--paklen N] "
+                "[--answer-timeout MS] [--restart] [--clear-archives] [--accept-firmware] "
+                "[--max-repeats N]",
+    .summary = "send an image to a USPD over a serial device (exit 0 once delivered, and "
+               "restarted with --restart)",
+    .description = "Sends a configuration image to a USPD over a serial device with the exchange\n"
+                   "the program uses; progress goes to stderr. The program's questions are\n"
+                   "answered \"no\" unless --restart, --clear-archives or --accept-firmware says\n"
+                   "otherwise. Exits with 0 once the image is delivered and, with --restart, the\n"
+                   "USPD restarted.",
+    .options =
+        {
+            {"port", "Serial device of the USPD (required).", "PATH"},
+            {"baud", "Line speed, bit/s (default 9600).", "BPS"},
+            {"device", "Device number of the USPD (default 1).", "N"},
+            {"file", "Image to send (default ./config.dat).", "PATH"},
+            {"paklen", "Image bytes per block (default from the settings).", "N"},
+            {"answer-timeout", "Reply time-out, ms (default from the settings).", "MS"},
+            {"restart", "Answer \"yes\" to restarting the USPD."},
+            {"clear-archives", "Answer \"yes\" to clearing all archives."},
+            {"accept-firmware", "Answer \"yes\" to going on with an unsupported firmware."},
+            {"max-repeats",
+             "Repeats of an unanswered frame before giving up, -1 for no limit "
+             "(default 10).",
+             "N"},
+        },
+    .run = &run,
 });
 
 }  // namespace

@@ -1,0 +1,23 @@
+#include "support/program_run.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+namespace orvet::testing {
+
+ProgramRun runProgram(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(60'000)) {
+        ADD_FAILURE() << program.toStdString()
+                      << " did not finish: " << process.errorString().toStdString();
+        process.kill();
+        process.waitForFinished();
+    }
+    const int exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return {exitCode, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+}  // namespace orvet::testing

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace orvet::testing {
+
+// What a program run by a test printed and how it ended.
+struct ProgramRun {
+    int exitCode;  // -1 when the program crashed or was killed
+    QString out;
+    QString errors;
+};
+
+// Runs `program` with `args` to its end; one still running after a minute is killed and
+// fails the running test.
+ProgramRun runProgram(const QString& program, const QStringList& args);
+
+}  // namespace orvet::testing

@@ -1,0 +1,175 @@
+// orvet-cli's arguments: a command runs only with usable ones; others are refused with one
+// line in the program's words, then the command's usage line, and exit status 2.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "support/program_run.h"
+
+namespace orvet {
+namespace {
+
+using testing::ProgramRun;
+
+ProgramRun runCli(const QStringList& args) {
+    return testing::runProgram(QStringLiteral(ORVET_CLI_PATH), args);
+}
+
+std::string shown(const QStringList& args) {
+    return "orvet-cli " + args.join(' ').toStdString();
+}
+
+struct Refusal {
+    QStringList args;
+    const char* line;   // the reason, before the usage line
+    const char* usage;  // the usage line's start
+};
+
+TEST(CliArguments, UnusableArgumentsAreRefused) {
+    const Refusal cases[] = {
+        {{"compile", "--verbose", "1"},
+         "orvet-cli compile: неизвестный параметр --verbose",
+         "usage: orvet-cli compile [--store PATH]"},
+        {{"compile", "-v"},
+         "orvet-cli compile: неизвестный параметр -v",
+         "usage: orvet-cli compile "},
+        {{"compile", "--store", "Config.db", "--uspd"},
+         "orvet-cli compile: у параметра --uspd нет значения",
+         "usage: orvet-cli compile "},
+        {{"compile", "--uspd", "first"},
+         "orvet-cli compile: 'first' не является номером УСПД (id_uspd)",
+         "usage: orvet-cli compile "},
+        {{"compile", "--uspd", " 7"},
+         "orvet-cli compile: ' 7' не является номером УСПД (id_uspd)",
+         "usage: orvet-cli compile "},
+        {{"compile", "Config.db"},
+         "orvet-cli compile: лишний аргумент Config.db",
+         "usage: orvet-cli compile "},
+        {{"upload", "--baud", "9600"},
+         "orvet-cli upload: не указано устройство порта (--port PATH)",
+         "usage: orvet-cli upload --port PATH"},
+        {{"upload", "--port", "/dev/null", "--file"},
+         "orvet-cli upload: у параметра --file нет значения",
+         "usage: orvet-cli upload "},
+        {{"upload", "--port", "/dev/null", "--baud", "96OO"},
+         "orvet-cli upload: '96OO' не является числом (--baud)",
+         "usage: orvet-cli upload "},
+        {{"upload", "--port", "/dev/null", "--paklen", "64 "},
+         "orvet-cli upload: '64 ' не является числом (--paklen)",
+         "usage: orvet-cli upload "},
+        {{"upload", "--port", "/dev/null", "--answer-timeout", "3000000000"},
+         "orvet-cli upload: '3000000000' не является числом (--answer-timeout)",
+         "usage: orvet-cli upload "},
+        {{"upload", "--port", "/dev/null", "--max-repeats="},
+         "orvet-cli upload: '' не является числом (--max-repeats)",
+         "usage: orvet-cli upload "},
+        {{"upload", "--port", "/dev/null", "--restart=yes"},
+         "orvet-cli upload: параметр --restart указывается без значения",
+         "usage: orvet-cli upload "},
+        {{"upload", "--port", "/dev/null", "--unknown", "--port"},
+         "orvet-cli upload: неизвестный параметр --unknown",
+         "usage: orvet-cli upload "},
+        {{"dump-image"},
+         "orvet-cli dump-image: не указан аргумент FILE",
+         "usage: orvet-cli dump-image FILE"},
+        {{"dump-image", "a.dat", "b.dat"},
+         "orvet-cli dump-image: лишний аргумент b.dat",
+         "usage: orvet-cli dump-image FILE"},
+        {{"dump-image", "--all", "a.dat"},
+         "orvet-cli dump-image: неизвестный параметр --all",
+         "usage: orvet-cli dump-image FILE"},
+        {{"frobnicate", "--help"},
+         "orvet-cli: unknown command 'frobnicate'",
+         "usage: orvet-cli COMMAND [OPTIONS]"},
+    };
+    for (const Refusal& c : cases) {
+        const ProgramRun run = runCli(c.args);
+        EXPECT_EQ(run.exitCode, 2) << shown(c.args);
+        EXPECT_EQ(run.out.toStdString(), "") << shown(c.args);
+        const QStringList lines = run.errors.split(u'\n');
+        EXPECT_EQ(lines.value(0).toStdString(), c.line) << shown(c.args);
+        EXPECT_TRUE(lines.value(1).startsWith(QString::fromUtf8(c.usage)))
+            << shown(c.args) << ": " << run.errors.toStdString();
+    }
+}
+
+TEST(CliArguments, ToolItselfWantsACommandAndKnowsOnlyHelp) {
+    const ProgramRun bare = runCli({});
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_TRUE(bare.errors.startsWith("usage: orvet-cli COMMAND [OPTIONS]\n"))
+        << bare.errors.toStdString();
+
+    const ProgramRun unknown = runCli({"--verbose", "compile"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.errors.startsWith("orvet-cli: ") && unknown.errors.contains("verbose") &&
+                unknown.errors.contains("\nusage: orvet-cli COMMAND [OPTIONS]\n"))
+        << unknown.errors.toStdString();
+
+    const ProgramRun help = runCli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.errors.toStdString(), "");
+    for (const char* line : {"\n  compile [--store PATH] [--uspd ID] [--output PATH]\n",
+                             "\n  dump-image FILE\n", "\n  upload --port PATH "}) {
+        EXPECT_TRUE(help.out.contains(QString::fromUtf8(line))) << line;
+    }
+}
+
+struct Help {
+    QStringList args;
+    const char* usage;
+    QStringList options;  // as the help lists them
+};
+
+TEST(CliArguments, HelpOfACommandListsItsOptions) {
+    const Help cases[] = {
+        {{"compile", "--help"},
+         "usage: orvet-cli compile [--store PATH] [--uspd ID] [--output PATH]\n\nCompiles ",
+         {"-h, --help", "--store <PATH>", "--uspd <ID>", "--output <PATH>"}},
+        {{"dump-image", "-h"},
+         "usage: orvet-cli dump-image FILE\n\nPrints ",
+         {"-h, --help", "FILE"}},
+        // Help goes before the check of the required --port, and before unusable values.
+        {{"upload", "--baud", "fast", "--help"},
+         "usage: orvet-cli upload --port PATH [--baud BPS]",
+         {"--port <PATH>", "--baud <BPS>", "--device <N>", "--file <PATH>", "--paklen <N>",
+          "--answer-timeout <MS>", "--restart", "--clear-archives", "--max-repeats <N>"}},
+    };
+    for (const Help& c : cases) {
+        const ProgramRun run = runCli(c.args);
+        EXPECT_EQ(run.exitCode, 0) << shown(c.args);
+        EXPECT_EQ(run.errors.toStdString(), "") << shown(c.args);
+        EXPECT_TRUE(run.out.startsWith(QString::fromUtf8(c.usage))) << shown(c.args) << ":\n"
+                                                                    << run.out.toStdString();
+        for (const QString& option : c.options) {
+            EXPECT_TRUE(run.out.contains("\n  " + option + " "))
+                << shown(c.args) << " lists no " << option.toStdString();
+        }
+    }
+}
+
+// The forms QCommandLineParser accepts besides "--option value" reach the command.
+TEST(CliArguments, ValuesReachTheCommandInEveryForm) {
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString absent = dir.filePath("absent.db");
+    const struct {
+        QStringList args;
+        QString line;
+    } cases[] = {
+        {{"compile", "--store=" + absent},
+         QStringLiteral("orvet-cli compile: файл базы конфигурации «%1» не найден").arg(absent)},
+        {{"compile", "--store", "elsewhere.db", "--store", absent},
+         QStringLiteral("orvet-cli compile: файл базы конфигурации «%1» не найден").arg(absent)},
+        {{"dump-image", "--", "-image.dat"},
+         "orvet-cli dump-image: Файл -image.dat не удается открыть: "},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = runCli(c.args);
+        EXPECT_EQ(run.exitCode, 1) << shown(c.args);
+        EXPECT_TRUE(run.errors.startsWith(c.line))
+            << shown(c.args) << ": " << run.errors.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace orvet
