@@ -81,7 +81,17 @@ TEST_F(UploadEndToEnd, UnsupportedFirmwareEndsBeforeTheImage) {
     const CliRun upload = runCli({"upload", "--port", link()});
     EXPECT_NE(upload.exitCode, 0);
     EXPECT_TRUE(upload.errors.contains(QStringLiteral("Версия 2.19 не поддерживается")));
+    EXPECT_TRUE(upload.errors.contains(QStringLiteral("Продолжить? — нет")));
     EXPECT_FALSE(QFileInfo::exists(received()));
+
+    // Accepted from its flag, the same firmware takes the image (the restart's reply comes
+    // after the device has written what it received).
+    const CliRun accepted =
+        runCli({"upload", "--port", link(), "--file", image(), "--accept-firmware", "--restart"});
+    EXPECT_EQ(accepted.exitCode, 0) << accepted.errors.toStdString();
+    EXPECT_TRUE(accepted.errors.contains(QStringLiteral("Продолжить? — да")));
+    EXPECT_TRUE(accepted.errors.contains(QStringLiteral("Перезагрузить УСПД? — да")));
+    EXPECT_EQ(testing::readFile(received()), testing::readFile(image()));
 }
 
 TEST_F(UploadEndToEnd, SilentDeviceIsGivenUp) {
