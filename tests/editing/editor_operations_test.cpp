@@ -2,8 +2,8 @@
 
 #include "editing/interface_operations.h"
 #include "editing/module_operations.h"
-#include "support/store_test_support.h"
 #include "support/store_rig.h"
+#include "support/store_test_support.h"
 
 namespace orvet {
 namespace {

@@ -30,7 +30,7 @@ private slots:
         uspd_ = rig_->addUspd("Котельная");
         form_ = testing::openedForm(*rig_, uspd_);
         frame_ = form_->IfaceTop;
-        form_->selectNode(1);
+        form_->selectNode(TreeNode::Interfaces);
     }
     void cleanup() {
         const QStringList problems = testing::closeAll(form_, rig_);
@@ -38,9 +38,9 @@ private slots:
     }
 
     void addMenuGivesANewLineWithItsDefaults() {
-        form_->selectNode(0);
+        form_->selectNode(TreeNode::UspdParameters);
         form_->MAddIface->trigger();
-        QCOMPARE(form_->selectedNode(), 1);
+        QCOMPARE(form_->selectedNode(), std::optional{TreeNode::Interfaces});
         QVERIFY(frame_->isVisible());
         QCOMPARE(ifaces().state(), Dataset::State::Insert);
         QCOMPARE(cell(0, 2), QStringLiteral("Нет"));  // kind 0 has a reference row
@@ -124,7 +124,7 @@ private slots:
         modules.post();
         QCOMPARE(moduleGridPort(), QStringLiteral("COM2"));
 
-        form_->selectNode(1);
+        form_->selectNode(TreeNode::Interfaces);
         frame_->DBGrid1->setFocus();
         rig_->test.messages.expectQuestion("Удалить интерфейс?\nCOM2", false);
         frame_->N2->trigger();
@@ -158,7 +158,7 @@ private slots:
 
     // Save on an empty list adds no empty interface or module.
     void saveOnEmptyListsStoresNothing() {
-        for (int node : {1, 4}) {
+        for (TreeNode node : {TreeNode::Interfaces, TreeNode::Modules}) {
             form_->selectNode(node);
             form_->MSave->trigger();
         }
@@ -187,13 +187,14 @@ private slots:
     // client height less the panel and 30 pixels, and less the list box while it shows.
     void gridHeightLeavesTheSettingsInTheWindow() {
         const struct {
-            int node;
+            TreeNode node;
             QTableView* grid;
             QWidget* panel;
             std::function<void()> splitterMoved;
         } editors[] = {
-            {1, frame_->DBGrid1, frame_->GroupBox1, [this] { frame_->Splitter1Moved(); }},
-            {4, form_->DevConf->DBGrid1, form_->DevConf->GroupBox1,
+            {TreeNode::Interfaces, frame_->DBGrid1, frame_->GroupBox1,
+             [this] { frame_->Splitter1Moved(); }},
+            {TreeNode::Modules, form_->DevConf->DBGrid1, form_->DevConf->GroupBox1,
              [this] { form_->DevConf->Splitter1Moved(); }},
         };
         for (const auto& editor : editors) {
@@ -243,7 +244,7 @@ private:
         chooseInList(frame_->ifPort, port);
     }
     QString moduleGridPort() {
-        form_->selectNode(4);
+        form_->selectNode(TreeNode::Modules);
         return form_->DevConf->DBGrid1->model()->index(0, 2).data().toString();
     }
 

@@ -132,43 +132,47 @@ private slots:
         QList<QTreeWidgetItem*> inOrder;
         for (QTreeWidgetItemIterator it(form.TreeView1); *it; ++it)
             inOrder << *it;
-        QCOMPARE(inOrder.size(), TMainForm::kNodeCount);
-        for (int i = 0; i < TMainForm::kNodeCount; ++i) {
-            QCOMPARE(inOrder[i], form.node(i));
-            QCOMPARE(form.node(i)->text(0), texts[i]);
-            QCOMPARE(form.node(i)->parent(), parents[i] < 0 ? nullptr : form.node(parents[i]));
-            QVERIFY2(!form.node(i)->icon(0).isNull(), qPrintable(texts[i]));
+        QCOMPARE(inOrder.size(), kTreeNodeCount);
+        const auto node = [&form](int i) { return form.node(static_cast<TreeNode>(i)); };
+        for (int i = 0; i < kTreeNodeCount; ++i) {
+            QCOMPARE(inOrder[i], node(i));
+            QCOMPARE(node(i)->text(0), texts[i]);
+            QCOMPARE(node(i)->parent(), parents[i] < 0 ? nullptr : node(parents[i]));
+            QVERIFY2(!node(i)->icon(0).isNull(), qPrintable(texts[i]));
         }
+        QCOMPARE(form.node(TreeNode::Kbha)->text(0), QStringLiteral("КВНА"));
+        QCOMPARE(form.node(TreeNode::Archives)->text(0), QStringLiteral("Архивы"));
     }
 
     void selectingANodeShowsOnlyItsEditor() {
         TMainForm form(test_->platform(), *rig_->data);
         auto* interfaces = new QLabel("interfaces");
         auto* modules = new QLabel("modules");
-        form.setEditor(1, interfaces);
-        form.setEditor(4, modules);
+        form.setEditor(TreeNode::Interfaces, interfaces);
+        form.setEditor(TreeNode::Modules, modules);
         form.show();
         form.showUspdLayout(true);
         QVERIFY(!form.startPanel()->isVisible());
         QVERIFY(form.TreeView1->isVisible());
 
-        form.selectNode(1);
+        form.selectNode(TreeNode::Interfaces);
         QVERIFY(interfaces->isVisible());
         QVERIFY(!modules->isVisible());
-        form.selectNode(4);
+        form.selectNode(TreeNode::Modules);
         QVERIFY(!interfaces->isVisible());
         QVERIFY(modules->isVisible());
-        for (int empty : {0, 5, 7}) {
-            form.selectNode(4);
+        for (TreeNode empty :
+             {TreeNode::UspdParameters, TreeNode::Channels, TreeNode::AnalogOutputs}) {
+            form.selectNode(TreeNode::Modules);
             form.selectNode(empty);
             QVERIFY2(!interfaces->isVisible() && !modules->isVisible(), "work area is empty");
         }
         // "Аналоговый выход УСО" only selects its node.
-        form.selectNode(0);
+        form.selectNode(TreeNode::UspdParameters);
         form.N7->trigger();
-        QCOMPARE(form.selectedNode(), 7);
+        QCOMPARE(form.selectedNode(), std::optional{TreeNode::AnalogOutputs});
 
-        form.selectNode(4);
+        form.selectNode(TreeNode::Modules);
         form.showUspdLayout(false);
         QVERIFY(form.startPanel()->isVisible());
         QVERIFY(!modules->isVisible());

@@ -30,7 +30,7 @@ private slots:
         }
         form_ = testing::openedForm(*rig_, uspd);
         frame_ = form_->DevConf;
-        form_->selectNode(4);
+        form_->selectNode(TreeNode::Modules);
     }
     void cleanup() {
         const QStringList problems = testing::closeAll(form_, rig_);
@@ -38,9 +38,9 @@ private slots:
     }
 
     void addMenuGivesANewModuleOfTypeZero() {
-        form_->selectNode(0);
+        form_->selectNode(TreeNode::UspdParameters);
         form_->MAddUSO->trigger();
-        QCOMPARE(form_->selectedNode(), 4);
+        QCOMPARE(form_->selectedNode(), std::optional{TreeNode::Modules});
         QVERIFY(frame_->isVisible());
         QCOMPARE(modules().state(), Dataset::State::Insert);
         QCOMPARE(frame_->devType->currentText(), QStringLiteral("Не выбран"));

@@ -158,13 +158,13 @@ private slots:
         addModule(2);
         addModule(6);
         auto* modulesEditor = new QLabel("модули");
-        form_->setEditor(4, modulesEditor);
+        form_->setEditor(TreeNode::Modules, modulesEditor);
 
         openUspd(first);
-        form_->selectNode(4);
+        form_->selectNode(TreeNode::Modules);
         QCOMPARE(rig_->data->DADevice.recordCount(), 1);
         openUspd(second);
-        QCOMPARE(form_->selectedNode(), 4);
+        QCOMPARE(form_->selectedNode(), std::optional{TreeNode::Modules});
         QVERIFY(modulesEditor->isVisible());
         QCOMPARE(form_->windowTitle(),
                  QStringLiteral("Конфигурирование УСПД ORVET-4410 - Второй - Завод"));
@@ -178,10 +178,10 @@ private slots:
         auto* init =
             new DBEdit(rig_->data->tblSpecInterFace, "initstring", rig_->test.messages, frame);
         (new QVBoxLayout(frame))->addWidget(init);
-        form_->setEditor(1, frame);
+        form_->setEditor(TreeNode::Interfaces, frame);
         openUspd(id);
         addInterface();
-        form_->selectNode(1);
+        form_->selectNode(TreeNode::Interfaces);
         init->setText("ATZ");
         init->setModified(true);
         form_->MSave->trigger();
@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(query.value(0).toString(), QStringLiteral("ATZ"));
 
         // Nodes without an editor to save do nothing.
-        form_->selectNode(3);
+        form_->selectNode(TreeNode::Callback);
         form_->MSave->trigger();
     }
 

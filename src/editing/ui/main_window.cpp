@@ -28,31 +28,6 @@
 namespace orvet {
 namespace {
 
-struct NodeDef {
-    const char* text;
-    int parent;
-    int icon;
-};
-
-// The fixed navigation tree, in display order.
-constexpr NodeDef kNodes[TMainForm::kNodeCount] = {
-    {"Параметры УСПД", -1, 4},
-    {"Интерфейсы", 0, 13},
-    {"Встроенные модули", 0, 12},
-    {"Обратный вызов", 0, 15},
-    {"Внешние  модули", -1, 6},
-    {"Каналы", -1, 7},
-    {"Аналоговые входы УСО", 5, 7},
-    {"Аналоговые выходы УСО", 5, 7},
-    {"Счетные входы УСО", 5, 7},
-    {"КВНА", 5, 7},
-    {"Дискретные входы", 5, 7},
-    {"Дискретные входы УСО", 5, 7},
-    {"Дискретные выходы", 5, 7},
-    {"Дискретные выходы УСО", 5, 7},
-    {"Архивы", -1, 8},
-};
-
 QAction* addItem(QMenu* menu, const char* name, const QString& caption,
                  const QKeySequence& shortcut = {}, bool enabled = true) {
     QAction* action = menu->addAction(caption);
@@ -106,17 +81,13 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
     Splitter1->setChildrenCollapsible(false);
     Splitter1->setSizes({205, 495});
 
-    // The editor frames, each shown while its node is selected.
-    IfaceTop = new TIfaceTop(platform_, data_, *this);
-    setEditor(1, IfaceTop);
-    DevConf = new TDevConf(platform_, data_, *this);
-    setEditor(4, DevConf);
+    buildEditors();
     connect(MAddIface, &QAction::triggered, this, [this] {
-        selectNode(1);
+        selectNode(TreeNode::Interfaces);
         IfaceTop->N1Click();
     });
     connect(MAddUSO, &QAction::triggered, this, [this] {
-        selectNode(4);
+        selectNode(TreeNode::Modules);
         DevConf->N1Click();
     });
 
@@ -196,7 +167,7 @@ void TMainForm::buildMenu() {
     MAdd->setEnabled(false);
     MAdd->menuAction()->setEnabled(false);
     // "Аналоговый выход УСО" only shows its (empty) editor.
-    connect(N7, &QAction::triggered, this, [this] { selectNode(7); });
+    connect(N7, &QAction::triggered, this, [this] { selectNode(TreeNode::AnalogOutputs); });
 
     MParam = bar->addMenu(QStringLiteral("&Параметры"));
     MParam->setObjectName(QStringLiteral("MParam"));
@@ -219,6 +190,43 @@ void TMainForm::buildMenu() {
         action->setIcon(imButt(7));
 }
 
+const std::array<TMainForm::NodeDef, kTreeNodeCount>& TMainForm::nodeDefs() {
+    using N = TreeNode;
+    static const std::array<NodeDef, kTreeNodeCount> defs{{
+        {N::UspdParameters, "Параметры УСПД", {}, 4, nullptr, nullptr},
+        {N::Interfaces, "Интерфейсы", N::UspdParameters, 13,
+         [](TMainForm& f) -> QWidget* {
+             return f.IfaceTop = new TIfaceTop(f.platform_, f.data_, f);
+         },
+         [](TDataModule1& d) -> Dataset* { return &d.tblSpecInterFace; }},
+        {N::OnboardModules, "Встроенные модули", N::UspdParameters, 12, nullptr,
+         [](TDataModule1& d) -> Dataset* { return &d.tblHeadline; }},
+        {N::Callback, "Обратный вызов", N::UspdParameters, 15, nullptr, nullptr},
+        {N::Modules,
+         "Внешние  модули",
+         {},
+         6,
+         [](TMainForm& f) -> QWidget* { return f.DevConf = new TDevConf(f.platform_, f.data_, f); },
+         [](TDataModule1& d) -> Dataset* { return &d.tblSpecDevice; }},
+        {N::Channels, "Каналы", {}, 7, nullptr, nullptr},
+        {N::AnalogInputs, "Аналоговые входы УСО", N::Channels, 7, nullptr,
+         [](TDataModule1& d) -> Dataset* { return &d.tblSpecAChannel; }},
+        {N::AnalogOutputs, "Аналоговые выходы УСО", N::Channels, 7, nullptr, nullptr},
+        {N::CountingInputs, "Счетные входы УСО", N::Channels, 7, nullptr,
+         [](TDataModule1& d) -> Dataset* { return &d.tblSpecNIChannel; }},
+        {N::Kbha, "КВНА", N::Channels, 7, nullptr,
+         [](TDataModule1& d) -> Dataset* { return &d.tblSpecKBHA; }},
+        {N::DiscreteInputs, "Дискретные входы", N::Channels, 7, nullptr, nullptr},
+        {N::ModuleDiscreteInputs, "Дискретные входы УСО", N::Channels, 7, nullptr,
+         [](TDataModule1& d) -> Dataset* { return &d.tblSpecDChannel; }},
+        {N::DiscreteOutputs, "Дискретные выходы", N::Channels, 7, nullptr, nullptr},
+        {N::ModuleDiscreteOutputs, "Дискретные выходы УСО", N::Channels, 7, nullptr,
+         [](TDataModule1& d) -> Dataset* { return &d.tblSpecDOChannel; }},
+        {N::Archives, "Архивы", {}, 8, nullptr, nullptr},
+    }};
+    return defs;
+}
+
 void TMainForm::buildTree() {
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
@@ -234,44 +242,53 @@ void TMainForm::buildTree() {
     // The selection stays visible when the focus is elsewhere.
     keepSelectionVisible(TreeView1);
 
-    for (int i = 0; i < kNodeCount; ++i) {
-        const NodeDef& def = kNodes[i];
-        auto* item = def.parent < 0 ? new QTreeWidgetItem(TreeView1)
-                                    : new QTreeWidgetItem(nodes_[def.parent]);
+    for (const NodeDef& def : nodeDefs()) {
+        Q_ASSERT(index(def.node) == int(&def - nodeDefs().data()));
+        auto* item =
+            def.parent ? new QTreeWidgetItem(node(*def.parent)) : new QTreeWidgetItem(TreeView1);
         item->setText(0, QString::fromUtf8(def.text));
         item->setToolTip(0, item->text(0));
         item->setIcon(0, imButt(def.icon));
-        item->setData(0, Qt::UserRole, i);
-        nodes_[i] = item;
+        item->setData(0, Qt::UserRole, index(def.node));
+        nodes_[index(def.node)] = item;
     }
     TreeView1->expandAll();
     connect(TreeView1, &QTreeWidget::currentItemChanged, this, &TMainForm::TreeView1Change);
 }
 
-int TMainForm::selectedNode() const {
+void TMainForm::buildEditors() {
+    for (const NodeDef& def : nodeDefs()) {
+        if (def.makeEditor)
+            setEditor(def.node, def.makeEditor(*this));
+    }
+}
+
+std::optional<TreeNode> TMainForm::selectedNode() const {
     const QTreeWidgetItem* item = TreeView1->currentItem();
-    return item ? item->data(0, Qt::UserRole).toInt() : -1;
+    if (!item)
+        return std::nullopt;
+    return static_cast<TreeNode>(item->data(0, Qt::UserRole).toInt());
 }
 
-void TMainForm::selectNode(int index) {
-    TreeView1->setCurrentItem(nodes_[index]);
+void TMainForm::selectNode(TreeNode node) {
+    TreeView1->setCurrentItem(nodes_[index(node)]);
 }
 
-void TMainForm::setEditor(int index, QWidget* frame) {
-    editors_[index] = frame;
+void TMainForm::setEditor(TreeNode node, QWidget* frame) {
+    editors_[index(node)] = frame;
     frame->setParent(workArea_);
     workArea_->layout()->addWidget(frame);
-    frame->setVisible(index == selectedNode() && Splitter1->isVisible());
+    frame->setVisible(node == selectedNode() && Splitter1->isVisible());
 }
 
 void TMainForm::TreeView1Change() {
-    const int index = selectedNode();
+    const std::optional<TreeNode> selected = selectedNode();
     for (QWidget* frame : editors_) {
         if (frame)
             frame->hide();
     }
-    if (index >= 0 && editors_[index])
-        editors_[index]->show();
+    if (selected && editor(*selected))
+        editor(*selected)->show();
 }
 
 void TMainForm::showUspdLayout(bool open) {
@@ -342,36 +359,19 @@ void TMainForm::openChosenUspd() {
 }
 
 void TMainForm::MSaveClick() {
-    const int index = selectedNode();
-    if (index < 0 || !editors_[index])
+    const std::optional<TreeNode> selected = selectedNode();
+    if (!selected || !editor(*selected))
         return;
-    // The dataset each node's editor edits; the others have nothing to post.
-    Dataset* const datasets[kNodeCount] = {
-        nullptr,
-        &data_.tblSpecInterFace,
-        &data_.tblHeadline,
-        nullptr,
-        &data_.tblSpecDevice,
-        nullptr,
-        &data_.tblSpecAChannel,
-        nullptr,
-        &data_.tblSpecNIChannel,
-        &data_.tblSpecKBHA,
-        nullptr,
-        &data_.tblSpecDChannel,
-        nullptr,
-        &data_.tblSpecDOChannel,
-        nullptr,
-    };
-    Dataset* dataset = datasets[index];
+    const NodeDef& def = nodeDefs()[index(*selected)];
+    Dataset* dataset = def.posted ? def.posted(data_) : nullptr;
     if (!dataset)
         return;
     // A list without rows has nothing to store: putting it into editing would add an empty row.
-    if (qobject_cast<TListFrame*>(editors_[index]) && dataset->isOpen() && dataset->isEmpty())
+    if (qobject_cast<TListFrame*>(editor(*selected)) && dataset->isOpen() && dataset->isEmpty())
         return;
     guarded(platform_.messages, [&] {
         // What the bound edits hold goes into the row before it is posted.
-        for (DBEdit* edit : editors_[index]->findChildren<DBEdit*>()) {
+        for (DBEdit* edit : editor(*selected)->findChildren<DBEdit*>()) {
             if (!edit->commit())
                 return;
         }

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <optional>
 
 #include "core/platform.h"
 #include "link/link_settings.h"
@@ -17,6 +18,7 @@ class QTreeWidgetItem;
 
 namespace orvet {
 
+class Dataset;
 class TAboutBox;
 class TDataModule1;
 class TDevConf;
@@ -26,13 +28,33 @@ class Tm_CParam;
 class TPortConfig;
 class TPrgrs;
 
+// The nodes of the fixed navigation tree, in display order (children right after their
+// parent): the absolute index of a node is its value.
+enum class TreeNode {
+    UspdParameters,         // "Параметры УСПД"
+    Interfaces,             // "Интерфейсы"
+    OnboardModules,         // "Встроенные модули"
+    Callback,               // "Обратный вызов"
+    Modules,                // "Внешние  модули"
+    Channels,               // "Каналы"
+    AnalogInputs,           // "Аналоговые входы УСО"
+    AnalogOutputs,          // "Аналоговые выходы УСО"
+    CountingInputs,         // "Счетные входы УСО"
+    Kbha,                   // "КВНА"
+    DiscreteInputs,         // "Дискретные входы"
+    ModuleDiscreteInputs,   // "Дискретные входы УСО"
+    DiscreteOutputs,        // "Дискретные выходы"
+    ModuleDiscreteOutputs,  // "Дискретные выходы УСО"
+    Archives,               // "Архивы"
+};
+inline constexpr int kTreeNodeCount = 15;
+
 // The configurator's only top-level window: menu, the fixed navigation tree of the open
 // USPD, and a work area showing the editor frame of the selected node. Until a USPD is
 // opened it shows the black start panel.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int kNodeCount = 15;
     static inline const QString kCaption = QStringLiteral("Конфигурирование УСПД ORVET-4410");
 
     // `opener` and `workers` choose the serial devices and how the port runs (tests use a
@@ -44,15 +66,14 @@ public:
     // The link parameters in use (loaded when the window is first shown).
     LinkSettings& linkSettings() { return link_; }
 
-    // The tree node at absolute index `index` (0 to 14, children right after their parent).
-    QTreeWidgetItem* node(int index) const { return nodes_[index]; }
-    // Absolute index of the selected node, -1 without a selection.
-    int selectedNode() const;
-    void selectNode(int index);
-    // Places `frame` as the editor of tree node `index`; it is shown when that node is
-    // selected. Nodes without a frame leave the work area empty.
-    void setEditor(int index, QWidget* frame);
-    QWidget* editor(int index) const { return editors_[index]; }
+    QTreeWidgetItem* node(TreeNode node) const { return nodes_[index(node)]; }
+    // The selected node; none without a selection.
+    std::optional<TreeNode> selectedNode() const;
+    void selectNode(TreeNode node);
+    // Places `frame` as the editor of `node`; it is shown while that node is selected. Nodes
+    // without a frame leave the work area empty.
+    void setEditor(TreeNode node, QWidget* frame);
+    QWidget* editor(TreeNode node) const { return editors_[index(node)]; }
     QWidget* workArea() const { return workArea_; }
     QFrame* startPanel() const { return startPanel_; }
 
@@ -117,8 +138,23 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // What the tree shows for a node, and what its editor is.
+    struct NodeDef {
+        TreeNode node;
+        const char* text;
+        std::optional<TreeNode> parent;
+        int icon;  // of imButt
+        // Makes the node's editor frame; null for a node that shows none.
+        QWidget* (*makeEditor)(TMainForm& form);
+        // The dataset that Save posts while the node is selected; null for none.
+        Dataset* (*posted)(TDataModule1& data);
+    };
+    static const std::array<NodeDef, kTreeNodeCount>& nodeDefs();
+    static int index(TreeNode node) { return static_cast<int>(node); }
+
     void buildMenu();
     void buildTree();
+    void buildEditors();
     void TreeView1Change();
     void FormShow();
     void chooseUspd(const QString& caption);
@@ -129,8 +165,8 @@ private:
     LinkSettings link_;
     QWidget* workArea_;
     QFrame* startPanel_;
-    std::array<QTreeWidgetItem*, kNodeCount> nodes_{};
-    std::array<QWidget*, kNodeCount> editors_{};
+    std::array<QTreeWidgetItem*, kTreeNodeCount> nodes_{};
+    std::array<QWidget*, kTreeNodeCount> editors_{};
     bool shown_ = false;
 };
 
