@@ -135,6 +135,11 @@ std::uint32_t TCommPort::OutBuffFree() const {
     return outSize_ - std::min(out_.used(), outSize_);
 }
 
+std::uint32_t TCommPort::InBuffRun() const {
+    std::lock_guard lock(InLock);
+    return in_.heldRun(in_.held()).length;
+}
+
 int TCommPort::OutQueCount() const {
     if (!IsEnabled())
         return 0;

@@ -146,6 +146,9 @@ public:
     char* OutBuff() const { return out_.data(); }
     std::atomic<std::uint32_t>& InBuffPos = in_.position();    // index of the oldest unread byte
     std::atomic<std::uint32_t>& OutBuffPos = out_.position();  // index of the oldest unsent byte
+    // The unread bytes from InBuffPos that lie before the end of InBuff(): what can be read in
+    // place there.
+    std::uint32_t InBuffRun() const;
 
     // Events. A close of an open port raises OnDataReceived exactly once (Count: the unread
     // bytes) and then OnClose, and no line event. Line events of several completed waits
