@@ -26,8 +26,7 @@ QByteArray CommPortLink::received() const {
         return {};
     // A reply is read in place from the start of the ring, where flushInput() put the read
     // position; bytes beyond the ring's end are not there.
-    const std::uint32_t used = std::min(port_.InBuffUsed(), port_.InSize() - port_.InBuffPos);
-    return QByteArray(in + port_.InBuffPos, static_cast<qsizetype>(used));
+    return QByteArray(in + port_.InBuffPos, static_cast<qsizetype>(port_.InBuffRun()));
 }
 
 void CommPortLink::flushInput() {

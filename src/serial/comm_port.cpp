@@ -20,13 +20,6 @@ constexpr int kClosingWriteGraceMs = 500;
 
 const QString kPortsGroup = QStringLiteral("Ports");
 
-// Copies that allow source and target to be the same bytes (the device link queues a frame
-// it built in OutBuff itself).
-void copyBytes(char* to, const char* from, std::size_t count) {
-    if (count != 0 && to != from)
-        std::memmove(to, from, count);
-}
-
 }  // namespace
 
 QString comPortPath(const Settings& settings, int comNumber) {
@@ -124,22 +117,27 @@ void TCommPort::SetOBuffSize(std::uint32_t size) {
 
 std::uint32_t TCommPort::InBuffUsed() const {
     std::lock_guard lock(InLock);
-    return inUsed_;
+    return in_.used();
 }
 
 std::uint32_t TCommPort::InBuffFree() const {
     std::lock_guard lock(InLock);
-    return inSize_ - std::min(inUsed_, inSize_);
+    return inSize_ - std::min(in_.used(), inSize_);
 }
 
 std::uint32_t TCommPort::OutBuffUsed() const {
     std::lock_guard lock(OutLock);
-    return outUsed_;
+    return out_.used();
 }
 
 std::uint32_t TCommPort::OutBuffFree() const {
     std::lock_guard lock(OutLock);
-    return outSize_ - std::min(outUsed_, outSize_);
+    return outSize_ - std::min(out_.used(), outSize_);
+}
+
+std::uint32_t TCommPort::InBuffRun() const {
+    std::lock_guard lock(InLock);
+    return in_.heldRun(in_.held()).length;
 }
 
 int TCommPort::OutQueCount() const {
@@ -172,7 +170,7 @@ void TCommPort::SetComControl(TComControl control) {
     applySetting([control](LineSettings& s) { s.control = control; });
     // Output that CTS held back may go now; the writer finds out on its next pass.
     std::lock_guard lock(OutLock);
-    if (outUsed_ > 0)
+    if (out_.used() > 0)
         WriteSignal.set();
 }
 
@@ -248,13 +246,8 @@ void TCommPort::OpenPort() {
     if (open_)
         return;
     reapRetired(false);
-    inRing_ = inSize_;
-    outRing_ = outSize_;
-    inBuff_ = std::make_unique<char[]>(inRing_);
-    outBuff_ = std::make_unique<char[]>(outRing_);
-    inUsed_ = outUsed_ = 0;
-    InBuffPos = 0;
-    OutBuffPos = 0;
+    in_.allocate(inSize_);
+    out_.allocate(outSize_);
 
     lastError_ = 0;
     int error = 0;
@@ -366,11 +359,11 @@ void TCommPort::ClosePort() {
     line_.reset();
     {
         std::lock_guard lock(InLock);
-        inUsed_ = 0;
+        in_.clear();
     }
     {
         std::lock_guard lock(OutLock);
-        outUsed_ = 0;
+        out_.clear();
     }
     open_ = false;
     closing_ = false;
@@ -379,36 +372,17 @@ void TCommPort::ClosePort() {
 }
 
 int TCommPort::PutBlock(const char* data, std::size_t len) {
-    if (!open_ || outRing_ == 0)
+    if (!open_)
         return 0;
-    std::uint32_t p, u;
+    RingBuffer::Span span;
     {
         std::lock_guard lock(OutLock);
-        p = OutBuffPos % outRing_;
-        u = outUsed_;
+        span = out_.held();
     }
-    char* ring = outBuff_.get();
-    std::size_t copied = 0;
-    std::uint32_t tail = p + u;
-    if (tail < outRing_) {
-        const std::size_t toEnd = outRing_ - tail;
-        if (len < toEnd) {
-            copyBytes(ring + tail, data, len);
-            copied = len;
-        } else {
-            copyBytes(ring + tail, data, toEnd);
-            const std::size_t atStart = std::min<std::size_t>(len - toEnd, p);
-            copyBytes(ring, data + toEnd, atStart);
-            copied = toEnd + atStart;
-        }
-    } else {
-        tail -= outRing_;
-        copied = std::min<std::size_t>(len, p - tail);
-        copyBytes(ring + tail, data, copied);
-    }
+    const std::size_t copied = out_.copyIn(span, data, len);
     if (copied > 0) {
         std::lock_guard lock(OutLock);
-        outUsed_ += static_cast<std::uint32_t>(copied);
+        out_.added(static_cast<std::uint32_t>(copied));
         WriteSignal.set();
     }
     if (copied > 0 && workers_ == Workers::Inline && !closing_)
@@ -425,35 +399,19 @@ int TCommPort::PutString(const char* text) {
 }
 
 int TCommPort::GetBlock(char* buf, std::size_t max) {
-    if (!open_ || inRing_ == 0)
+    if (!open_)
         return 0;
-    std::uint32_t p, u;
+    RingBuffer::Span span;
     {
         std::lock_guard lock(InLock);
-        p = InBuffPos % inRing_;
-        u = inUsed_;
+        span = in_.held();
     }
-    if (u == 0)
+    if (span.used == 0)
         return 0;
-    const char* ring = inBuff_.get();
-    std::size_t copied = 0;
-    if (p + u >= inRing_) {
-        const std::size_t first = std::min<std::size_t>(max, inRing_ - p);
-        copyBytes(buf, ring + p, first);
-        const std::size_t second = std::min<std::size_t>(max - first, p + u - inRing_);
-        copyBytes(buf + first, ring, second);
-        copied = first + second;
-    } else {
-        copied = std::min<std::size_t>(max, u);
-        copyBytes(buf, ring + p, copied);
-    }
+    const std::size_t copied = in_.copyOut(span, buf, max);
     {
         std::lock_guard lock(InLock);
-        inUsed_ -= static_cast<std::uint32_t>(copied);
-        std::uint32_t next = p + static_cast<std::uint32_t>(copied);
-        if (next >= inRing_)
-            next -= inRing_;
-        InBuffPos = next;
+        in_.removed(span, static_cast<std::uint32_t>(copied));
     }
     ReadSignal.set();
     return static_cast<int>(copied);
@@ -469,7 +427,7 @@ void TCommPort::FlushInBuffer() {
     if (IsEnabled())
         recordFailure(line_->purge(true, false));
     std::lock_guard lock(InLock);
-    inUsed_ = 0;
+    in_.clear();
 }
 
 void TCommPort::FlushOutBuffer() {
@@ -478,7 +436,7 @@ void TCommPort::FlushOutBuffer() {
         recordFailure(line_->purge(false, true));
     std::lock_guard lock(OutLock);
     WriteSignal.reset();
-    outUsed_ = 0;
+    out_.clear();
 }
 
 bool TCommPort::SetBreak(bool on) {
@@ -536,26 +494,20 @@ void TCommPort::readQueued(const WorkerThread* worker) {
         {
             std::lock_guard busy(readBusy_);
             result = line_->queued();
-            if (result > 0 && inRing_ > 0) {
-                std::uint32_t p, u;
+            if (result > 0) {
+                RingBuffer::Run space;
                 {
                     std::lock_guard lock(InLock);
-                    p = InBuffPos % inRing_;
-                    u = inUsed_;
+                    space = in_.freeRun(in_.held());
                 }
-                // The contiguous free space: from the write index to the end of the ring,
-                // or, when the unread bytes wrap, up to the oldest of them.
-                const std::uint32_t end = p + u;
-                const std::uint32_t at = end < inRing_ ? end : end - inRing_;
-                const std::uint32_t space = end < inRing_ ? inRing_ - end : inRing_ - u;
                 const int wanted = static_cast<int>(
-                    std::min<std::uint32_t>(space, static_cast<std::uint32_t>(result)));
+                    std::min<std::uint32_t>(space.length, static_cast<std::uint32_t>(result)));
                 if (wanted == 0)
                     return;  // the ring is full: GetBlock wakes the reader
-                result = line_->read(inBuff_.get() + at, wanted);
+                result = line_->read(in_.data() + space.at, wanted);
                 if (result > 0) {
                     std::lock_guard lock(InLock);
-                    inUsed_ += static_cast<std::uint32_t>(result);
+                    in_.added(static_cast<std::uint32_t>(result));
                 }
             }
         }
@@ -574,7 +526,7 @@ void TCommPort::readQueued(const WorkerThread* worker) {
 void TCommPort::writeQueued(const WorkerThread* worker) {
     {
         std::lock_guard lock(OutLock);
-        if (outUsed_ == 0) {
+        if (out_.used() == 0) {
             WriteSignal.reset();
             return;
         }
@@ -591,23 +543,18 @@ void TCommPort::writeQueued(const WorkerThread* worker) {
         int written;
         {
             std::lock_guard busy(writeBusy_);
-            std::uint32_t p, u;
+            RingBuffer::Span span;
             {
                 std::lock_guard lock(OutLock);
-                p = OutBuffPos % outRing_;
-                u = outUsed_;
+                span = out_.held();
             }
-            if (u == 0)
+            if (span.used == 0)
                 return;
-            const std::uint32_t run = p + u < outRing_ ? u : outRing_ - p;
-            written = line_->write(outBuff_.get() + p, static_cast<int>(run));
+            const RingBuffer::Run run = out_.heldRun(span);
+            written = line_->write(out_.data() + run.at, static_cast<int>(run.length));
             if (written > 0) {
                 std::lock_guard lock(OutLock);
-                outUsed_ -= static_cast<std::uint32_t>(written);
-                std::uint32_t next = p + static_cast<std::uint32_t>(written);
-                if (next >= outRing_)
-                    next -= outRing_;
-                OutBuffPos = next;
+                out_.removed(span, static_cast<std::uint32_t>(written));
             }
         }
         if (written > 0) {

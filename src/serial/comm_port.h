@@ -11,6 +11,7 @@
 #include "core/platform.h"
 #include "serial/comm_types.h"
 #include "serial/posix_line.h"
+#include "serial/ring_buffer.h"
 #include "serial/serial_line.h"
 #include "serial/wake_signal.h"
 
@@ -132,15 +133,24 @@ public:
     bool GetModemState(int which);
     void BitsWarning();
 
+private:
+    // The rings of the current opening; declared before the public positions that alias theirs.
+    RingBuffer in_;
+    RingBuffer out_;
+
+public:
     // Direct ring access for the device link. The rings exist from the first OpenPort on
     // (also after a failed one) and stay until the next OpenPort or destruction. To send a
     // frame: FlushOutBuffer, OutBuffPos = 0, write the frame into OutBuff() from 0, and
     // PutBlock(OutBuff(), length). To read a reply in place: FlushInBuffer and InBuffPos = 0
     // before it arrives; it then lies in InBuff() from 0 to InBuffUsed() - 1.
-    char* InBuff() const { return inBuff_.get(); }
-    char* OutBuff() const { return outBuff_.get(); }
-    std::atomic<std::uint32_t> InBuffPos{0};   // index of the oldest unread byte
-    std::atomic<std::uint32_t> OutBuffPos{0};  // index of the oldest unsent byte
+    char* InBuff() const { return in_.data(); }
+    char* OutBuff() const { return out_.data(); }
+    std::atomic<std::uint32_t>& InBuffPos = in_.position();    // index of the oldest unread byte
+    std::atomic<std::uint32_t>& OutBuffPos = out_.position();  // index of the oldest unsent byte
+    // The unread bytes from InBuffPos that lie before the end of InBuff(): what can be read in
+    // place there.
+    std::uint32_t InBuffRun() const;
 
     // Events. A close of an open port raises OnDataReceived exactly once (Count: the unread
     // bytes) and then OnClose, and no line event. Line events of several completed waits
@@ -219,14 +229,8 @@ private:
     std::atomic<std::uint32_t> undeliveredErrors_{0};
 
     std::unique_ptr<SerialLine> line_;
-    std::unique_ptr<char[]> inBuff_;
-    std::unique_ptr<char[]> outBuff_;
-    std::uint32_t inRing_ = 0;  // ring sizes of the current opening
-    std::uint32_t outRing_ = 0;
-    mutable std::mutex InLock;   // InBuffPos and inUsed_
-    mutable std::mutex OutLock;  // OutBuffPos and outUsed_
-    std::uint32_t inUsed_ = 0;
-    std::uint32_t outUsed_ = 0;
+    mutable std::mutex InLock;   // in_
+    mutable std::mutex OutLock;  // out_
     // Held by the reader (writer) from taking a ring position until it has counted what it
     // moved, never across a wait; a flush takes it so that it never lands inside that span.
     std::mutex readBusy_;

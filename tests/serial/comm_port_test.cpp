@@ -200,6 +200,18 @@ TEST(SerialRing, ReplyLandsAtTheStartAfterFlushAndPositionReset) {
     EXPECT_EQ(QByteArray(rig.port.InBuff(), 5), "reply");
 }
 
+// A ring with no room is a full one: the reader leaves the bytes in the device.
+TEST(SerialRing, ZeroSizeInputRingLeavesBytesInTheDevice) {
+    Rig rig;
+    rig.port.SetIBuffSize(0);
+    rig.open();
+    rig.line.send("abc");
+    rig.cycle();
+    EXPECT_EQ(rig.port.InBuffUsed(), 0u);
+    EXPECT_EQ(rig.take(3), QByteArray());
+    EXPECT_EQ(rig.log, (Log{"RxD"})) << "no data delivery";
+}
+
 TEST(SerialRing, FlushesDiscardTheRingsAndTheDeviceQueues) {
     Rig rig;
     rig.port.SetComControl(ccHard);
