@@ -61,55 +61,6 @@ QString decimal(qint64 value) {
     return QString::number(value);
 }
 
-// Holds back data module reactions that follow every single row, while the compiler posts
-// and moves through thousands of rows: the module-list refresh after a posted module and
-// the template re-query after a channel row becomes current. Nothing reads those lists
-// during a compilation. catchUp() restores the reactions and runs each held one once, for
-// the rows then current, which leaves the lists as the last of them would have; the
-// reactions are also restored when the object ends.
-class HeldReactions {
-public:
-    using Event = Dataset::Handler Dataset::*;
-
-    explicit HeldReactions(std::initializer_list<std::pair<Dataset*, Event>> events) {
-        for (const auto& [dataset, event] : events) {
-            Held& held = held_.emplace_back(Held{dataset, event, std::move(dataset->*event)});
-            dataset->*event = [fired = &held.fired](Dataset&) { *fired = true; };
-        }
-    }
-    ~HeldReactions() { restore(); }
-    HeldReactions(const HeldReactions&) = delete;
-    HeldReactions& operator=(const HeldReactions&) = delete;
-
-    void catchUp() {
-        restore();
-        for (Held& held : held_) {
-            Dataset& dataset = *held.dataset;
-            if (held.fired && dataset.isOpen() && dataset.currentRow() >= 0 && dataset.*held.event)
-                (dataset.*held.event)(dataset);
-        }
-    }
-
-private:
-    struct Held {
-        Dataset* dataset;
-        Event event;
-        Dataset::Handler reaction;
-        bool fired = false;
-    };
-
-    void restore() {
-        if (restored_)
-            return;
-        restored_ = true;
-        for (Held& held : held_)
-            held.dataset->*held.event = std::move(held.reaction);
-    }
-
-    std::deque<Held> held_;
-    bool restored_ = false;
-};
-
 // One compilation: the image being built and the store it is built from.
 class Compilation {
 public:
@@ -123,8 +74,13 @@ public:
     }
 
     void refresh();
-    void holdReactions();
-    void catchUpReactions();
+    // The per-row reactions of the data module wait while the compiler posts and moves
+    // through thousands of rows; nothing reads their lists during a compilation.
+    void holdReactions() { held_.emplace(dm_.holdReactions()); }
+    void catchUpReactions() {
+        if (held_)
+            held_->catchUp();
+    }
     // The renumbering's store writes run in one transaction: one commit instead of one per
     // row, and no half-renumbered store after a crash. After a failure the writes made so
     // far are committed too.
@@ -193,7 +149,7 @@ private:
     TDataModule1& dm_;
     CompileProgress& progress_;
     int uspd_ = 0;
-    std::optional<HeldReactions> held_;
+    std::optional<TDataModule1::HeldReactions> held_;
     std::optional<Connection::Transaction> writes_;
 };
 
@@ -212,24 +168,6 @@ void Compilation::refresh() {
             dataset->open();
     }
     uspd_ = dm_.currentUspd();
-}
-
-void Compilation::holdReactions() {
-    held_.emplace(std::initializer_list<std::pair<Dataset*, HeldReactions::Event>>{
-        {&dm_.tblSpecDevice, &Dataset::afterPost},
-        {&dm_.tblSpecAChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecDChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecDOChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecKBHA, &Dataset::afterScroll},
-        {&dm_.tblSpecNIChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecEmDChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecEmDOChannel, &Dataset::afterScroll},
-    });
-}
-
-void Compilation::catchUpReactions() {
-    if (held_)
-        held_->catchUp();
 }
 
 void Compilation::refuseLongPhoneNumbers() {
