@@ -492,15 +492,35 @@ void CompileProgress::setPosition(int) {
 void CompileProgress::step() {
 }
 
-ConfigCompiler::ConfigCompiler(TDataModule1& store, MessageBoxes& messages)
-    : store_(store), messages_(messages) {
+void CompileResult::showFailure(MessageBoxes& messages) const {
+    if (succeeded())
+        return;
+    switch (box) {
+        case Box::Error:
+            messages.error(message, caption);
+            break;
+        case Box::Warning:
+            messages.warning(message, caption);
+            break;
+        case Box::Information:
+            messages.information(message, caption);
+            break;
+    }
+}
+
+ConfigCompiler::ConfigCompiler(TDataModule1& store) : store_(store) {
 }
 
 CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProgress& progress) {
     CompileResult result;
     Compilation compilation(store_, progress);
-    // Shows the failure once the displays are resumed.
-    std::function<void()> show;
+    const auto fail = [&result](CompileResult::Box box, const QString& caption,
+                                const QString& message) {
+        result.outcome = CompileResult::Outcome::Failed;
+        result.box = box;
+        result.caption = caption;
+        result.message = message;
+    };
     {
         std::deque<DisplaySuspension> suspended;
         try {
@@ -539,27 +559,20 @@ CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProg
                 result.image = std::move(compilation.image);
             }
         } catch (const StoreError& error) {
-            result.message = error.message();
-            show = [&] { messages_.error(result.message, QStringLiteral("Ошибка")); };
+            fail(CompileResult::Box::Error, QStringLiteral("Ошибка"), error.message());
         } catch (const Refusal& refusal) {
-            result.message = refusal.message;
-            show = [&] { messages_.warning(result.message, QStringLiteral("Ошибка")); };
+            fail(CompileResult::Box::Warning, QStringLiteral("Ошибка"), refusal.message);
         } catch (const ImageError& error) {
-            result.message = error.message();
+            fail(CompileResult::Box::Information, QString(), error.message());
             result.reason = error.reason();
-            show = [&] { messages_.information(result.message, QString()); };
         } catch (const std::bad_alloc&) {
-            result.message = QStringLiteral("No enough memory");
-            show = [&] { messages_.information(result.message, QString()); };
+            fail(CompileResult::Box::Information, QString(), QStringLiteral("No enough memory"));
         }
-        if (show)
+        if (!result.succeeded())
             compilation.recover();
     }
-    if (show) {
-        result.outcome = CompileResult::Outcome::Failed;
-        show();
+    if (!result.succeeded())
         return result;
-    }
     if (options.connect)
         options.connect();
     progress.step();

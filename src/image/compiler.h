@@ -40,15 +40,22 @@ struct CompileResult {
     enum class Outcome {
         Written,    // the image was compiled and written
         ReadyFile,  // the existing image was taken as it is
-        Failed,     // the message was shown; no image was written
+        Failed,     // no image was written; the message tells why
     };
+    // The message box a failure is shown in.
+    enum class Box { Error, Warning, Information };
+
     Outcome outcome = Outcome::Failed;
-    Image image;      // Written: the image as written
-    qint64 size = 0;  // Written: the image's length in bytes
-    QString message;  // Failed: the text shown to the user
-    QString reason;   // Failed: the system's reason behind a file failure, if any
+    Image image;           // Written: the image as written
+    qint64 size = 0;       // Written: the image's length in bytes
+    QString message;       // Failed: the text for the user
+    Box box = Box::Error;  // Failed: the box that shows the text
+    QString caption;       // Failed: that box's caption
+    QString reason;        // Failed: the system's reason behind a file failure, if any
 
     bool succeeded() const { return outcome != Outcome::Failed; }
+    // Shows a failure's message in its box; shows nothing after a success.
+    void showFailure(MessageBoxes& messages) const;
 };
 
 // Compiles the current USPD of the store (the current row of tblUSPD) into its
@@ -66,8 +73,8 @@ struct CompileResult {
 // The display of the interface, module and channel datasets is suspended while it runs
 // and resumed at the end, also after a failure; a successful compilation leaves them on
 // their first rows, with the module and template lists following, as the editors show
-// them. Every failure is shown through
-// `messages`, stops the compilation and leaves the old image file as it was:
+// them. Every failure stops the compilation, leaves the old image file as it was and is
+// reported in the result, with the box and caption to show it in:
 // - an empty value in a field the image cannot do without (an analog input's emerg_val,
 //   coef_corr or act_corr; a counting input's id_device_p, n_channel, act_corr or
 //   coef_corr): "Invalid variant type conversion", at the row that holds it;
@@ -78,13 +85,13 @@ struct CompileResult {
 // - memory runs out: "No enough memory".
 class ConfigCompiler {
 public:
-    ConfigCompiler(TDataModule1& store, MessageBoxes& messages);
+    explicit ConfigCompiler(TDataModule1& store);
 
+    // Shows nothing; the caller shows a failure (CompileResult::showFailure).
     CompileResult compile(const CompileOptions& options, CompileProgress& progress);
 
 private:
     TDataModule1& store_;
-    MessageBoxes& messages_;
 };
 
 }  // namespace orvet

@@ -121,7 +121,7 @@ void TPrgrs::Timer1Timer() {
     options.readyFile = config_.cb_Ready->isChecked();
     options.connect = [this] { openLine(); };
     guarded(platform_.messages,
-            [&] { ConfigCompiler(data_, platform_.messages).compile(options, *this); });
+            [&] { ConfigCompiler(data_).compile(options, *this).showFailure(platform_.messages); });
 }
 
 void TPrgrs::openLine() {

@@ -61,7 +61,7 @@ QStringList wholeRun() {
 // connection holds uncommitted.
 class Store {
 public:
-    explicit Store(testing::TestPlatform& test) : test_(test), dm(test.platform(), files.path()) {}
+    explicit Store(testing::TestPlatform& test) : dm(test.platform(), files.path()) {}
 
     qint64 insert(const QString& table, const QVariantMap& values) {
         QSqlQuery query(files.connection->database());
@@ -117,7 +117,7 @@ public:
     CompileResult compile(RecordedProgress& progress, CompileOptions options = {}) {
         options.imagePath = imagePath();
         options.connect = [&progress] { progress.events.append(QStringLiteral("connect")); };
-        return ConfigCompiler(dm, test_.messages).compile(options, progress);
+        return ConfigCompiler(dm).compile(options, progress);
     }
     CompileResult compile() {
         RecordedProgress progress;
@@ -134,10 +134,6 @@ public:
         return decoded.image.value_or(Image{});
     }
 
-private:
-    testing::TestPlatform& test_;
-
-public:
     testing::TempStore files;
     TDataModule1 dm;
 };
@@ -351,18 +347,27 @@ const char* const kRenumberedRich[] = {
     "3/5/2/4/E7/6/4",
 };
 
+// A failed compilation's result: the compiler shows nothing itself, and its caller shows
+// the one message box `expected`.
+void expectFailure(testing::TestPlatform& test, const CompileResult& result, const Box& expected) {
+    EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
+    EXPECT_EQ(result.message, expected.text);
+    EXPECT_EQ(test.messages.shown(), std::vector<Box>{});
+    test.messages.expectNotice(expected.text);
+    result.showFailure(test.messages);
+    EXPECT_EQ(test.messages.shown(), std::vector<Box>{expected});
+}
+
 class Compiler : public ::testing::Test {
 protected:
     Compiler() : rich(addRichUspd(store)) { store.open(rich.uspd); }
 
-    // Compiles, expecting the one message box `text` of `kind` and `caption`.
+    // Compiles, expecting the failure shown in the one message box `text` of `kind` and
+    // `caption`.
     CompileResult compileFailing(BoxKind kind, const QString& text, const QString& caption,
                                  RecordedProgress& progress, CompileOptions options = {}) {
-        test.messages.expectNotice(text);
         const CompileResult result = store.compile(progress, options);
-        EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
-        EXPECT_EQ(result.message, text);
-        EXPECT_EQ(test.messages.shown(), (std::vector<Box>{{kind, text, caption}}));
+        expectFailure(test, result, {kind, text, caption});
         TDataModule1& dm = store.dm;
         for (Dataset* dataset : std::initializer_list<Dataset*>{
                  &dm.tblSpecInterFace, &dm.tblSpecDevice, &dm.tblSpecAChannel, &dm.tblSpecDChannel,
@@ -529,12 +534,9 @@ TEST(CompilerFailures, EmptyValueOfAStrictFieldStopsAtItsRow) {
         s.open(r.uspd);
         writeFile(s.imagePath(), "old");
 
-        caseTest.messages.expectNotice(kInvalidConversion);
         RecordedProgress progress;
         const CompileResult result = s.compile(progress);
-        EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
-        EXPECT_EQ(caseTest.messages.shown(),
-                  (std::vector<Box>{{BoxKind::Error, kInvalidConversion, "Ошибка"}}));
+        expectFailure(caseTest, result, {BoxKind::Error, kInvalidConversion, "Ошибка"});
         EXPECT_EQ(progress.position(), c.stage);
         EXPECT_FALSE(progress.events.contains("connect"));
         EXPECT_EQ(readFile(s.imagePath()), "old");
@@ -555,16 +557,12 @@ TEST(CompilerFailures, EmptyValueOfAStrictFieldStopsAtItsRow) {
 TEST_F(Compiler, UnwritableImageFileEndsTheCompilationAfterTheRenumbering) {
     RecordedProgress progress;
     const QString path = store.files.dir.filePath("missing/config.dat");
-    test.messages.expectNotice(kFileNotOpened);
     const CompileResult result =
-        ConfigCompiler(store.dm, test.messages)
-            .compile({.readyFile = false,
-                      .imagePath = path,
-                      .connect = [&] { progress.events.append("connect"); }},
-                     progress);
-    EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
-    EXPECT_EQ(test.messages.shown(),
-              (std::vector<Box>{{BoxKind::Information, kFileNotOpened, ""}}));
+        ConfigCompiler(store.dm).compile({.readyFile = false,
+                                          .imagePath = path,
+                                          .connect = [&] { progress.events.append("connect"); }},
+                                         progress);
+    expectFailure(test, result, {BoxKind::Information, kFileNotOpened, ""});
     EXPECT_FALSE(result.reason.isEmpty());
     EXPECT_EQ(progress.position(), 12);
     EXPECT_FALSE(progress.events.contains("connect"));
@@ -600,8 +598,9 @@ TEST_F(Compiler, RunningOutOfMemoryEndsOnlyTheCompilation) {
 
 TEST_F(Compiler, RefusesWithoutACurrentUspd) {
     store.dm.tblUSPD.close();
-    test.messages.expectNotice("Не открыт ни один УСПД: откройте УСПД и повторите запись.");
-    EXPECT_EQ(store.compile().outcome, CompileResult::Outcome::Failed);
+    expectFailure(
+        test, store.compile(),
+        {BoxKind::Warning, "Не открыт ни один УСПД: откройте УСПД и повторите запись.", "Ошибка"});
     EXPECT_FALSE(QFile::exists(store.imagePath()));
 }
 
