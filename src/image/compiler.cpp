@@ -571,11 +571,6 @@ CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProg
         if (!result.succeeded())
             compilation.recover();
     }
-    if (!result.succeeded())
-        return result;
-    if (options.connect)
-        options.connect();
-    progress.step();
     return result;
 }
 

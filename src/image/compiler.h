@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 #include "image/image.h"
 
@@ -11,7 +10,8 @@ class MessageBoxes;
 class TDataModule1;
 
 // The compiler's progress, as the bar "Формирование описателей" of the progress window
-// shows it: the maximum is set to kCompileSteps, then the bar steps once per stage. This
+// shows it: the maximum is set to kCompileSteps, then the bar steps once per stage. The
+// last stage, the connection set-up, is the caller's (see ConfigCompiler::compile). This
 // base class shows nothing; the progress window and tools override what they show.
 class CompileProgress {
 public:
@@ -30,10 +30,6 @@ struct CompileOptions {
     // upload as it is.
     bool readyFile = false;
     QString imagePath = QStringLiteral("config.dat");
-    // The connection set-up and the upload's first frame: called once the image is in
-    // place, as the compilation's last stage; never after a failure. The caller's failures
-    // there are its own to show; an exception it throws reaches the caller of compile().
-    std::function<void()> connect;
 };
 
 struct CompileResult {
@@ -87,7 +83,9 @@ class ConfigCompiler {
 public:
     explicit ConfigCompiler(TDataModule1& store);
 
-    // Shows nothing; the caller shows a failure (CompileResult::showFailure).
+    // Shows nothing; the caller shows a failure (CompileResult::showFailure). After a success
+    // (a written image or a ready file) the caller goes on with the connection set-up and the
+    // upload, and steps the bar once the connection is set up: that is the last stage.
     CompileResult compile(const CompileOptions& options, CompileProgress& progress);
 
 private:

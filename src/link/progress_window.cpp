@@ -119,9 +119,15 @@ void TPrgrs::Timer1Timer() {
     Timer1.setEnabled(false);
     CompileOptions options;
     options.readyFile = config_.cb_Ready->isChecked();
-    options.connect = [this] { openLine(); };
-    guarded(platform_.messages,
-            [&] { ConfigCompiler(data_).compile(options, *this).showFailure(platform_.messages); });
+    guarded(platform_.messages, [&] {
+        const CompileResult result = ConfigCompiler(data_).compile(options, *this);
+        if (!result.succeeded()) {
+            result.showFailure(platform_.messages);
+            return;
+        }
+        openLine();
+        step();  // the connection set-up is the bar's last stage
+    });
 }
 
 void TPrgrs::openLine() {

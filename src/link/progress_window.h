@@ -65,7 +65,8 @@ private:
     void Timer1Timer();
     void ScanSignalTimer();
     void Button1Click();
-    // The compiler's last stage: opens the port with the stored settings and starts.
+    // The stage after a successful compilation: opens the port with the stored settings and
+    // starts.
     void openLine();
 
     Platform& platform_;

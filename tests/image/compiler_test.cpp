@@ -29,8 +29,7 @@ using BoxKind = ScriptedMessageBoxes::Kind;
 const QString kInvalidConversion = QStringLiteral("Invalid variant type conversion");
 const QString kFileNotOpened = QStringLiteral("Файл не удается открыть");
 
-// The bar "Формирование описателей" as the progress window keeps it, and what happened
-// around it: "max 13", "at 1" ... and "connect" for the connection hook.
+// The bar "Формирование описателей" as the progress window keeps it: "max 13", "at 1" ...
 class RecordedProgress : public CompileProgress {
 public:
     void setMax(int max) override { events.append(QStringLiteral("max %1").arg(max)); }
@@ -47,12 +46,12 @@ private:
     int position_ = 0;
 };
 
-// The steps of a whole compilation, the connection hook after the file is written.
+// The steps of a whole compilation: every stage but the last, the caller's connection set-up.
 QStringList wholeRun() {
     QStringList events{"max 13"};
     for (int at = 1; at <= 12; ++at)
         events.append(QStringLiteral("at %1").arg(at));
-    return events + QStringList{"connect", "at 13"};
+    return events;
 }
 
 // A configuration store in a temporary folder with the data module on it. Rows go straight
@@ -113,10 +112,9 @@ public:
     }
     QString imagePath() const { return files.dir.filePath("config.dat"); }
 
-    // Compiles into imagePath(); the hook adds "connect" to the progress events.
+    // Compiles into imagePath().
     CompileResult compile(RecordedProgress& progress, CompileOptions options = {}) {
         options.imagePath = imagePath();
-        options.connect = [&progress] { progress.events.append(QStringLiteral("connect")); };
         return ConfigCompiler(dm).compile(options, progress);
     }
     CompileResult compile() {
@@ -378,7 +376,6 @@ protected:
         }
         // Every module is shown again, whatever stage the failure stopped.
         EXPECT_EQ(store.dm.tblSpecDevice.recordCount(), 3);
-        EXPECT_FALSE(progress.events.contains("connect"));
         return result;
     }
 
@@ -497,7 +494,7 @@ TEST_F(Compiler, ReadyFileGoesOnWithTheFileAsItIs) {
         options.readyFile = true;
         const CompileResult result = store.compile(progress, options);
         EXPECT_EQ(result.outcome, CompileResult::Outcome::ReadyFile);
-        EXPECT_EQ(progress.events, (QStringList{"max 13", "at 11", "connect", "at 12"}));
+        EXPECT_EQ(progress.events, (QStringList{"max 13", "at 11"}));
         EXPECT_EQ(QFile::exists(store.imagePath()), present);
         if (present) {
             EXPECT_EQ(readFile(store.imagePath()), "old");
@@ -538,7 +535,6 @@ TEST(CompilerFailures, EmptyValueOfAStrictFieldStopsAtItsRow) {
         const CompileResult result = s.compile(progress);
         expectFailure(caseTest, result, {BoxKind::Error, kInvalidConversion, "Ошибка"});
         EXPECT_EQ(progress.position(), c.stage);
-        EXPECT_FALSE(progress.events.contains("connect"));
         EXPECT_EQ(readFile(s.imagePath()), "old");
         for (Dataset* dataset :
              std::initializer_list<Dataset*>{&s.dm.tblSpecAChannel, &s.dm.tblSpecNIChannel,
@@ -558,14 +554,10 @@ TEST_F(Compiler, UnwritableImageFileEndsTheCompilationAfterTheRenumbering) {
     RecordedProgress progress;
     const QString path = store.files.dir.filePath("missing/config.dat");
     const CompileResult result =
-        ConfigCompiler(store.dm).compile({.readyFile = false,
-                                          .imagePath = path,
-                                          .connect = [&] { progress.events.append("connect"); }},
-                                         progress);
+        ConfigCompiler(store.dm).compile({.readyFile = false, .imagePath = path}, progress);
     expectFailure(test, result, {BoxKind::Information, kFileNotOpened, ""});
     EXPECT_FALSE(result.reason.isEmpty());
     EXPECT_EQ(progress.position(), 12);
-    EXPECT_FALSE(progress.events.contains("connect"));
     EXPECT_FALSE(QFile::exists(path));
     for (size_t i = 0; i < std::size(kRenumberedRich); i += 2) {
         EXPECT_EQ(store.rows(kRenumberedRich[i]), kRenumberedRich[i + 1]) << kRenumberedRich[i];
