@@ -3,9 +3,11 @@
 #include <deque>
 #include <new>
 #include <optional>
+#include <variant>
 
 #include "core/message_boxes.h"
 #include "image/image_values.h"
+#include "image/record_layout.h"
 #include "store/connection.h"
 #include "store/data_module.h"
 #include "store/store_error.h"
@@ -61,6 +63,47 @@ QString decimal(qint64 value) {
     return QString::number(value);
 }
 
+int integer(Dataset& dataset, QStringView field) {
+    return dataset.fieldByName(field).asInteger();
+}
+
+QString text(Dataset& dataset, QStringView field) {
+    return dataset.fieldByName(field).asString();
+}
+
+void readInto(qint64& member, const Field& field, StoreRead read) {
+    switch (read) {
+        case StoreRead::Plain:
+            member = field.asInteger();
+            return;
+        case StoreRead::Strict:
+            member = variantToInteger(field.value());
+            return;
+        case StoreRead::BaudCode:
+            member = baudRate(field.asInteger());
+            return;
+    }
+}
+
+void readInto(double& member, const Field& field, StoreRead read) {
+    member = read == StoreRead::Strict ? variantToFloat(field.value()) : field.asFloat();
+}
+
+void readInto(QString& member, const Field& field, StoreRead) {
+    member = field.asString();
+}
+
+// The record of the current row of `row`, read field by field as its layout says.
+template <class Rec>
+Rec readRecord(Dataset& row) {
+    Rec rec;
+    for (const StoreField<Rec>& field : storeFields<Rec>()) {
+        const Field value = row.fieldByName(field.column);
+        std::visit([&](auto member) { readInto(rec.*member, value, field.read); }, field.member);
+    }
+    return rec;
+}
+
 // One compilation: the image being built and the store it is built from.
 class Compilation {
 public:
@@ -105,46 +148,19 @@ public:
     Image image;
 
 private:
-    int integer(Dataset& dataset, QStringView field) {
-        return dataset.fieldByName(field).asInteger();
-    }
-    double real(Dataset& dataset, QStringView field) {
-        return dataset.fieldByName(field).asFloat();
-    }
-    QString text(Dataset& dataset, QStringView field) {
-        return dataset.fieldByName(field).asString();
-    }
-    // Reads through the general conversion, which refuses an empty value.
-    int strictInteger(Dataset& dataset, QStringView field) {
-        return variantToInteger(dataset.fieldByName(field).value());
-    }
-    double strictReal(Dataset& dataset, QStringView field) {
-        return variantToFloat(dataset.fieldByName(field).value());
-    }
-
     void reopen(QueryDataset& dataset, const QString& sql);
     // The number of rows of "<table> where <condition>", counted by qryWConfig.
     int countRows(const QString& rows);
     QString forUspd() const { return QStringLiteral(" and id_uspd=") + decimal(uspd_); }
-    // The record of the current row of a channel kind.
-    template <class Rec>
-    using Reader = Rec (Compilation::*)(Dataset& row);
-    EmDChannelRec onboardInput(Dataset& row);
-    DChannelRec discreteInput(Dataset& row);
-    EmDOChannelRec onboardOutput(Dataset& row);
-    DOChannelRec output(Dataset& row);  // discrete outputs and KBHA channels
-    AChannelRec analogInput(Dataset& row);
-    NIChannelRec countingInput(Dataset& row);
-
     // Numbers the channels of `channels` densely in key order ("K1", "K2", ...) and adds
     // each renumbered row's record to `records`.
     template <class Rec>
     void renumber(Dataset& channels, const QString& position, const char* letter,
-                  QList<Rec>& records, Reader<Rec> read);
+                  QList<Rec>& records);
     // Copies the module positions into the channels of one module kind, reopens them in
     // key order and renumbers them.
     template <class Rec>
-    void renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records, Reader<Rec> read);
+    void renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records);
 
     TDataModule1& dm_;
     CompileProgress& progress_;
@@ -257,19 +273,8 @@ void Compilation::numberInterfaces() {
 
 void Compilation::compileInterfaces() {
     Dataset& interfaces = dm_.tblSpecInterFace;
-    for (interfaces.first(); !interfaces.eof(); interfaces.next()) {
-        image.interfaces.append(IfaceRec{
-            .speed = baudRate(integer(interfaces, u"BAUD")),
-            .col_device = integer(interfaces, u"COL_DEVICE"),
-            .port = integer(interfaces, u"PORT"),
-            .t_iface = integer(interfaces, u"T_IFACE"),
-            .data = integer(interfaces, u"DATA"),
-            .parity = integer(interfaces, u"PARITY"),
-            .stop = real(interfaces, u"STOP"),
-            .DTR_enable = integer(interfaces, u"DTR_ENABLE"),
-            .initstring = text(interfaces, u"INITSTRING"),
-        });
-    }
+    for (interfaces.first(); !interfaces.eof(); interfaces.next())
+        image.interfaces.append(readRecord<IfaceRec>(interfaces));
     progress_.step();
 }
 
@@ -278,30 +283,9 @@ void Compilation::compileModules() {
     int position = 0;
     for (modules.first(); !modules.eof(); modules.next()) {
         modules.edit();
-        modules.fieldByName(u"ID_DEVICE_P").setAsInteger(position);
+        modules.fieldByName(u"ID_DEVICE_P").setAsInteger(position++);
         modules.post();
-        image.modules.append(DeviceRec{
-            .n_on_iface = integer(modules, u"N_ON_IFACE"),
-            .num_mod = integer(modules, u"NUM_MOD"),
-            .t_pool = integer(modules, u"T_POOL"),
-            .to_answer = integer(modules, u"TO_ANSWER"),
-            .to_byte_receive = integer(modules, u"TO_BYTE_RECEIVE"),
-            .t_start = integer(modules, u"T_START"),
-            .id_device_p = position,
-            .n_on_iface2 = integer(modules, u"N_ON_IFACE2"),
-            .id_iface2 = integer(modules, u"ID_IFACE2"),
-            .id_iface = integer(modules, u"ID_IFACE"),
-            .t_device = integer(modules, u"T_DEVICE"),
-            .col_achannel = integer(modules, u"COL_ACHANNEL"),
-            .col_nichannel = integer(modules, u"COL_NICHANNEL"),
-            .col_dchannel = integer(modules, u"COL_DCHANNEL"),
-            .col_aochannel = integer(modules, u"COL_AOCHANNEL"),
-            .col_dochannel = integer(modules, u"COL_DOCHANNEL"),
-            .col_kvna = integer(modules, u"COL_KVNA"),
-            .fl_retrans = integer(modules, u"FL_RETRANS"),
-            .password = text(modules, u"PASSWORD"),
-        });
-        ++position;
+        image.modules.append(readRecord<DeviceRec>(modules));
     }
     progress_.step();
 }
@@ -309,26 +293,25 @@ void Compilation::compileModules() {
 void Compilation::compilePhones() {
     Dataset& phones = dm_.tblCallbackPhone;
     for (phones.first(); !phones.eof(); phones.next())
-        image.phones.append(PhoneRec{.phonenum = text(phones, u"PHONENUM")});
+        image.phones.append(readRecord<PhoneRec>(phones));
     progress_.step();
 }
 
 template <class Rec>
 void Compilation::renumber(Dataset& channels, const QString& position, const char* letter,
-                           QList<Rec>& records, Reader<Rec> read) {
+                           QList<Rec>& records) {
     for (channels.first(); !channels.eof(); channels.next()) {
         const int number = channels.recordNumber();
         channels.edit();
         channels.fieldByName(position).setAsInteger(number - 1);
         channels.fieldByName(u"TYPE_NUM").setAsString(QLatin1String(letter) + decimal(number));
         channels.post();
-        records.append((this->*read)(channels));
+        records.append(readRecord<Rec>(channels));
     }
 }
 
 template <class Rec>
-void Compilation::renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records,
-                                         Reader<Rec> read) {
+void Compilation::renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records) {
     QueryDataset& modules = dm_.tblSpecDevice;
     reopen(
         modules,
@@ -344,83 +327,23 @@ void Compilation::renumberModuleChannels(const ChannelKind& kind, QList<Rec>& re
     QueryDataset& channels = dm_.*kind.dataset;
     reopen(channels, QStringLiteral("select * from %1 order by %2")
                          .arg(QLatin1String(kind.table), QLatin1String(kind.key)));
-    renumber(channels, QString::fromLatin1(kind.position), kind.letter, records, read);
-}
-
-EmDChannelRec Compilation::onboardInput(Dataset& row) {
-    return {
-        .jingle_time = integer(row, u"JINGLE_TIME"),
-        .n_channel = integer(row, u"N_CHANNEL"),
-        .invers = integer(row, u"INVERS"),
-        .cbevent = integer(row, u"CBEVENT"),
-        .callback = integer(row, u"CALLBACK"),
-    };
-}
-
-DChannelRec Compilation::discreteInput(Dataset& row) {
-    return {
-        .id_device_p = integer(row, u"ID_DEVICE_P"),
-        .n_channel = integer(row, u"N_CHANNEL"),
-        .invers = integer(row, u"INVERS"),
-        .cbevent = integer(row, u"CBEVENT"),
-        .callback = integer(row, u"CALLBACK"),
-    };
-}
-
-EmDOChannelRec Compilation::onboardOutput(Dataset& row) {
-    return {.n_channel = integer(row, u"N_CHANNEL")};
-}
-
-DOChannelRec Compilation::output(Dataset& row) {
-    return {.id_device_p = integer(row, u"ID_DEVICE_P"), .n_channel = integer(row, u"N_CHANNEL")};
-}
-
-AChannelRec Compilation::analogInput(Dataset& row) {
-    return {
-        .min_code = real(row, u"MIN_CODE"),
-        .max_code = real(row, u"MAX_CODE"),
-        .min_value = real(row, u"MIN_VALUE"),
-        .max_value = real(row, u"MAX_VALUE"),
-        .emerg_val = strictReal(row, u"EMERG_VAL"),
-        .coef_corr = strictReal(row, u"COEF_CORR"),
-        .hi_lim = real(row, u"HI_LIM"),
-        .lo_lim = real(row, u"LO_LIM"),
-        .id_device_p = integer(row, u"ID_DEVICE_P"),
-        .act_corr = strictInteger(row, u"ACT_CORR"),
-        .n_channel = integer(row, u"N_CHANNEL"),
-        .st_filter = integer(row, u"ST_FILTER"),
-        .W = integer(row, u"W"),
-        .t_transf = integer(row, u"T_TRANSF"),
-        .archive = integer(row, u"ARCHIVE"),
-        .callback = integer(row, u"CALLBACK"),
-    };
-}
-
-NIChannelRec Compilation::countingInput(Dataset& row) {
-    return {
-        .coef_corr = strictReal(row, u"COEF_CORR"),
-        .id_device_p = strictInteger(row, u"ID_DEVICE_P"),
-        .act_corr = strictInteger(row, u"ACT_CORR"),
-        .n_channel = strictInteger(row, u"N_CHANNEL"),
-    };
+    renumber(channels, QString::fromLatin1(kind.position), kind.letter, records);
 }
 
 void Compilation::compileChannels() {
-    renumber(dm_.tblSpecEmDChannel, QStringLiteral("ID_DCHANNEL_P"), "K", image.onboardInputs,
-             &Compilation::onboardInput);
+    renumber(dm_.tblSpecEmDChannel, QStringLiteral("ID_DCHANNEL_P"), "K", image.onboardInputs);
     progress_.step();
-    renumberModuleChannels(kDiscreteInputs, image.discreteInputs, &Compilation::discreteInput);
+    renumberModuleChannels(kDiscreteInputs, image.discreteInputs);
     progress_.step();
-    renumber(dm_.tblSpecEmDOChannel, QStringLiteral("ID_DOCHANNEL_P"), "R", image.onboardOutputs,
-             &Compilation::onboardOutput);
+    renumber(dm_.tblSpecEmDOChannel, QStringLiteral("ID_DOCHANNEL_P"), "R", image.onboardOutputs);
     progress_.step();
-    renumberModuleChannels(kDiscreteOutputs, image.discreteOutputs, &Compilation::output);
+    renumberModuleChannels(kDiscreteOutputs, image.discreteOutputs);
     progress_.step();
-    renumberModuleChannels(kKbhaChannels, image.kbhaChannels, &Compilation::output);
+    renumberModuleChannels(kKbhaChannels, image.kbhaChannels);
     progress_.step();
-    renumberModuleChannels(kAnalogInputs, image.analogInputs, &Compilation::analogInput);
+    renumberModuleChannels(kAnalogInputs, image.analogInputs);
     progress_.step();
-    renumberModuleChannels(kCountingInputs, image.countingInputs, &Compilation::countingInput);
+    renumberModuleChannels(kCountingInputs, image.countingInputs);
 }
 
 void Compilation::compileArchives() {
