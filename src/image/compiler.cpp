@@ -1,8 +1,11 @@
 #include "image/compiler.h"
 
+#include <algorithm>
 #include <deque>
 #include <new>
 #include <optional>
+#include <stdexcept>
+#include <string_view>
 #include <variant>
 
 #include "core/message_boxes.h"
@@ -25,12 +28,27 @@ struct Refusal {
 // One channel kind's statements and names.
 struct ChannelKind {
     QueryDataset TDataModule1::*dataset;
-    const char* countColumn;  // the module's count of channels of the kind
+    // The module's count of channels of the kind; none for the on-board kinds, whose rows
+    // belong to no module and stay in the key order their dataset reads them in.
+    const char* countColumn;
     const char* table;
     const char* key;
     const char* position;
     const char* letter;
 };
+
+const ChannelKind kOnboardInputs{&TDataModule1::tblSpecEmDChannel,
+                                 nullptr,
+                                 "SpecEmDChannel",
+                                 "id_dchannel",
+                                 "id_dchannel_p",
+                                 "K"};
+const ChannelKind kOnboardOutputs{&TDataModule1::tblSpecEmDOChannel,
+                                  nullptr,
+                                  "SpecEmDOChannel",
+                                  "id_dochannel",
+                                  "id_dochannel_p",
+                                  "R"};
 
 const ChannelKind kDiscreteInputs{&TDataModule1::tblSpecDChannel,
                                   "col_dchannel",
@@ -107,47 +125,58 @@ Rec readRecord(Dataset& row) {
 // One compilation: the image being built and the store it is built from.
 class Compilation {
 public:
-    Compilation(TDataModule1& dm, CompileProgress& progress) : dm_(dm), progress_(progress) {}
+    Compilation(TDataModule1& dm, const CompileOptions& options) : dm_(dm), options_(options) {}
 
-    // The interface, module and channel datasets, whose display is suspended throughout.
+    // Suspends the display of the interface, module and channel datasets until the image
+    // file's stage or the end of the compilation.
+    void suspendDisplays();
+    void refresh();
+    // The per-row reactions of the data module wait while the compiler posts and moves
+    // through thousands of rows; nothing reads their lists during a compilation.
+    void holdReactions() { held_.emplace(dm_.holdReactions()); }
+    void refuseLongPhoneNumbers();
+    // The renumbering's store writes run in one transaction: one commit instead of one per
+    // row, and no half-renumbered store after a crash. After a failure the writes made so
+    // far are committed too.
+    void beginWrites() { writes_.emplace(dm_.ADOConnection1); }
+    // Catches the held reactions up and moves the displayed datasets to their first rows,
+    // as the editors show them after a compilation.
+    void showLists();
+    // After a failure: drops a half-made change and shows every module again.
+    void recover();
+
+    // The stages.
+    void compileHeader();
+    void compileInterfaces();
+    void compileModules();
+    void compilePhones();
+    // Renumbers the channels of `kind` into `image.*records`; the channels of a module kind
+    // first take their modules' positions and are read again in key order.
+    template <const ChannelKind& kind, auto records>
+    void compileChannels();
+    void compileShortArchive();
+    void compileMainArchive();
+    // Shows the lists, commits the renumbering, resumes the displays and writes the file.
+    void writeImage();
+
+    Image image;
+
+private:
+    // The interface, module and channel datasets, whose display is suspended.
     std::vector<Dataset*> displayed() const {
         return {&dm_.tblSpecInterFace, &dm_.tblSpecDevice,     &dm_.tblSpecAChannel,
                 &dm_.tblSpecDChannel,  &dm_.tblSpecDOChannel,  &dm_.tblSpecKBHA,
                 &dm_.tblSpecNIChannel, &dm_.tblSpecEmDChannel, &dm_.tblSpecEmDOChannel};
     }
-
-    void refresh();
-    // The per-row reactions of the data module wait while the compiler posts and moves
-    // through thousands of rows; nothing reads their lists during a compilation.
-    void holdReactions() { held_.emplace(dm_.holdReactions()); }
     void catchUpReactions() {
         if (held_)
             held_->catchUp();
     }
-    // The renumbering's store writes run in one transaction: one commit instead of one per
-    // row, and no half-renumbered store after a crash. After a failure the writes made so
-    // far are committed too.
-    void beginWrites() { writes_.emplace(dm_.ADOConnection1); }
     void commitWrites() {
         if (writes_)
             writes_->commit();
     }
-    void refuseLongPhoneNumbers();
-    void countHeader();
-    void obtainRecords();
     void numberInterfaces();
-    void compileInterfaces();
-    void compileModules();
-    void compilePhones();
-    void compileChannels();
-    void compileArchives();
-    void moveToFirstRows();
-    // After a failure: drops a half-made change and shows every module again.
-    void recover();
-
-    Image image;
-
-private:
     void reopen(QueryDataset& dataset, const QString& sql);
     // The number of rows of "<table> where <condition>", counted by qryWConfig.
     int countRows(const QString& rows);
@@ -157,17 +186,68 @@ private:
     template <class Rec>
     void renumber(Dataset& channels, const QString& position, const char* letter,
                   QList<Rec>& records);
-    // Copies the module positions into the channels of one module kind, reopens them in
-    // key order and renumbers them.
-    template <class Rec>
-    void renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records);
 
     TDataModule1& dm_;
-    CompileProgress& progress_;
+    const CompileOptions& options_;
     int uspd_ = 0;
+    int archived_ = 0;  // the analog inputs that go into the archives
     std::optional<TDataModule1::HeldReactions> held_;
     std::optional<Connection::Transaction> writes_;
+    std::deque<DisplaySuspension> suspended_;
 };
+
+// A stage of writing the configuration into the USPD.
+struct Stage {
+    const char* name;
+    void (Compilation::*run)();  // none: the caller's stage, once compile() has returned
+    bool shown;                  // the bar steps once the stage is done
+};
+
+// The stages in the order they run. The caller's come last.
+constexpr Stage kStages[] = {
+    {"header", &Compilation::compileHeader, true},
+    {"interfaces", &Compilation::compileInterfaces, true},
+    {"modules", &Compilation::compileModules, true},
+    {"callback phones", &Compilation::compilePhones, true},
+    {"on-board discrete inputs",
+     &Compilation::compileChannels<kOnboardInputs, &Image::onboardInputs>, true},
+    {"discrete inputs", &Compilation::compileChannels<kDiscreteInputs, &Image::discreteInputs>,
+     true},
+    {"on-board discrete outputs",
+     &Compilation::compileChannels<kOnboardOutputs, &Image::onboardOutputs>, true},
+    {"discrete outputs", &Compilation::compileChannels<kDiscreteOutputs, &Image::discreteOutputs>,
+     true},
+    {"KBHA channels", &Compilation::compileChannels<kKbhaChannels, &Image::kbhaChannels>, true},
+    {"analog inputs", &Compilation::compileChannels<kAnalogInputs, &Image::analogInputs>, true},
+    {"counting inputs", &Compilation::compileChannels<kCountingInputs, &Image::countingInputs>,
+     false},
+    {"short archive", &Compilation::compileShortArchive, true},
+    {"main archive", &Compilation::compileMainArchive, true},
+    {"image file", &Compilation::writeImage, false},
+    {"connection", nullptr, true},
+};
+
+// The bar's position once the stage `name` is done.
+constexpr int positionAfter(std::string_view name) {
+    int position = 0;
+    for (const Stage& stage : kStages) {
+        position += stage.shown ? 1 : 0;
+        if (stage.name == name)
+            return position;
+    }
+    throw std::logic_error("no such stage");
+}
+
+// The bar's maximum.
+constexpr int kCompileSteps = int(std::ranges::count_if(kStages, &Stage::shown));
+// A ready file runs none of the compiler's stages: the bar goes straight to the end of the
+// short archive's stage, and the connection's step leaves it one short of its maximum.
+constexpr int kReadyFilePosition = positionAfter("short archive");
+
+void Compilation::suspendDisplays() {
+    for (Dataset* dataset : displayed())
+        suspended_.emplace_back(*dataset);
+}
 
 void Compilation::refresh() {
     const auto& datasets = dm_.ADOConnection1.datasets();
@@ -212,7 +292,7 @@ int Compilation::countRows(const QString& rows) {
     return valueAsInteger(query.value(0, 0));
 }
 
-void Compilation::countHeader() {
+void Compilation::compileHeader() {
     Dataset& flags = dm_.tblHeadline;
     image.header.need_short_int = integer(flags, u"NEED_SHORT_INT");
     image.header.need_main_int = integer(flags, u"NEED_MAIN_INT");
@@ -229,9 +309,7 @@ void Compilation::countHeader() {
         image.header.*count = countRows(
             QStringLiteral("SpecDevice where %1>0").arg(QLatin1String(column)) + forUspd());
     }
-}
 
-void Compilation::obtainRecords() {
     image.interfaces.reserve(dm_.tblSpecInterFace.recordCount());
     image.modules.reserve(dm_.tblSpecDevice.recordCount());
     image.onboardInputs.reserve(dm_.tblSpecEmDChannel.recordCount());
@@ -242,7 +320,6 @@ void Compilation::obtainRecords() {
     image.analogInputs.reserve(dm_.tblSpecAChannel.recordCount());
     image.countingInputs.reserve(dm_.tblSpecNIChannel.recordCount());
     image.phones.reserve(dm_.tblCallbackPhone.recordCount());
-    progress_.step();
 }
 
 void Compilation::numberInterfaces() {
@@ -272,10 +349,10 @@ void Compilation::numberInterfaces() {
 }
 
 void Compilation::compileInterfaces() {
+    numberInterfaces();
     Dataset& interfaces = dm_.tblSpecInterFace;
     for (interfaces.first(); !interfaces.eof(); interfaces.next())
         image.interfaces.append(readRecord<IfaceRec>(interfaces));
-    progress_.step();
 }
 
 void Compilation::compileModules() {
@@ -287,14 +364,12 @@ void Compilation::compileModules() {
         modules.post();
         image.modules.append(readRecord<DeviceRec>(modules));
     }
-    progress_.step();
 }
 
 void Compilation::compilePhones() {
     Dataset& phones = dm_.tblCallbackPhone;
     for (phones.first(); !phones.eof(); phones.next())
         image.phones.append(readRecord<PhoneRec>(phones));
-    progress_.step();
 }
 
 template <class Rec>
@@ -310,49 +385,34 @@ void Compilation::renumber(Dataset& channels, const QString& position, const cha
     }
 }
 
-template <class Rec>
-void Compilation::renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records) {
-    QueryDataset& modules = dm_.tblSpecDevice;
-    reopen(
-        modules,
-        QStringLiteral("select * from SpecDevice where %1>0").arg(QLatin1String(kind.countColumn)) +
-            forUspd());
-    const QString update =
-        QStringLiteral("update %1 set id_device_p=").arg(QLatin1String(kind.table));
-    for (modules.first(); !modules.eof(); modules.next()) {
-        dm_.ADOCommand1.execute(update + decimal(integer(modules, u"ID_DEVICE_P")) +
-                                QStringLiteral(" where id_device=") +
-                                decimal(integer(modules, u"ID_DEVICE")));
-    }
-    QueryDataset& channels = dm_.*kind.dataset;
-    reopen(channels, QStringLiteral("select * from %1 order by %2")
-                         .arg(QLatin1String(kind.table), QLatin1String(kind.key)));
-    renumber(channels, QString::fromLatin1(kind.position), kind.letter, records);
-}
-
+template <const ChannelKind& kind, auto records>
 void Compilation::compileChannels() {
-    renumber(dm_.tblSpecEmDChannel, QStringLiteral("ID_DCHANNEL_P"), "K", image.onboardInputs);
-    progress_.step();
-    renumberModuleChannels(kDiscreteInputs, image.discreteInputs);
-    progress_.step();
-    renumber(dm_.tblSpecEmDOChannel, QStringLiteral("ID_DOCHANNEL_P"), "R", image.onboardOutputs);
-    progress_.step();
-    renumberModuleChannels(kDiscreteOutputs, image.discreteOutputs);
-    progress_.step();
-    renumberModuleChannels(kKbhaChannels, image.kbhaChannels);
-    progress_.step();
-    renumberModuleChannels(kAnalogInputs, image.analogInputs);
-    progress_.step();
-    renumberModuleChannels(kCountingInputs, image.countingInputs);
+    QueryDataset& channels = dm_.*kind.dataset;
+    if (kind.countColumn) {
+        // The module positions go into the channels of the modules that have the kind.
+        QueryDataset& modules = dm_.tblSpecDevice;
+        reopen(modules, QStringLiteral("select * from SpecDevice where %1>0")
+                                .arg(QLatin1String(kind.countColumn)) +
+                            forUspd());
+        const QString update =
+            QStringLiteral("update %1 set id_device_p=").arg(QLatin1String(kind.table));
+        for (modules.first(); !modules.eof(); modules.next()) {
+            dm_.ADOCommand1.execute(update + decimal(integer(modules, u"ID_DEVICE_P")) +
+                                    QStringLiteral(" where id_device=") +
+                                    decimal(integer(modules, u"ID_DEVICE")));
+        }
+        reopen(channels, QStringLiteral("select * from %1 order by %2")
+                             .arg(QLatin1String(kind.table), QLatin1String(kind.key)));
+    }
+    renumber(channels, QString::fromLatin1(kind.position), kind.letter, image.*records);
 }
 
-void Compilation::compileArchives() {
-    const int archived =
+void Compilation::compileShortArchive() {
+    archived_ =
         countRows(QStringLiteral("SpecAChannel where archive=1 and id_uspd=") + decimal(uspd_));
-
     Dataset& shortArchive = dm_.tblShortArchive;
     shortArchive.edit();
-    shortArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived);
+    shortArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived_);
     shortArchive.post();
     image.shortArchive = ArchiveBlock{
         .records = integer(shortArchive, u"SHORT_RECORDS"),
@@ -360,11 +420,12 @@ void Compilation::compileArchives() {
         .base = 0,
         .time_min = integer(shortArchive, u"SHORT_TIME_MIN"),
     };
-    progress_.step();
+}
 
+void Compilation::compileMainArchive() {
     Dataset& mainArchive = dm_.tblMainArchive;
     mainArchive.edit();
-    mainArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived);
+    mainArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived_);
     mainArchive.post();
     image.mainArchive = ArchiveBlock{
         .records = integer(mainArchive, u"MAIN_RECORDS"),
@@ -372,14 +433,20 @@ void Compilation::compileArchives() {
         .base = mainArchiveBase(image.shortArchive.records),
         .time_min = integer(mainArchive, u"MAIN_TIME_MIN"),
     };
-    progress_.step();
-
     image.setSectionCounts();
     image.setChannelMaxima();
     reopen(dm_.tblSpecDevice, kDevicesInOrder);
 }
 
-void Compilation::moveToFirstRows() {
+void Compilation::writeImage() {
+    showLists();
+    commitWrites();
+    suspended_.clear();
+    writeImageFile(image, options_.imagePath);
+}
+
+void Compilation::showLists() {
+    catchUpReactions();
     for (Dataset* dataset : displayed())
         dataset->first();
 }
@@ -436,7 +503,7 @@ ConfigCompiler::ConfigCompiler(TDataModule1& store) : store_(store) {
 
 CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProgress& progress) {
     CompileResult result;
-    Compilation compilation(store_, progress);
+    Compilation compilation(store_, options);
     const auto fail = [&result](CompileResult::Box box, const QString& caption,
                                 const QString& message) {
         result.outcome = CompileResult::Outcome::Failed;
@@ -444,56 +511,44 @@ CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProg
         result.caption = caption;
         result.message = message;
     };
-    {
-        std::deque<DisplaySuspension> suspended;
-        try {
-            for (Dataset* dataset : compilation.displayed())
-                suspended.emplace_back(*dataset);
-            progress.setMax(CompileProgress::kCompileSteps);
-            if (store_.currentUspd() == 0)
-                throw Refusal{
-                    QStringLiteral("Не открыт ни один УСПД: откройте УСПД и повторите "
-                                   "запись.")};
-            compilation.refresh();
-            compilation.holdReactions();
-            if (options.readyFile) {
-                progress.setPosition(CompileProgress::kReadyFilePosition);
-                compilation.catchUpReactions();
-                compilation.moveToFirstRows();
-                result.outcome = CompileResult::Outcome::ReadyFile;
-            } else {
-                compilation.refuseLongPhoneNumbers();
-                compilation.beginWrites();
-                compilation.countHeader();
-                compilation.obtainRecords();
-                compilation.numberInterfaces();
-                compilation.compileInterfaces();
-                compilation.compileModules();
-                compilation.compilePhones();
-                compilation.compileChannels();
-                compilation.compileArchives();
-                compilation.catchUpReactions();
-                compilation.moveToFirstRows();
-                compilation.commitWrites();
-                suspended.clear();
-                writeImageFile(compilation.image, options.imagePath);
-                result.outcome = CompileResult::Outcome::Written;
-                result.size = imageLength(compilation.image.header);
-                result.image = std::move(compilation.image);
-            }
-        } catch (const StoreError& error) {
-            fail(CompileResult::Box::Error, QStringLiteral("Ошибка"), error.message());
-        } catch (const Refusal& refusal) {
-            fail(CompileResult::Box::Warning, QStringLiteral("Ошибка"), refusal.message);
-        } catch (const ImageError& error) {
-            fail(CompileResult::Box::Information, QString(), error.message());
-            result.reason = error.reason();
-        } catch (const std::bad_alloc&) {
-            fail(CompileResult::Box::Information, QString(), QStringLiteral("No enough memory"));
+    try {
+        compilation.suspendDisplays();
+        progress.setMax(kCompileSteps);
+        if (store_.currentUspd() == 0)
+            throw Refusal{
+                QStringLiteral("Не открыт ни один УСПД: откройте УСПД и повторите запись.")};
+        compilation.refresh();
+        compilation.holdReactions();
+        if (options.readyFile) {
+            progress.setPosition(kReadyFilePosition);
+            compilation.showLists();
+            result.outcome = CompileResult::Outcome::ReadyFile;
+            return result;
         }
-        if (!result.succeeded())
-            compilation.recover();
+        compilation.refuseLongPhoneNumbers();
+        compilation.beginWrites();
+        for (const Stage& stage : kStages) {
+            if (!stage.run)
+                break;  // the caller's stages
+            (compilation.*stage.run)();
+            if (stage.shown)
+                progress.step();
+        }
+        result.outcome = CompileResult::Outcome::Written;
+        result.size = imageLength(compilation.image.header);
+        result.image = std::move(compilation.image);
+        return result;
+    } catch (const StoreError& error) {
+        fail(CompileResult::Box::Error, QStringLiteral("Ошибка"), error.message());
+    } catch (const Refusal& refusal) {
+        fail(CompileResult::Box::Warning, QStringLiteral("Ошибка"), refusal.message);
+    } catch (const ImageError& error) {
+        fail(CompileResult::Box::Information, QString(), error.message());
+        result.reason = error.reason();
+    } catch (const std::bad_alloc&) {
+        fail(CompileResult::Box::Information, QString(), QStringLiteral("No enough memory"));
     }
+    compilation.recover();
     return result;
 }
 

@@ -10,15 +10,12 @@ class MessageBoxes;
 class TDataModule1;
 
 // The compiler's progress, as the bar "Формирование описателей" of the progress window
-// shows it: the maximum is set to kCompileSteps, then the bar steps once per stage. The
-// last stage, the connection set-up, is the caller's (see ConfigCompiler::compile). This
-// base class shows nothing; the progress window and tools override what they show.
+// shows it: the maximum is the number of stages that show on the bar, and the bar steps
+// once as each of them is done; with a ready file the compiler sets the position it skips
+// to. The last stage, the connection set-up, is the caller's (see ConfigCompiler::compile).
+// This base class shows nothing; the progress window and tools override what they show.
 class CompileProgress {
 public:
-    static constexpr int kCompileSteps = 13;
-    // The bar's position with a ready file: the stages it skips count as done.
-    static constexpr int kReadyFilePosition = 11;
-
     virtual ~CompileProgress() = default;
     virtual void setMax(int max);
     virtual void setPosition(int position);
