@@ -63,7 +63,6 @@ public:
     }
 
     TDataModule1& dm() { return *dm_; }
-    MessageBoxes& messages() { return messages_; }
     QSqlDatabase db() { return dm_->ADOConnection1.database(); }
     QString filePath(const QString& name) const { return dir_.filePath(name); }
 

@@ -112,8 +112,7 @@ void Compile_Layer(benchmark::State& state) {
     options.imagePath = bench().imagePath();
     CompileProgress progress;
     for (auto _ : state) {
-        const CompileResult result =
-            ConfigCompiler(bench().dm(), bench().messages()).compile(options, progress);
+        const CompileResult result = ConfigCompiler(bench().dm()).compile(options, progress);
         if (!result.succeeded())
             throw StoreError(result.message);
         imageSize = result.size;

@@ -1,11 +1,17 @@
 #include "image/compiler.h"
 
+#include <algorithm>
 #include <deque>
 #include <new>
 #include <optional>
+#include <stdexcept>
+#include <string_view>
+#include <variant>
 
 #include "core/message_boxes.h"
+#include "core/texts.h"
 #include "image/image_values.h"
+#include "image/record_layout.h"
 #include "store/connection.h"
 #include "store/data_module.h"
 #include "store/store_error.h"
@@ -23,12 +29,27 @@ struct Refusal {
 // One channel kind's statements and names.
 struct ChannelKind {
     QueryDataset TDataModule1::*dataset;
-    const char* countColumn;  // the module's count of channels of the kind
+    // The module's count of channels of the kind; none for the on-board kinds, whose rows
+    // belong to no module and stay in the key order their dataset reads them in.
+    const char* countColumn;
     const char* table;
     const char* key;
     const char* position;
     const char* letter;
 };
+
+const ChannelKind kOnboardInputs{&TDataModule1::tblSpecEmDChannel,
+                                 nullptr,
+                                 "SpecEmDChannel",
+                                 "id_dchannel",
+                                 "id_dchannel_p",
+                                 "K"};
+const ChannelKind kOnboardOutputs{&TDataModule1::tblSpecEmDOChannel,
+                                  nullptr,
+                                  "SpecEmDOChannel",
+                                  "id_dochannel",
+                                  "id_dochannel_p",
+                                  "R"};
 
 const ChannelKind kDiscreteInputs{&TDataModule1::tblSpecDChannel,
                                   "col_dchannel",
@@ -61,141 +82,173 @@ QString decimal(qint64 value) {
     return QString::number(value);
 }
 
-// Holds back data module reactions that follow every single row, while the compiler posts
-// and moves through thousands of rows: the module-list refresh after a posted module and
-// the template re-query after a channel row becomes current. Nothing reads those lists
-// during a compilation. catchUp() restores the reactions and runs each held one once, for
-// the rows then current, which leaves the lists as the last of them would have; the
-// reactions are also restored when the object ends.
-class HeldReactions {
-public:
-    using Event = Dataset::Handler Dataset::*;
+int integer(Dataset& dataset, QStringView field) {
+    return dataset.fieldByName(field).asInteger();
+}
 
-    explicit HeldReactions(std::initializer_list<std::pair<Dataset*, Event>> events) {
-        for (const auto& [dataset, event] : events) {
-            Held& held = held_.emplace_back(Held{dataset, event, std::move(dataset->*event)});
-            dataset->*event = [fired = &held.fired](Dataset&) { *fired = true; };
-        }
-    }
-    ~HeldReactions() { restore(); }
-    HeldReactions(const HeldReactions&) = delete;
-    HeldReactions& operator=(const HeldReactions&) = delete;
+QString text(Dataset& dataset, QStringView field) {
+    return dataset.fieldByName(field).asString();
+}
 
-    void catchUp() {
-        restore();
-        for (Held& held : held_) {
-            Dataset& dataset = *held.dataset;
-            if (held.fired && dataset.isOpen() && dataset.currentRow() >= 0 && dataset.*held.event)
-                (dataset.*held.event)(dataset);
-        }
-    }
-
-private:
-    struct Held {
-        Dataset* dataset;
-        Event event;
-        Dataset::Handler reaction;
-        bool fired = false;
-    };
-
-    void restore() {
-        if (restored_)
+void readInto(qint64& member, const Field& field, StoreRead read) {
+    switch (read) {
+        case StoreRead::Plain:
+            member = field.asInteger();
             return;
-        restored_ = true;
-        for (Held& held : held_)
-            held.dataset->*held.event = std::move(held.reaction);
+        case StoreRead::Strict:
+            member = variantToInteger(field.value());
+            return;
+        case StoreRead::BaudCode:
+            member = baudRate(field.asInteger());
+            return;
     }
+}
 
-    std::deque<Held> held_;
-    bool restored_ = false;
-};
+void readInto(double& member, const Field& field, StoreRead read) {
+    member = read == StoreRead::Strict ? variantToFloat(field.value()) : field.asFloat();
+}
+
+void readInto(QString& member, const Field& field, StoreRead) {
+    member = field.asString();
+}
+
+// The record of the current row of `row`, read field by field as its layout says.
+template <class Rec>
+Rec readRecord(Dataset& row) {
+    Rec rec;
+    for (const StoreField<Rec>& field : storeFields<Rec>()) {
+        const Field value = row.fieldByName(field.column);
+        std::visit([&](auto member) { readInto(rec.*member, value, field.read); }, field.member);
+    }
+    return rec;
+}
 
 // One compilation: the image being built and the store it is built from.
 class Compilation {
 public:
-    Compilation(TDataModule1& dm, CompileProgress& progress) : dm_(dm), progress_(progress) {}
+    Compilation(TDataModule1& dm, const CompileOptions& options) : dm_(dm), options_(options) {}
 
-    // The interface, module and channel datasets, whose display is suspended throughout.
+    // Suspends the display of the interface, module and channel datasets until the image
+    // file's stage or the end of the compilation.
+    void suspendDisplays();
+    void refresh();
+    // The per-row reactions of the data module wait while the compiler posts and moves
+    // through thousands of rows; nothing reads their lists during a compilation.
+    void holdReactions() { held_.emplace(dm_.holdReactions()); }
+    void refuseLongPhoneNumbers();
+    // The renumbering's store writes run in one transaction: one commit instead of one per
+    // row, and no half-renumbered store after a crash. After a failure the writes made so
+    // far are committed too.
+    void beginWrites() { writes_.emplace(dm_.ADOConnection1); }
+    // Catches the held reactions up and moves the displayed datasets to their first rows,
+    // as the editors show them after a compilation.
+    void showLists();
+    // After a failure: drops a half-made change and shows every module again.
+    void recover();
+
+    // The stages.
+    void compileHeader();
+    void compileInterfaces();
+    void compileModules();
+    void compilePhones();
+    // Renumbers the channels of `kind` into `image.*records`; the channels of a module kind
+    // first take their modules' positions and are read again in key order.
+    template <const ChannelKind& kind, auto records>
+    void compileChannels();
+    void compileShortArchive();
+    void compileMainArchive();
+    // Shows the lists, commits the renumbering, resumes the displays and writes the file.
+    void writeImage();
+
+    Image image;
+
+private:
+    // The interface, module and channel datasets, whose display is suspended.
     std::vector<Dataset*> displayed() const {
         return {&dm_.tblSpecInterFace, &dm_.tblSpecDevice,     &dm_.tblSpecAChannel,
                 &dm_.tblSpecDChannel,  &dm_.tblSpecDOChannel,  &dm_.tblSpecKBHA,
                 &dm_.tblSpecNIChannel, &dm_.tblSpecEmDChannel, &dm_.tblSpecEmDOChannel};
     }
-
-    void refresh();
-    void holdReactions();
-    void catchUpReactions();
-    // The renumbering's store writes run in one transaction: one commit instead of one per
-    // row, and no half-renumbered store after a crash. After a failure the writes made so
-    // far are committed too.
-    void beginWrites() { writes_.emplace(dm_.ADOConnection1); }
+    void catchUpReactions() {
+        if (held_)
+            held_->catchUp();
+    }
     void commitWrites() {
         if (writes_)
             writes_->commit();
     }
-    void refuseLongPhoneNumbers();
-    void countHeader();
-    void obtainRecords();
     void numberInterfaces();
-    void compileInterfaces();
-    void compileModules();
-    void compilePhones();
-    void compileChannels();
-    void compileArchives();
-    void moveToFirstRows();
-    // After a failure: drops a half-made change and shows every module again.
-    void recover();
-
-    Image image;
-
-private:
-    int integer(Dataset& dataset, QStringView field) {
-        return dataset.fieldByName(field).asInteger();
-    }
-    double real(Dataset& dataset, QStringView field) {
-        return dataset.fieldByName(field).asFloat();
-    }
-    QString text(Dataset& dataset, QStringView field) {
-        return dataset.fieldByName(field).asString();
-    }
-    // Reads through the general conversion, which refuses an empty value.
-    int strictInteger(Dataset& dataset, QStringView field) {
-        return variantToInteger(dataset.fieldByName(field).value());
-    }
-    double strictReal(Dataset& dataset, QStringView field) {
-        return variantToFloat(dataset.fieldByName(field).value());
-    }
-
     void reopen(QueryDataset& dataset, const QString& sql);
     // The number of rows of "<table> where <condition>", counted by qryWConfig.
     int countRows(const QString& rows);
     QString forUspd() const { return QStringLiteral(" and id_uspd=") + decimal(uspd_); }
-    // The record of the current row of a channel kind.
-    template <class Rec>
-    using Reader = Rec (Compilation::*)(Dataset& row);
-    EmDChannelRec onboardInput(Dataset& row);
-    DChannelRec discreteInput(Dataset& row);
-    EmDOChannelRec onboardOutput(Dataset& row);
-    DOChannelRec output(Dataset& row);  // discrete outputs and KBHA channels
-    AChannelRec analogInput(Dataset& row);
-    NIChannelRec countingInput(Dataset& row);
-
     // Numbers the channels of `channels` densely in key order ("K1", "K2", ...) and adds
     // each renumbered row's record to `records`.
     template <class Rec>
     void renumber(Dataset& channels, const QString& position, const char* letter,
-                  QList<Rec>& records, Reader<Rec> read);
-    // Copies the module positions into the channels of one module kind, reopens them in
-    // key order and renumbers them.
-    template <class Rec>
-    void renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records, Reader<Rec> read);
+                  QList<Rec>& records);
 
     TDataModule1& dm_;
-    CompileProgress& progress_;
+    const CompileOptions& options_;
     int uspd_ = 0;
-    std::optional<HeldReactions> held_;
+    int archived_ = 0;  // the analog inputs that go into the archives
+    std::optional<TDataModule1::HeldReactions> held_;
     std::optional<Connection::Transaction> writes_;
+    std::deque<DisplaySuspension> suspended_;
 };
+
+// A stage of writing the configuration into the USPD.
+struct Stage {
+    const char* name;
+    void (Compilation::*run)();  // none: the caller's stage, once compile() has returned
+    bool shown;                  // the bar steps once the stage is done
+};
+
+// The stages in the order they run. The caller's come last.
+constexpr Stage kStages[] = {
+    {"header", &Compilation::compileHeader, true},
+    {"interfaces", &Compilation::compileInterfaces, true},
+    {"modules", &Compilation::compileModules, true},
+    {"callback phones", &Compilation::compilePhones, true},
+    {"on-board discrete inputs",
+     &Compilation::compileChannels<kOnboardInputs, &Image::onboardInputs>, true},
+    {"discrete inputs", &Compilation::compileChannels<kDiscreteInputs, &Image::discreteInputs>,
+     true},
+    {"on-board discrete outputs",
+     &Compilation::compileChannels<kOnboardOutputs, &Image::onboardOutputs>, true},
+    {"discrete outputs", &Compilation::compileChannels<kDiscreteOutputs, &Image::discreteOutputs>,
+     true},
+    {"KBHA channels", &Compilation::compileChannels<kKbhaChannels, &Image::kbhaChannels>, true},
+    {"analog inputs", &Compilation::compileChannels<kAnalogInputs, &Image::analogInputs>, true},
+    {"counting inputs", &Compilation::compileChannels<kCountingInputs, &Image::countingInputs>,
+     false},
+    {"short archive", &Compilation::compileShortArchive, true},
+    {"main archive", &Compilation::compileMainArchive, true},
+    {"image file", &Compilation::writeImage, false},
+    {"connection", nullptr, true},
+};
+
+// The bar's position once the stage `name` is done.
+constexpr int positionAfter(std::string_view name) {
+    int position = 0;
+    for (const Stage& stage : kStages) {
+        position += stage.shown ? 1 : 0;
+        if (stage.name == name)
+            return position;
+    }
+    throw std::logic_error("no such stage");
+}
+
+// The bar's maximum.
+constexpr int kCompileSteps = int(std::ranges::count_if(kStages, &Stage::shown));
+// A ready file runs none of the compiler's stages: the bar goes straight to the end of the
+// short archive's stage, and the connection's step leaves it one short of its maximum.
+constexpr int kReadyFilePosition = positionAfter("short archive");
+
+void Compilation::suspendDisplays() {
+    for (Dataset* dataset : displayed())
+        suspended_.emplace_back(*dataset);
+}
 
 void Compilation::refresh() {
     const auto& datasets = dm_.ADOConnection1.datasets();
@@ -212,24 +265,6 @@ void Compilation::refresh() {
             dataset->open();
     }
     uspd_ = dm_.currentUspd();
-}
-
-void Compilation::holdReactions() {
-    held_.emplace(std::initializer_list<std::pair<Dataset*, HeldReactions::Event>>{
-        {&dm_.tblSpecDevice, &Dataset::afterPost},
-        {&dm_.tblSpecAChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecDChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecDOChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecKBHA, &Dataset::afterScroll},
-        {&dm_.tblSpecNIChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecEmDChannel, &Dataset::afterScroll},
-        {&dm_.tblSpecEmDOChannel, &Dataset::afterScroll},
-    });
-}
-
-void Compilation::catchUpReactions() {
-    if (held_)
-        held_->catchUp();
 }
 
 void Compilation::refuseLongPhoneNumbers() {
@@ -258,7 +293,7 @@ int Compilation::countRows(const QString& rows) {
     return valueAsInteger(query.value(0, 0));
 }
 
-void Compilation::countHeader() {
+void Compilation::compileHeader() {
     Dataset& flags = dm_.tblHeadline;
     image.header.need_short_int = integer(flags, u"NEED_SHORT_INT");
     image.header.need_main_int = integer(flags, u"NEED_MAIN_INT");
@@ -275,9 +310,7 @@ void Compilation::countHeader() {
         image.header.*count = countRows(
             QStringLiteral("SpecDevice where %1>0").arg(QLatin1String(column)) + forUspd());
     }
-}
 
-void Compilation::obtainRecords() {
     image.interfaces.reserve(dm_.tblSpecInterFace.recordCount());
     image.modules.reserve(dm_.tblSpecDevice.recordCount());
     image.onboardInputs.reserve(dm_.tblSpecEmDChannel.recordCount());
@@ -288,7 +321,6 @@ void Compilation::obtainRecords() {
     image.analogInputs.reserve(dm_.tblSpecAChannel.recordCount());
     image.countingInputs.reserve(dm_.tblSpecNIChannel.recordCount());
     image.phones.reserve(dm_.tblCallbackPhone.recordCount());
-    progress_.step();
 }
 
 void Compilation::numberInterfaces() {
@@ -318,21 +350,10 @@ void Compilation::numberInterfaces() {
 }
 
 void Compilation::compileInterfaces() {
+    numberInterfaces();
     Dataset& interfaces = dm_.tblSpecInterFace;
-    for (interfaces.first(); !interfaces.eof(); interfaces.next()) {
-        image.interfaces.append(IfaceRec{
-            .speed = baudRate(integer(interfaces, u"BAUD")),
-            .col_device = integer(interfaces, u"COL_DEVICE"),
-            .port = integer(interfaces, u"PORT"),
-            .t_iface = integer(interfaces, u"T_IFACE"),
-            .data = integer(interfaces, u"DATA"),
-            .parity = integer(interfaces, u"PARITY"),
-            .stop = real(interfaces, u"STOP"),
-            .DTR_enable = integer(interfaces, u"DTR_ENABLE"),
-            .initstring = text(interfaces, u"INITSTRING"),
-        });
-    }
-    progress_.step();
+    for (interfaces.first(); !interfaces.eof(); interfaces.next())
+        image.interfaces.append(readRecord<IfaceRec>(interfaces));
 }
 
 void Compilation::compileModules() {
@@ -340,158 +361,59 @@ void Compilation::compileModules() {
     int position = 0;
     for (modules.first(); !modules.eof(); modules.next()) {
         modules.edit();
-        modules.fieldByName(u"ID_DEVICE_P").setAsInteger(position);
+        modules.fieldByName(u"ID_DEVICE_P").setAsInteger(position++);
         modules.post();
-        image.modules.append(DeviceRec{
-            .n_on_iface = integer(modules, u"N_ON_IFACE"),
-            .num_mod = integer(modules, u"NUM_MOD"),
-            .t_pool = integer(modules, u"T_POOL"),
-            .to_answer = integer(modules, u"TO_ANSWER"),
-            .to_byte_receive = integer(modules, u"TO_BYTE_RECEIVE"),
-            .t_start = integer(modules, u"T_START"),
-            .id_device_p = position,
-            .n_on_iface2 = integer(modules, u"N_ON_IFACE2"),
-            .id_iface2 = integer(modules, u"ID_IFACE2"),
-            .id_iface = integer(modules, u"ID_IFACE"),
-            .t_device = integer(modules, u"T_DEVICE"),
-            .col_achannel = integer(modules, u"COL_ACHANNEL"),
-            .col_nichannel = integer(modules, u"COL_NICHANNEL"),
-            .col_dchannel = integer(modules, u"COL_DCHANNEL"),
-            .col_aochannel = integer(modules, u"COL_AOCHANNEL"),
-            .col_dochannel = integer(modules, u"COL_DOCHANNEL"),
-            .col_kvna = integer(modules, u"COL_KVNA"),
-            .fl_retrans = integer(modules, u"FL_RETRANS"),
-            .password = text(modules, u"PASSWORD"),
-        });
-        ++position;
+        image.modules.append(readRecord<DeviceRec>(modules));
     }
-    progress_.step();
 }
 
 void Compilation::compilePhones() {
     Dataset& phones = dm_.tblCallbackPhone;
     for (phones.first(); !phones.eof(); phones.next())
-        image.phones.append(PhoneRec{.phonenum = text(phones, u"PHONENUM")});
-    progress_.step();
+        image.phones.append(readRecord<PhoneRec>(phones));
 }
 
 template <class Rec>
 void Compilation::renumber(Dataset& channels, const QString& position, const char* letter,
-                           QList<Rec>& records, Reader<Rec> read) {
+                           QList<Rec>& records) {
     for (channels.first(); !channels.eof(); channels.next()) {
         const int number = channels.recordNumber();
         channels.edit();
         channels.fieldByName(position).setAsInteger(number - 1);
         channels.fieldByName(u"TYPE_NUM").setAsString(QLatin1String(letter) + decimal(number));
         channels.post();
-        records.append((this->*read)(channels));
+        records.append(readRecord<Rec>(channels));
     }
 }
 
-template <class Rec>
-void Compilation::renumberModuleChannels(const ChannelKind& kind, QList<Rec>& records,
-                                         Reader<Rec> read) {
-    QueryDataset& modules = dm_.tblSpecDevice;
-    reopen(
-        modules,
-        QStringLiteral("select * from SpecDevice where %1>0").arg(QLatin1String(kind.countColumn)) +
-            forUspd());
-    const QString update =
-        QStringLiteral("update %1 set id_device_p=").arg(QLatin1String(kind.table));
-    for (modules.first(); !modules.eof(); modules.next()) {
-        dm_.ADOCommand1.execute(update + decimal(integer(modules, u"ID_DEVICE_P")) +
-                                QStringLiteral(" where id_device=") +
-                                decimal(integer(modules, u"ID_DEVICE")));
-    }
-    QueryDataset& channels = dm_.*kind.dataset;
-    reopen(channels, QStringLiteral("select * from %1 order by %2")
-                         .arg(QLatin1String(kind.table), QLatin1String(kind.key)));
-    renumber(channels, QString::fromLatin1(kind.position), kind.letter, records, read);
-}
-
-EmDChannelRec Compilation::onboardInput(Dataset& row) {
-    return {
-        .jingle_time = integer(row, u"JINGLE_TIME"),
-        .n_channel = integer(row, u"N_CHANNEL"),
-        .invers = integer(row, u"INVERS"),
-        .cbevent = integer(row, u"CBEVENT"),
-        .callback = integer(row, u"CALLBACK"),
-    };
-}
-
-DChannelRec Compilation::discreteInput(Dataset& row) {
-    return {
-        .id_device_p = integer(row, u"ID_DEVICE_P"),
-        .n_channel = integer(row, u"N_CHANNEL"),
-        .invers = integer(row, u"INVERS"),
-        .cbevent = integer(row, u"CBEVENT"),
-        .callback = integer(row, u"CALLBACK"),
-    };
-}
-
-EmDOChannelRec Compilation::onboardOutput(Dataset& row) {
-    return {.n_channel = integer(row, u"N_CHANNEL")};
-}
-
-DOChannelRec Compilation::output(Dataset& row) {
-    return {.id_device_p = integer(row, u"ID_DEVICE_P"), .n_channel = integer(row, u"N_CHANNEL")};
-}
-
-AChannelRec Compilation::analogInput(Dataset& row) {
-    return {
-        .min_code = real(row, u"MIN_CODE"),
-        .max_code = real(row, u"MAX_CODE"),
-        .min_value = real(row, u"MIN_VALUE"),
-        .max_value = real(row, u"MAX_VALUE"),
-        .emerg_val = strictReal(row, u"EMERG_VAL"),
-        .coef_corr = strictReal(row, u"COEF_CORR"),
-        .hi_lim = real(row, u"HI_LIM"),
-        .lo_lim = real(row, u"LO_LIM"),
-        .id_device_p = integer(row, u"ID_DEVICE_P"),
-        .act_corr = strictInteger(row, u"ACT_CORR"),
-        .n_channel = integer(row, u"N_CHANNEL"),
-        .st_filter = integer(row, u"ST_FILTER"),
-        .W = integer(row, u"W"),
-        .t_transf = integer(row, u"T_TRANSF"),
-        .archive = integer(row, u"ARCHIVE"),
-        .callback = integer(row, u"CALLBACK"),
-    };
-}
-
-NIChannelRec Compilation::countingInput(Dataset& row) {
-    return {
-        .coef_corr = strictReal(row, u"COEF_CORR"),
-        .id_device_p = strictInteger(row, u"ID_DEVICE_P"),
-        .act_corr = strictInteger(row, u"ACT_CORR"),
-        .n_channel = strictInteger(row, u"N_CHANNEL"),
-    };
-}
-
+template <const ChannelKind& kind, auto records>
 void Compilation::compileChannels() {
-    renumber(dm_.tblSpecEmDChannel, QStringLiteral("ID_DCHANNEL_P"), "K", image.onboardInputs,
-             &Compilation::onboardInput);
-    progress_.step();
-    renumberModuleChannels(kDiscreteInputs, image.discreteInputs, &Compilation::discreteInput);
-    progress_.step();
-    renumber(dm_.tblSpecEmDOChannel, QStringLiteral("ID_DOCHANNEL_P"), "R", image.onboardOutputs,
-             &Compilation::onboardOutput);
-    progress_.step();
-    renumberModuleChannels(kDiscreteOutputs, image.discreteOutputs, &Compilation::output);
-    progress_.step();
-    renumberModuleChannels(kKbhaChannels, image.kbhaChannels, &Compilation::output);
-    progress_.step();
-    renumberModuleChannels(kAnalogInputs, image.analogInputs, &Compilation::analogInput);
-    progress_.step();
-    renumberModuleChannels(kCountingInputs, image.countingInputs, &Compilation::countingInput);
+    QueryDataset& channels = dm_.*kind.dataset;
+    if (kind.countColumn) {
+        // The module positions go into the channels of the modules that have the kind.
+        QueryDataset& modules = dm_.tblSpecDevice;
+        reopen(modules, QStringLiteral("select * from SpecDevice where %1>0")
+                                .arg(QLatin1String(kind.countColumn)) +
+                            forUspd());
+        const QString update =
+            QStringLiteral("update %1 set id_device_p=").arg(QLatin1String(kind.table));
+        for (modules.first(); !modules.eof(); modules.next()) {
+            dm_.ADOCommand1.execute(update + decimal(integer(modules, u"ID_DEVICE_P")) +
+                                    QStringLiteral(" where id_device=") +
+                                    decimal(integer(modules, u"ID_DEVICE")));
+        }
+        reopen(channels, QStringLiteral("select * from %1 order by %2")
+                             .arg(QLatin1String(kind.table), QLatin1String(kind.key)));
+    }
+    renumber(channels, QString::fromLatin1(kind.position), kind.letter, image.*records);
 }
 
-void Compilation::compileArchives() {
-    const int archived =
+void Compilation::compileShortArchive() {
+    archived_ =
         countRows(QStringLiteral("SpecAChannel where archive=1 and id_uspd=") + decimal(uspd_));
-
     Dataset& shortArchive = dm_.tblShortArchive;
     shortArchive.edit();
-    shortArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived);
+    shortArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived_);
     shortArchive.post();
     image.shortArchive = ArchiveBlock{
         .records = integer(shortArchive, u"SHORT_RECORDS"),
@@ -499,11 +421,12 @@ void Compilation::compileArchives() {
         .base = 0,
         .time_min = integer(shortArchive, u"SHORT_TIME_MIN"),
     };
-    progress_.step();
+}
 
+void Compilation::compileMainArchive() {
     Dataset& mainArchive = dm_.tblMainArchive;
     mainArchive.edit();
-    mainArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived);
+    mainArchive.fieldByName(u"ARCCHANNEL").setAsInteger(archived_);
     mainArchive.post();
     image.mainArchive = ArchiveBlock{
         .records = integer(mainArchive, u"MAIN_RECORDS"),
@@ -511,14 +434,20 @@ void Compilation::compileArchives() {
         .base = mainArchiveBase(image.shortArchive.records),
         .time_min = integer(mainArchive, u"MAIN_TIME_MIN"),
     };
-    progress_.step();
-
     image.setSectionCounts();
     image.setChannelMaxima();
     reopen(dm_.tblSpecDevice, kDevicesInOrder);
 }
 
-void Compilation::moveToFirstRows() {
+void Compilation::writeImage() {
+    showLists();
+    commitWrites();
+    suspended_.clear();
+    writeImageFile(image, options_.imagePath);
+}
+
+void Compilation::showLists() {
+    catchUpReactions();
     for (Dataset* dataset : displayed())
         dataset->first();
 }
@@ -554,77 +483,73 @@ void CompileProgress::setPosition(int) {
 void CompileProgress::step() {
 }
 
-ConfigCompiler::ConfigCompiler(TDataModule1& store, MessageBoxes& messages)
-    : store_(store), messages_(messages) {
+void CompileResult::showFailure(MessageBoxes& messages) const {
+    if (succeeded())
+        return;
+    switch (box) {
+        case Box::Error:
+            messages.error(message, caption);
+            break;
+        case Box::Warning:
+            messages.warning(message, caption);
+            break;
+        case Box::Information:
+            messages.information(message, caption);
+            break;
+    }
+}
+
+ConfigCompiler::ConfigCompiler(TDataModule1& store) : store_(store) {
 }
 
 CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProgress& progress) {
     CompileResult result;
-    Compilation compilation(store_, progress);
-    // Shows the failure once the displays are resumed.
-    std::function<void()> show;
-    {
-        std::deque<DisplaySuspension> suspended;
-        try {
-            for (Dataset* dataset : compilation.displayed())
-                suspended.emplace_back(*dataset);
-            progress.setMax(CompileProgress::kCompileSteps);
-            if (store_.currentUspd() == 0)
-                throw Refusal{
-                    QStringLiteral("Не открыт ни один УСПД: откройте УСПД и повторите "
-                                   "запись.")};
-            compilation.refresh();
-            compilation.holdReactions();
-            if (options.readyFile) {
-                progress.setPosition(CompileProgress::kReadyFilePosition);
-                compilation.catchUpReactions();
-                compilation.moveToFirstRows();
-                result.outcome = CompileResult::Outcome::ReadyFile;
-            } else {
-                compilation.refuseLongPhoneNumbers();
-                compilation.beginWrites();
-                compilation.countHeader();
-                compilation.obtainRecords();
-                compilation.numberInterfaces();
-                compilation.compileInterfaces();
-                compilation.compileModules();
-                compilation.compilePhones();
-                compilation.compileChannels();
-                compilation.compileArchives();
-                compilation.catchUpReactions();
-                compilation.moveToFirstRows();
-                compilation.commitWrites();
-                suspended.clear();
-                writeImageFile(compilation.image, options.imagePath);
-                result.outcome = CompileResult::Outcome::Written;
-                result.size = imageLength(compilation.image.header);
-                result.image = std::move(compilation.image);
-            }
-        } catch (const StoreError& error) {
-            result.message = error.message();
-            show = [&] { messages_.error(result.message, QStringLiteral("Ошибка")); };
-        } catch (const Refusal& refusal) {
-            result.message = refusal.message;
-            show = [&] { messages_.warning(result.message, QStringLiteral("Ошибка")); };
-        } catch (const ImageError& error) {
-            result.message = error.message();
-            result.reason = error.reason();
-            show = [&] { messages_.information(result.message, QString()); };
-        } catch (const std::bad_alloc&) {
-            result.message = QStringLiteral("No enough memory");
-            show = [&] { messages_.information(result.message, QString()); };
-        }
-        if (show)
-            compilation.recover();
-    }
-    if (show) {
+    Compilation compilation(store_, options);
+    const auto fail = [&result](CompileResult::Box box, const QString& caption,
+                                const QString& message) {
         result.outcome = CompileResult::Outcome::Failed;
-        show();
+        result.box = box;
+        result.caption = caption;
+        result.message = message;
+    };
+    try {
+        compilation.suspendDisplays();
+        progress.setMax(kCompileSteps);
+        if (store_.currentUspd() == 0)
+            throw Refusal{
+                QStringLiteral("Не открыт ни один УСПД: откройте УСПД и повторите запись.")};
+        compilation.refresh();
+        compilation.holdReactions();
+        if (options.readyFile) {
+            progress.setPosition(kReadyFilePosition);
+            compilation.showLists();
+            result.outcome = CompileResult::Outcome::ReadyFile;
+            return result;
+        }
+        compilation.refuseLongPhoneNumbers();
+        compilation.beginWrites();
+        for (const Stage& stage : kStages) {
+            if (!stage.run)
+                break;  // the caller's stages
+            (compilation.*stage.run)();
+            if (stage.shown)
+                progress.step();
+        }
+        result.outcome = CompileResult::Outcome::Written;
+        result.size = imageLength(compilation.image.header);
+        result.image = std::move(compilation.image);
         return result;
+    } catch (const StoreError& error) {
+        fail(CompileResult::Box::Error, texts::kError, error.message());
+    } catch (const Refusal& refusal) {
+        fail(CompileResult::Box::Warning, texts::kError, refusal.message);
+    } catch (const ImageError& error) {
+        fail(CompileResult::Box::Information, QString(), error.message());
+        result.reason = error.reason();
+    } catch (const std::bad_alloc&) {
+        fail(CompileResult::Box::Information, QString(), QStringLiteral("No enough memory"));
     }
-    if (options.connect)
-        options.connect();
-    progress.step();
+    compilation.recover();
     return result;
 }
 

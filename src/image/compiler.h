@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 #include "image/image.h"
 
@@ -11,14 +10,12 @@ class MessageBoxes;
 class TDataModule1;
 
 // The compiler's progress, as the bar "Формирование описателей" of the progress window
-// shows it: the maximum is set to kCompileSteps, then the bar steps once per stage. This
-// base class shows nothing; the progress window and tools override what they show.
+// shows it: the maximum is the number of stages that show on the bar, and the bar steps
+// once as each of them is done; with a ready file the compiler sets the position it skips
+// to. The last stage, the connection set-up, is the caller's (see ConfigCompiler::compile).
+// This base class shows nothing; the progress window and tools override what they show.
 class CompileProgress {
 public:
-    static constexpr int kCompileSteps = 13;
-    // The bar's position with a ready file: the stages it skips count as done.
-    static constexpr int kReadyFilePosition = 11;
-
     virtual ~CompileProgress() = default;
     virtual void setMax(int max);
     virtual void setPosition(int position);
@@ -30,25 +27,28 @@ struct CompileOptions {
     // upload as it is.
     bool readyFile = false;
     QString imagePath = QStringLiteral("config.dat");
-    // The connection set-up and the upload's first frame: called once the image is in
-    // place, as the compilation's last stage; never after a failure. The caller's failures
-    // there are its own to show; an exception it throws reaches the caller of compile().
-    std::function<void()> connect;
 };
 
 struct CompileResult {
     enum class Outcome {
         Written,    // the image was compiled and written
         ReadyFile,  // the existing image was taken as it is
-        Failed,     // the message was shown; no image was written
+        Failed,     // no image was written; the message tells why
     };
+    // The message box a failure is shown in.
+    enum class Box { Error, Warning, Information };
+
     Outcome outcome = Outcome::Failed;
-    Image image;      // Written: the image as written
-    qint64 size = 0;  // Written: the image's length in bytes
-    QString message;  // Failed: the text shown to the user
-    QString reason;   // Failed: the system's reason behind a file failure, if any
+    Image image;           // Written: the image as written
+    qint64 size = 0;       // Written: the image's length in bytes
+    QString message;       // Failed: the text for the user
+    Box box = Box::Error;  // Failed: the box that shows the text
+    QString caption;       // Failed: that box's caption
+    QString reason;        // Failed: the system's reason behind a file failure, if any
 
     bool succeeded() const { return outcome != Outcome::Failed; }
+    // Shows a failure's message in its box; shows nothing after a success.
+    void showFailure(MessageBoxes& messages) const;
 };
 
 // Compiles the current USPD of the store (the current row of tblUSPD) into its
@@ -66,8 +66,8 @@ struct CompileResult {
 // The display of the interface, module and channel datasets is suspended while it runs
 // and resumed at the end, also after a failure; a successful compilation leaves them on
 // their first rows, with the module and template lists following, as the editors show
-// them. Every failure is shown through
-// `messages`, stops the compilation and leaves the old image file as it was:
+// them. Every failure stops the compilation, leaves the old image file as it was and is
+// reported in the result, with the box and caption to show it in:
 // - an empty value in a field the image cannot do without (an analog input's emerg_val,
 //   coef_corr or act_corr; a counting input's id_device_p, n_channel, act_corr or
 //   coef_corr): "Invalid variant type conversion", at the row that holds it;
@@ -78,13 +78,15 @@ struct CompileResult {
 // - memory runs out: "No enough memory".
 class ConfigCompiler {
 public:
-    ConfigCompiler(TDataModule1& store, MessageBoxes& messages);
+    explicit ConfigCompiler(TDataModule1& store);
 
+    // Shows nothing; the caller shows a failure (CompileResult::showFailure). After a success
+    // (a written image or a ready file) the caller goes on with the connection set-up and the
+    // upload, and steps the bar once the connection is set up: that is the last stage.
     CompileResult compile(const CompileOptions& options, CompileProgress& progress);
 
 private:
     TDataModule1& store_;
-    MessageBoxes& messages_;
 };
 
 }  // namespace orvet

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "core/texts.h"
 #include "image/record_layout.h"
 
 namespace orvet {
@@ -105,7 +106,7 @@ void writeImageFile(const Image& image, const QString& path) {
     // Unbuffered, so that a short write shows in write()'s count: a buffered QSaveFile
     // commits a file cut short by a full disk as if it were whole.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw ImageError(QStringLiteral("Файл не удается открыть"), file.errorString());
+        throw ImageError(texts::kFileCannotOpen, file.errorString());
     }
     const qint64 written = file.write(bytes);
     const QString failure =

@@ -1,9 +1,11 @@
 #include "image/record_layout.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <ranges>
 #include <type_traits>
 #include <variant>
 
@@ -31,13 +33,15 @@ using Member = std::variant<std::monostate, qint64 Rec::*, double Rec::*, QStrin
 
 template <class Rec>
 struct Field {
-    const char* name;
+    const char16_t* name;  // also the store column the compiler reads, unless `column` says
     int offset;
     Kind kind;
     Member<Rec> member;
     int slot = 0;  // text: bytes of the slot
     CodePage page = CodePage::Ansi;
     bool terminated = true;  // text: the slot keeps a NUL after the longest text
+    StoreRead read = StoreRead::Plain;
+    const char16_t* column = nullptr;
 
     constexpr int width() const {
         switch (kind) {
@@ -62,175 +66,190 @@ struct Field {
 };
 
 template <class Rec>
-constexpr Field<Rec> integer(const char* name, int offset, Kind kind, qint64 Rec::*member) {
+constexpr Field<Rec> integer(const char16_t* name, int offset, Kind kind, qint64 Rec::*member) {
     return {name, offset, kind, member};
 }
 
 template <class Rec>
-constexpr Field<Rec> real(const char* name, int offset, Kind kind, double Rec::*member) {
+constexpr Field<Rec> real(const char16_t* name, int offset, Kind kind, double Rec::*member) {
     return {name, offset, kind, member};
 }
 
 template <class Rec>
-constexpr Field<Rec> text(const char* name, int offset, int slot, CodePage page, bool terminated,
-                          QString Rec::*member) {
+constexpr Field<Rec> text(const char16_t* name, int offset, int slot, CodePage page,
+                          bool terminated, QString Rec::*member) {
     return {name, offset, Kind::Text, member, slot, page, terminated};
 }
 
 template <class Rec>
 constexpr Field<Rec> one(int offset) {
-    return {"", offset, Kind::One, std::monostate{}};
+    return {u"", offset, Kind::One, std::monostate{}};
+}
+
+// A field the compiler reads through the general conversion, which refuses an empty value.
+template <class Rec>
+constexpr Field<Rec> strict(Field<Rec> field) {
+    field.read = StoreRead::Strict;
+    return field;
+}
+
+// A line speed the compiler reads as the speed code in `column`.
+template <class Rec>
+constexpr Field<Rec> fromBaudCode(const char16_t* column, Field<Rec> field) {
+    field.read = StoreRead::BaudCode;
+    field.column = column;
+    return field;
 }
 
 constexpr auto layoutOf(std::type_identity<ImageHeader>) {
     return std::array{
-        integer("ver_hi", 0, Kind::U16, &ImageHeader::ver_hi),
-        integer("ver_lo", 2, Kind::U16, &ImageHeader::ver_lo),
-        integer("col_iface", 4, Kind::U16, &ImageHeader::col_iface),
-        integer("col_device", 6, Kind::U16, &ImageHeader::col_device),
-        integer("col_dmod", 8, Kind::U16, &ImageHeader::col_dmod),
-        integer("col_amod", 10, Kind::U16, &ImageHeader::col_amod),
-        integer("col_aomod", 12, Kind::U16, &ImageHeader::col_aomod),
-        integer("col_nimod", 14, Kind::U16, &ImageHeader::col_nimod),
-        integer("col_domod", 16, Kind::U16, &ImageHeader::col_domod),
-        integer("col_kbhamod", 18, Kind::U16, &ImageHeader::col_kbhamod),
-        integer("col_emdchan", 20, Kind::U16, &ImageHeader::col_emdchan),
-        integer("col_dchan", 22, Kind::U16, &ImageHeader::col_dchan),
-        integer("col_achan", 24, Kind::U16, &ImageHeader::col_achan),
-        integer("col_nichan", 28, Kind::U16, &ImageHeader::col_nichan),
-        integer("col_emdochan", 30, Kind::U16, &ImageHeader::col_emdochan),
-        integer("col_dochan", 32, Kind::U16, &ImageHeader::col_dochan),
-        integer("col_kbhachan", 34, Kind::U16, &ImageHeader::col_kbhachan),
-        integer("max_dchan", 36, Kind::U16, &ImageHeader::max_dchan),
-        integer("max_achan", 38, Kind::U16, &ImageHeader::max_achan),
-        integer("max_nichan", 40, Kind::U16, &ImageHeader::max_nichan),
-        integer("max_dochan", 44, Kind::U16, &ImageHeader::max_dochan),
-        integer("max_kbhachan", 46, Kind::U16, &ImageHeader::max_kbhachan),
-        integer("need_short_int", 48, Kind::U8, &ImageHeader::need_short_int),
-        integer("need_main_int", 49, Kind::U8, &ImageHeader::need_main_int),
-        integer("led_enable", 50, Kind::U8, &ImageHeader::led_enable),
-        integer("intchan_enable", 51, Kind::U8, &ImageHeader::intchan_enable),
-        integer("col_phone", 52, Kind::U8, &ImageHeader::col_phone),
-        integer("callback", 53, Kind::U8, &ImageHeader::callback),
+        integer(u"ver_hi", 0, Kind::U16, &ImageHeader::ver_hi),
+        integer(u"ver_lo", 2, Kind::U16, &ImageHeader::ver_lo),
+        integer(u"col_iface", 4, Kind::U16, &ImageHeader::col_iface),
+        integer(u"col_device", 6, Kind::U16, &ImageHeader::col_device),
+        integer(u"col_dmod", 8, Kind::U16, &ImageHeader::col_dmod),
+        integer(u"col_amod", 10, Kind::U16, &ImageHeader::col_amod),
+        integer(u"col_aomod", 12, Kind::U16, &ImageHeader::col_aomod),
+        integer(u"col_nimod", 14, Kind::U16, &ImageHeader::col_nimod),
+        integer(u"col_domod", 16, Kind::U16, &ImageHeader::col_domod),
+        integer(u"col_kbhamod", 18, Kind::U16, &ImageHeader::col_kbhamod),
+        integer(u"col_emdchan", 20, Kind::U16, &ImageHeader::col_emdchan),
+        integer(u"col_dchan", 22, Kind::U16, &ImageHeader::col_dchan),
+        integer(u"col_achan", 24, Kind::U16, &ImageHeader::col_achan),
+        integer(u"col_nichan", 28, Kind::U16, &ImageHeader::col_nichan),
+        integer(u"col_emdochan", 30, Kind::U16, &ImageHeader::col_emdochan),
+        integer(u"col_dochan", 32, Kind::U16, &ImageHeader::col_dochan),
+        integer(u"col_kbhachan", 34, Kind::U16, &ImageHeader::col_kbhachan),
+        integer(u"max_dchan", 36, Kind::U16, &ImageHeader::max_dchan),
+        integer(u"max_achan", 38, Kind::U16, &ImageHeader::max_achan),
+        integer(u"max_nichan", 40, Kind::U16, &ImageHeader::max_nichan),
+        integer(u"max_dochan", 44, Kind::U16, &ImageHeader::max_dochan),
+        integer(u"max_kbhachan", 46, Kind::U16, &ImageHeader::max_kbhachan),
+        integer(u"need_short_int", 48, Kind::U8, &ImageHeader::need_short_int),
+        integer(u"need_main_int", 49, Kind::U8, &ImageHeader::need_main_int),
+        integer(u"led_enable", 50, Kind::U8, &ImageHeader::led_enable),
+        integer(u"intchan_enable", 51, Kind::U8, &ImageHeader::intchan_enable),
+        integer(u"col_phone", 52, Kind::U8, &ImageHeader::col_phone),
+        integer(u"callback", 53, Kind::U8, &ImageHeader::callback),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<ArchiveBlock>) {
     return std::array{
-        integer("records", 0, Kind::I32, &ArchiveBlock::records),
-        integer("arcchannel", 4, Kind::U16, &ArchiveBlock::arcchannel),
-        integer("base", 6, Kind::U16, &ArchiveBlock::base),
-        integer("time_min", 8, Kind::U8, &ArchiveBlock::time_min),
+        integer(u"records", 0, Kind::I32, &ArchiveBlock::records),
+        integer(u"arcchannel", 4, Kind::U16, &ArchiveBlock::arcchannel),
+        integer(u"base", 6, Kind::U16, &ArchiveBlock::base),
+        integer(u"time_min", 8, Kind::U8, &ArchiveBlock::time_min),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<IfaceRec>) {
     return std::array{
-        integer("speed", 0, Kind::U32, &IfaceRec::speed),
-        integer("col_device", 6, Kind::U16, &IfaceRec::col_device),
-        integer("port", 8, Kind::U8, &IfaceRec::port),
-        integer("t_iface", 9, Kind::U8, &IfaceRec::t_iface),
-        integer("data", 10, Kind::U8, &IfaceRec::data),
-        integer("parity", 11, Kind::U8, &IfaceRec::parity),
-        real("stop", 12, Kind::RoundedU8, &IfaceRec::stop),
+        fromBaudCode(u"baud", integer(u"speed", 0, Kind::U32, &IfaceRec::speed)),
+        integer(u"col_device", 6, Kind::U16, &IfaceRec::col_device),
+        integer(u"port", 8, Kind::U8, &IfaceRec::port),
+        integer(u"t_iface", 9, Kind::U8, &IfaceRec::t_iface),
+        integer(u"data", 10, Kind::U8, &IfaceRec::data),
+        integer(u"parity", 11, Kind::U8, &IfaceRec::parity),
+        real(u"stop", 12, Kind::RoundedU8, &IfaceRec::stop),
         one<IfaceRec>(13),
-        integer("DTR_enable", 14, Kind::U8, &IfaceRec::DTR_enable),
-        text("initstring", 15, IfaceRec::initstringMax + 1, CodePage::Ansi, true,
+        integer(u"DTR_enable", 14, Kind::U8, &IfaceRec::DTR_enable),
+        text(u"initstring", 15, IfaceRec::initstringMax + 1, CodePage::Ansi, true,
              &IfaceRec::initstring),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<DeviceRec>) {
     return std::array{
-        integer("n_on_iface", 0, Kind::U32, &DeviceRec::n_on_iface),
-        integer("num_mod", 4, Kind::I16, &DeviceRec::num_mod),
-        integer("t_pool", 6, Kind::I16, &DeviceRec::t_pool),
-        integer("to_answer", 8, Kind::I16, &DeviceRec::to_answer),
-        integer("to_byte_receive", 10, Kind::I16, &DeviceRec::to_byte_receive),
-        integer("t_start", 12, Kind::I16, &DeviceRec::t_start),
-        integer("id_device_p", 14, Kind::U16, &DeviceRec::id_device_p),
-        integer("n_on_iface2", 16, Kind::U8, &DeviceRec::n_on_iface2),
-        integer("id_iface2", 17, Kind::U8, &DeviceRec::id_iface2),
-        integer("id_iface", 18, Kind::U8, &DeviceRec::id_iface),
-        integer("t_device", 19, Kind::U8, &DeviceRec::t_device),
-        integer("col_achannel", 20, Kind::U8, &DeviceRec::col_achannel),
-        integer("col_nichannel", 21, Kind::U8, &DeviceRec::col_nichannel),
-        integer("col_dchannel", 22, Kind::U8, &DeviceRec::col_dchannel),
-        integer("col_aochannel", 23, Kind::U8, &DeviceRec::col_aochannel),
-        integer("col_dochannel", 24, Kind::U8, &DeviceRec::col_dochannel),
-        integer("col_kvna", 25, Kind::U8, &DeviceRec::col_kvna),
-        integer("fl_retrans", 26, Kind::U8, &DeviceRec::fl_retrans),
+        integer(u"n_on_iface", 0, Kind::U32, &DeviceRec::n_on_iface),
+        integer(u"num_mod", 4, Kind::I16, &DeviceRec::num_mod),
+        integer(u"t_pool", 6, Kind::I16, &DeviceRec::t_pool),
+        integer(u"to_answer", 8, Kind::I16, &DeviceRec::to_answer),
+        integer(u"to_byte_receive", 10, Kind::I16, &DeviceRec::to_byte_receive),
+        integer(u"t_start", 12, Kind::I16, &DeviceRec::t_start),
+        integer(u"id_device_p", 14, Kind::U16, &DeviceRec::id_device_p),
+        integer(u"n_on_iface2", 16, Kind::U8, &DeviceRec::n_on_iface2),
+        integer(u"id_iface2", 17, Kind::U8, &DeviceRec::id_iface2),
+        integer(u"id_iface", 18, Kind::U8, &DeviceRec::id_iface),
+        integer(u"t_device", 19, Kind::U8, &DeviceRec::t_device),
+        integer(u"col_achannel", 20, Kind::U8, &DeviceRec::col_achannel),
+        integer(u"col_nichannel", 21, Kind::U8, &DeviceRec::col_nichannel),
+        integer(u"col_dchannel", 22, Kind::U8, &DeviceRec::col_dchannel),
+        integer(u"col_aochannel", 23, Kind::U8, &DeviceRec::col_aochannel),
+        integer(u"col_dochannel", 24, Kind::U8, &DeviceRec::col_dochannel),
+        integer(u"col_kvna", 25, Kind::U8, &DeviceRec::col_kvna),
+        integer(u"fl_retrans", 26, Kind::U8, &DeviceRec::fl_retrans),
         one<DeviceRec>(27),
-        text("password", 28, DeviceRec::passwordMax, CodePage::Oem, false, &DeviceRec::password),
+        text(u"password", 28, DeviceRec::passwordMax, CodePage::Oem, false, &DeviceRec::password),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<EmDChannelRec>) {
     return std::array{
-        integer("jingle_time", 0, Kind::I16, &EmDChannelRec::jingle_time),
-        integer("n_channel", 4, Kind::U8, &EmDChannelRec::n_channel),
-        integer("invers", 5, Kind::U8, &EmDChannelRec::invers),
-        integer("cbevent", 6, Kind::U8, &EmDChannelRec::cbevent),
-        integer("callback", 7, Kind::U8, &EmDChannelRec::callback),
+        integer(u"jingle_time", 0, Kind::I16, &EmDChannelRec::jingle_time),
+        integer(u"n_channel", 4, Kind::U8, &EmDChannelRec::n_channel),
+        integer(u"invers", 5, Kind::U8, &EmDChannelRec::invers),
+        integer(u"cbevent", 6, Kind::U8, &EmDChannelRec::cbevent),
+        integer(u"callback", 7, Kind::U8, &EmDChannelRec::callback),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<DChannelRec>) {
     return std::array{
-        integer("id_device_p", 0, Kind::U16, &DChannelRec::id_device_p),
-        integer("n_channel", 2, Kind::U8, &DChannelRec::n_channel),
-        integer("invers", 3, Kind::U8, &DChannelRec::invers),
-        integer("cbevent", 4, Kind::U8, &DChannelRec::cbevent),
-        integer("callback", 5, Kind::U8, &DChannelRec::callback),
+        integer(u"id_device_p", 0, Kind::U16, &DChannelRec::id_device_p),
+        integer(u"n_channel", 2, Kind::U8, &DChannelRec::n_channel),
+        integer(u"invers", 3, Kind::U8, &DChannelRec::invers),
+        integer(u"cbevent", 4, Kind::U8, &DChannelRec::cbevent),
+        integer(u"callback", 5, Kind::U8, &DChannelRec::callback),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<EmDOChannelRec>) {
     return std::array{
-        integer("n_channel", 2, Kind::U8, &EmDOChannelRec::n_channel),
+        integer(u"n_channel", 2, Kind::U8, &EmDOChannelRec::n_channel),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<DOChannelRec>) {
     return std::array{
-        integer("id_device_p", 0, Kind::U16, &DOChannelRec::id_device_p),
-        integer("n_channel", 2, Kind::U8, &DOChannelRec::n_channel),
+        integer(u"id_device_p", 0, Kind::U16, &DOChannelRec::id_device_p),
+        integer(u"n_channel", 2, Kind::U8, &DOChannelRec::n_channel),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<AChannelRec>) {
     return std::array{
-        real("min_code", 0, Kind::RoundedF32, &AChannelRec::min_code),
-        real("max_code", 4, Kind::RoundedF32, &AChannelRec::max_code),
-        real("min_value", 8, Kind::F32, &AChannelRec::min_value),
-        real("max_value", 12, Kind::F32, &AChannelRec::max_value),
-        real("emerg_val", 16, Kind::F32, &AChannelRec::emerg_val),
-        real("coef_corr", 20, Kind::F32, &AChannelRec::coef_corr),
-        real("hi_lim", 24, Kind::F32, &AChannelRec::hi_lim),
-        real("lo_lim", 28, Kind::F32, &AChannelRec::lo_lim),
-        integer("id_device_p", 32, Kind::U16, &AChannelRec::id_device_p),
-        integer("act_corr", 34, Kind::U8, &AChannelRec::act_corr),
-        integer("n_channel", 35, Kind::U8, &AChannelRec::n_channel),
-        integer("st_filter", 36, Kind::U8, &AChannelRec::st_filter),
-        integer("W", 37, Kind::U8, &AChannelRec::W),
-        integer("t_transf", 38, Kind::U8, &AChannelRec::t_transf),
-        integer("archive", 39, Kind::U8, &AChannelRec::archive),
-        integer("callback", 40, Kind::U8, &AChannelRec::callback),
+        real(u"min_code", 0, Kind::RoundedF32, &AChannelRec::min_code),
+        real(u"max_code", 4, Kind::RoundedF32, &AChannelRec::max_code),
+        real(u"min_value", 8, Kind::F32, &AChannelRec::min_value),
+        real(u"max_value", 12, Kind::F32, &AChannelRec::max_value),
+        strict(real(u"emerg_val", 16, Kind::F32, &AChannelRec::emerg_val)),
+        strict(real(u"coef_corr", 20, Kind::F32, &AChannelRec::coef_corr)),
+        real(u"hi_lim", 24, Kind::F32, &AChannelRec::hi_lim),
+        real(u"lo_lim", 28, Kind::F32, &AChannelRec::lo_lim),
+        integer(u"id_device_p", 32, Kind::U16, &AChannelRec::id_device_p),
+        strict(integer(u"act_corr", 34, Kind::U8, &AChannelRec::act_corr)),
+        integer(u"n_channel", 35, Kind::U8, &AChannelRec::n_channel),
+        integer(u"st_filter", 36, Kind::U8, &AChannelRec::st_filter),
+        integer(u"W", 37, Kind::U8, &AChannelRec::W),
+        integer(u"t_transf", 38, Kind::U8, &AChannelRec::t_transf),
+        integer(u"archive", 39, Kind::U8, &AChannelRec::archive),
+        integer(u"callback", 40, Kind::U8, &AChannelRec::callback),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<NIChannelRec>) {
     return std::array{
-        real("coef_corr", 0, Kind::F32, &NIChannelRec::coef_corr),
-        integer("id_device_p", 4, Kind::I16, &NIChannelRec::id_device_p),
-        integer("act_corr", 6, Kind::U8, &NIChannelRec::act_corr),
-        integer("n_channel", 7, Kind::U8, &NIChannelRec::n_channel),
+        strict(real(u"coef_corr", 0, Kind::F32, &NIChannelRec::coef_corr)),
+        strict(integer(u"id_device_p", 4, Kind::I16, &NIChannelRec::id_device_p)),
+        strict(integer(u"act_corr", 6, Kind::U8, &NIChannelRec::act_corr)),
+        strict(integer(u"n_channel", 7, Kind::U8, &NIChannelRec::n_channel)),
     };
 }
 
 constexpr auto layoutOf(std::type_identity<PhoneRec>) {
     return std::array{
-        text("phonenum", 0, PhoneRec::phonenumMax + 1, CodePage::Oem, true, &PhoneRec::phonenum),
+        text(u"phonenum", 0, PhoneRec::phonenumMax + 1, CodePage::Oem, true, &PhoneRec::phonenum),
     };
 }
 
@@ -259,6 +278,30 @@ constexpr bool kHasMemberOf = [] {
         }
     }
     return false;
+}();
+
+// The layout's fields that hold a store value, as the compiler reads them.
+template <class Rec>
+constexpr auto kStoreFields = [] {
+    constexpr auto& layout = kLayout<Rec>;
+    constexpr auto holdsValue = [](const Field<Rec>& field) {
+        return !std::holds_alternative<std::monostate>(field.member);
+    };
+    std::array<StoreField<Rec>, std::ranges::count_if(layout, holdsValue)> fields{};
+    auto out = fields.begin();
+    for (const Field<Rec>& field : layout | std::views::filter(holdsValue)) {
+        out->column = field.column ? field.column : field.name;
+        out->read = field.read;
+        if (const auto* integral = std::get_if<qint64 Rec::*>(&field.member)) {
+            out->member = *integral;
+        } else if (const auto* real = std::get_if<double Rec::*>(&field.member)) {
+            out->member = *real;
+        } else {
+            out->member = std::get<QString Rec::*>(field.member);
+        }
+        ++out;
+    }
+    return fields;
 }();
 
 // A field's value as the device reads it.
@@ -433,7 +476,7 @@ Rec decodeRecord(const char* data, const QString& where, QStringList* warnings) 
             if (length == field.slot && field.terminated) {
                 warnings->append(QStringLiteral("%1.%2: текст занимает всё поле, без "
                                                 "завершающего нуля")
-                                     .arg(where, QLatin1String(field.name)));
+                                     .arg(where, QStringView(field.name)));
             }
             width = static_cast<int>(length);  // the bytes after the text are unused
         }
@@ -467,9 +510,14 @@ QList<std::pair<QString, QString>> describeRecord(const Rec& rec) {
         } else {
             shown = QString::number(std::get<qint64>(value));
         }
-        fields.append({QLatin1String(field.name), shown});
+        fields.append({QString::fromUtf16(field.name), shown});
     }
     return fields;
+}
+
+template <class Rec>
+std::span<const StoreField<Rec>> storeFields() {
+    return kStoreFields<Rec>;
 }
 
 #define ORVET_RECORD_LAYOUT(Rec)                                               \
@@ -489,5 +537,15 @@ ORVET_RECORD_LAYOUT(AChannelRec)
 ORVET_RECORD_LAYOUT(NIChannelRec)
 ORVET_RECORD_LAYOUT(PhoneRec)
 #undef ORVET_RECORD_LAYOUT
+
+template std::span<const StoreField<IfaceRec>> storeFields<IfaceRec>();
+template std::span<const StoreField<DeviceRec>> storeFields<DeviceRec>();
+template std::span<const StoreField<EmDChannelRec>> storeFields<EmDChannelRec>();
+template std::span<const StoreField<DChannelRec>> storeFields<DChannelRec>();
+template std::span<const StoreField<EmDOChannelRec>> storeFields<EmDOChannelRec>();
+template std::span<const StoreField<DOChannelRec>> storeFields<DOChannelRec>();
+template std::span<const StoreField<AChannelRec>> storeFields<AChannelRec>();
+template std::span<const StoreField<NIChannelRec>> storeFields<NIChannelRec>();
+template std::span<const StoreField<PhoneRec>> storeFields<PhoneRec>();
 
 }  // namespace orvet

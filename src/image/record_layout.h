@@ -4,7 +4,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <span>
 #include <utility>
+#include <variant>
 
 #include "image/image_records.h"
 
@@ -29,5 +32,25 @@ Rec decodeRecord(const char* data, const QString& where, QStringList* warnings);
 // (in double quotes, with '"', '\' and control characters escaped).
 template <class Rec>
 QList<std::pair<QString, QString>> describeRecord(const Rec& rec);
+
+// How the compiler reads a record field from the store row the record comes from.
+enum class StoreRead {
+    Plain,     // as the member's kind: a 32-bit integer, a double or a text; empty reads 0 or ""
+    Strict,    // through the general conversion, which refuses an empty value
+    BaudCode,  // a speed code, read as an integer and turned into bit/s by baudRate()
+};
+
+// A record field filled from a store row.
+template <class Rec>
+struct StoreField {
+    QStringView column;  // named without regard to case
+    StoreRead read;
+    std::variant<qint64 Rec::*, double Rec::*, QString Rec::*> member;
+};
+
+// The fields of a record that comes from one store row (an interface, module, channel or
+// phone record), in byte order, which is the order the compiler reads them in.
+template <class Rec>
+std::span<const StoreField<Rec>> storeFields();
 
 }  // namespace orvet

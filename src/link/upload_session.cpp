@@ -64,7 +64,10 @@ bool UploadSession::prepareImage(TDataModule1& store, bool readyFile, CompilePro
     CompileOptions options;
     options.readyFile = readyFile;
     options.imagePath = exchange_.imagePath();
-    return ConfigCompiler(store, platform_.messages).compile(options, progress).succeeded();
+    const CompileResult result = ConfigCompiler(store).compile(options, progress);
+    if (!result.succeeded())
+        result.showFailure(platform_.messages);
+    return result.succeeded();
 }
 
 bool UploadSession::open(const LineChoice& line) {

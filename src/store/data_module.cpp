@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <utility>
 
 #include "store/schema.h"
 #include "store/store_file.h"
@@ -226,6 +227,50 @@ void TDataModule1::attachReactions() {
     tblMainArchive.afterOpen = [this](Dataset& dataset) {
         giveDefaultRow(dataset, {QStringLiteral("main_time_min"), QStringLiteral("main_records")});
     };
+}
+
+TDataModule1::HeldReactions::HeldReactions(
+    std::initializer_list<std::pair<Dataset*, Event>> events) {
+    for (const auto& [dataset, event] : events) {
+        Held& held = held_.emplace_back(Held{dataset, event, std::move(dataset->*event)});
+        dataset->*event = [due = &held.due](Dataset&) { *due = true; };
+    }
+}
+
+TDataModule1::HeldReactions::HeldReactions(HeldReactions&& other) noexcept
+    : held_(std::move(other.held_)), released_(std::exchange(other.released_, true)) {
+}
+
+void TDataModule1::HeldReactions::release() {
+    if (released_)
+        return;
+    released_ = true;
+    for (Held& held : held_)
+        held.dataset->*held.event = std::move(held.reaction);
+}
+
+void TDataModule1::HeldReactions::catchUp() {
+    if (released_)
+        return;
+    release();
+    for (const Held& held : held_) {
+        Dataset& dataset = *held.dataset;
+        if (held.due && dataset.isOpen() && dataset.currentRow() >= 0 && dataset.*held.event)
+            (dataset.*held.event)(dataset);
+    }
+}
+
+TDataModule1::HeldReactions TDataModule1::holdReactions() {
+    return HeldReactions({
+        {&tblSpecDevice, &Dataset::afterPost},
+        {&tblSpecAChannel, &Dataset::afterScroll},
+        {&tblSpecDChannel, &Dataset::afterScroll},
+        {&tblSpecDOChannel, &Dataset::afterScroll},
+        {&tblSpecKBHA, &Dataset::afterScroll},
+        {&tblSpecNIChannel, &Dataset::afterScroll},
+        {&tblSpecEmDChannel, &Dataset::afterScroll},
+        {&tblSpecEmDOChannel, &Dataset::afterScroll},
+    });
 }
 
 void TDataModule1::openDatasets() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <deque>
 
 #include "core/platform.h"
 #include "store/command.h"
@@ -24,6 +25,38 @@ class TDataModule1 {
 public:
     static inline const QString kStoreFile = QStringLiteral("Config.db");
 
+    // The reactions that follow every single row, held back while a run moves through and
+    // posts many rows that needs none of the lists they keep: the module-list refresh after
+    // a posted module and the template re-query after a channel row becomes current. Each
+    // held reaction only notes that it is due. catchUp() gives the reactions back and runs
+    // each due one once, for the rows then current, which leaves the lists as the last of
+    // them would have; later calls do nothing. Ending the hold without catchUp() gives the
+    // reactions back without running them.
+    class HeldReactions {
+    public:
+        HeldReactions(HeldReactions&& other) noexcept;
+        HeldReactions& operator=(HeldReactions&&) = delete;
+        ~HeldReactions() { release(); }
+
+        void catchUp();
+
+    private:
+        friend class TDataModule1;
+        using Event = Dataset::Handler Dataset::*;
+        struct Held {
+            Dataset* dataset;
+            Event event;
+            Dataset::Handler reaction;
+            bool due = false;
+        };
+
+        explicit HeldReactions(std::initializer_list<std::pair<Dataset*, Event>> events);
+        void release();
+
+        std::deque<Held> held_;  // a deque: the stand-ins point at their entries
+        bool released_ = false;
+    };
+
     // Opens the store file `path` (creating it when missing, which the user is told once)
     // and the datasets opened at start. Throws StoreError when the store cannot be used.
     explicit TDataModule1(Platform& platform, const QString& path = kStoreFile);
@@ -39,6 +72,9 @@ public:
     void refreshModuleLists();
     // The current USPD's id_uspd; 0 without a stored current row.
     int currentUspd() const;
+    // Holds back the per-row reactions (see HeldReactions) until the object catches up or
+    // ends.
+    [[nodiscard]] HeldReactions holdReactions();
 
     // The statement of a module list for USPD `idUspd` (the list tests `countColumn`).
     static QString moduleListStatement(const QString& countColumn, int idUspd);

@@ -143,6 +143,9 @@ private slots:
         rig_->test.clock.advance(5000);
         QVERIFY(form_->Prgrs->isVisible());
         QVERIFY(!QFileInfo::exists("config.dat"));
+        // The ready file's bar: at the short archive's end, then the connection's step.
+        QCOMPARE(form_->Prgrs->ProgressBar1->value(), 12);
+        QCOMPARE(form_->Prgrs->ProgressBar1->maximum(), 13);
         QTest::mouseClick(form_->Prgrs->Button1, Qt::LeftButton);
         QVERIFY(!form_->CommPort1.Open());
 

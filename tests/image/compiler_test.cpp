@@ -29,8 +29,7 @@ using BoxKind = ScriptedMessageBoxes::Kind;
 const QString kInvalidConversion = QStringLiteral("Invalid variant type conversion");
 const QString kFileNotOpened = QStringLiteral("Файл не удается открыть");
 
-// The bar "Формирование описателей" as the progress window keeps it, and what happened
-// around it: "max 13", "at 1" ... and "connect" for the connection hook.
+// The bar "Формирование описателей" as the progress window keeps it: "max 13", "at 1" ...
 class RecordedProgress : public CompileProgress {
 public:
     void setMax(int max) override { events.append(QStringLiteral("max %1").arg(max)); }
@@ -47,12 +46,12 @@ private:
     int position_ = 0;
 };
 
-// The steps of a whole compilation, the connection hook after the file is written.
+// The steps of a whole compilation: every stage but the last, the caller's connection set-up.
 QStringList wholeRun() {
     QStringList events{"max 13"};
     for (int at = 1; at <= 12; ++at)
         events.append(QStringLiteral("at %1").arg(at));
-    return events + QStringList{"connect", "at 13"};
+    return events;
 }
 
 // A configuration store in a temporary folder with the data module on it. Rows go straight
@@ -61,7 +60,7 @@ QStringList wholeRun() {
 // connection holds uncommitted.
 class Store {
 public:
-    explicit Store(testing::TestPlatform& test) : test_(test), dm(test.platform(), files.path()) {}
+    explicit Store(testing::TestPlatform& test) : dm(test.platform(), files.path()) {}
 
     qint64 insert(const QString& table, const QVariantMap& values) {
         QSqlQuery query(files.connection->database());
@@ -113,11 +112,10 @@ public:
     }
     QString imagePath() const { return files.dir.filePath("config.dat"); }
 
-    // Compiles into imagePath(); the hook adds "connect" to the progress events.
+    // Compiles into imagePath().
     CompileResult compile(RecordedProgress& progress, CompileOptions options = {}) {
         options.imagePath = imagePath();
-        options.connect = [&progress] { progress.events.append(QStringLiteral("connect")); };
-        return ConfigCompiler(dm, test_.messages).compile(options, progress);
+        return ConfigCompiler(dm).compile(options, progress);
     }
     CompileResult compile() {
         RecordedProgress progress;
@@ -134,10 +132,6 @@ public:
         return decoded.image.value_or(Image{});
     }
 
-private:
-    testing::TestPlatform& test_;
-
-public:
     testing::TempStore files;
     TDataModule1 dm;
 };
@@ -351,18 +345,27 @@ const char* const kRenumberedRich[] = {
     "3/5/2/4/E7/6/4",
 };
 
+// A failed compilation's result: the compiler shows nothing itself, and its caller shows
+// the one message box `expected`.
+void expectFailure(testing::TestPlatform& test, const CompileResult& result, const Box& expected) {
+    EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
+    EXPECT_EQ(result.message, expected.text);
+    EXPECT_EQ(test.messages.shown(), std::vector<Box>{});
+    test.messages.expectNotice(expected.text);
+    result.showFailure(test.messages);
+    EXPECT_EQ(test.messages.shown(), std::vector<Box>{expected});
+}
+
 class Compiler : public ::testing::Test {
 protected:
     Compiler() : rich(addRichUspd(store)) { store.open(rich.uspd); }
 
-    // Compiles, expecting the one message box `text` of `kind` and `caption`.
+    // Compiles, expecting the failure shown in the one message box `text` of `kind` and
+    // `caption`.
     CompileResult compileFailing(BoxKind kind, const QString& text, const QString& caption,
                                  RecordedProgress& progress, CompileOptions options = {}) {
-        test.messages.expectNotice(text);
         const CompileResult result = store.compile(progress, options);
-        EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
-        EXPECT_EQ(result.message, text);
-        EXPECT_EQ(test.messages.shown(), (std::vector<Box>{{kind, text, caption}}));
+        expectFailure(test, result, {kind, text, caption});
         TDataModule1& dm = store.dm;
         for (Dataset* dataset : std::initializer_list<Dataset*>{
                  &dm.tblSpecInterFace, &dm.tblSpecDevice, &dm.tblSpecAChannel, &dm.tblSpecDChannel,
@@ -373,7 +376,6 @@ protected:
         }
         // Every module is shown again, whatever stage the failure stopped.
         EXPECT_EQ(store.dm.tblSpecDevice.recordCount(), 3);
-        EXPECT_FALSE(progress.events.contains("connect"));
         return result;
     }
 
@@ -492,7 +494,7 @@ TEST_F(Compiler, ReadyFileGoesOnWithTheFileAsItIs) {
         options.readyFile = true;
         const CompileResult result = store.compile(progress, options);
         EXPECT_EQ(result.outcome, CompileResult::Outcome::ReadyFile);
-        EXPECT_EQ(progress.events, (QStringList{"max 13", "at 11", "connect", "at 12"}));
+        EXPECT_EQ(progress.events, (QStringList{"max 13", "at 11"}));
         EXPECT_EQ(QFile::exists(store.imagePath()), present);
         if (present) {
             EXPECT_EQ(readFile(store.imagePath()), "old");
@@ -529,14 +531,10 @@ TEST(CompilerFailures, EmptyValueOfAStrictFieldStopsAtItsRow) {
         s.open(r.uspd);
         writeFile(s.imagePath(), "old");
 
-        caseTest.messages.expectNotice(kInvalidConversion);
         RecordedProgress progress;
         const CompileResult result = s.compile(progress);
-        EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
-        EXPECT_EQ(caseTest.messages.shown(),
-                  (std::vector<Box>{{BoxKind::Error, kInvalidConversion, "Ошибка"}}));
+        expectFailure(caseTest, result, {BoxKind::Error, kInvalidConversion, "Ошибка"});
         EXPECT_EQ(progress.position(), c.stage);
-        EXPECT_FALSE(progress.events.contains("connect"));
         EXPECT_EQ(readFile(s.imagePath()), "old");
         for (Dataset* dataset :
              std::initializer_list<Dataset*>{&s.dm.tblSpecAChannel, &s.dm.tblSpecNIChannel,
@@ -555,19 +553,11 @@ TEST(CompilerFailures, EmptyValueOfAStrictFieldStopsAtItsRow) {
 TEST_F(Compiler, UnwritableImageFileEndsTheCompilationAfterTheRenumbering) {
     RecordedProgress progress;
     const QString path = store.files.dir.filePath("missing/config.dat");
-    test.messages.expectNotice(kFileNotOpened);
     const CompileResult result =
-        ConfigCompiler(store.dm, test.messages)
-            .compile({.readyFile = false,
-                      .imagePath = path,
-                      .connect = [&] { progress.events.append("connect"); }},
-                     progress);
-    EXPECT_EQ(result.outcome, CompileResult::Outcome::Failed);
-    EXPECT_EQ(test.messages.shown(),
-              (std::vector<Box>{{BoxKind::Information, kFileNotOpened, ""}}));
+        ConfigCompiler(store.dm).compile({.readyFile = false, .imagePath = path}, progress);
+    expectFailure(test, result, {BoxKind::Information, kFileNotOpened, ""});
     EXPECT_FALSE(result.reason.isEmpty());
     EXPECT_EQ(progress.position(), 12);
-    EXPECT_FALSE(progress.events.contains("connect"));
     EXPECT_FALSE(QFile::exists(path));
     for (size_t i = 0; i < std::size(kRenumberedRich); i += 2) {
         EXPECT_EQ(store.rows(kRenumberedRich[i]), kRenumberedRich[i + 1]) << kRenumberedRich[i];
@@ -600,8 +590,9 @@ TEST_F(Compiler, RunningOutOfMemoryEndsOnlyTheCompilation) {
 
 TEST_F(Compiler, RefusesWithoutACurrentUspd) {
     store.dm.tblUSPD.close();
-    test.messages.expectNotice("Не открыт ни один УСПД: откройте УСПД и повторите запись.");
-    EXPECT_EQ(store.compile().outcome, CompileResult::Outcome::Failed);
+    expectFailure(
+        test, store.compile(),
+        {BoxKind::Warning, "Не открыт ни один УСПД: откройте УСПД и повторите запись.", "Ошибка"});
     EXPECT_FALSE(QFile::exists(store.imagePath()));
 }
 

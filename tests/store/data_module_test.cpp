@@ -459,5 +459,87 @@ TEST_F(DataModule, ComputesTheListsLookupFields) {
     EXPECT_EQ(text(dm->tblSpecDevice, u"NPort"), "COM5");
 }
 
+// The per-row reactions held back: a posted module and channel rows made current change no
+// list until the hold catches up, which runs each reaction that came due once.
+class HeldReactions : public DataModule {
+protected:
+    HeldReactions() {
+        openUspd(addFullUspd("A"));
+        // Each refresh of the module lists opens DADevice once; each template re-query opens
+        // its list once.
+        dm->DADevice.afterOpen = [this](Dataset&) { ++moduleLists; };
+        dm->DNAChannel.afterOpen = [this](Dataset&) { ++analogTemplates; };
+        dm->DNKBHA.afterOpen = [this](Dataset&) { ++kbhaTemplates; };
+    }
+    // Moves the first module to type 5 (counting inputs only, so out of the analog list) and
+    // the analog inputs to their last row, the on-board one of type 15.
+    void changeRows() {
+        dm->tblSpecDevice.first();
+        dm->tblSpecDevice.edit();
+        dm->tblSpecDevice.fieldByName(u"t_device").setAsInteger(5);
+        dm->tblSpecDevice.post();
+        dm->tblSpecAChannel.first();
+        dm->tblSpecAChannel.next();
+        dm->tblSpecAChannel.next();
+    }
+
+    int moduleLists = 0;
+    int analogTemplates = 0;
+    int kbhaTemplates = 0;
+    const QString kTypeSixTemplates =
+        "select id_tdevice, n_chan, name, description from NChannels where id_tdevice=6 and "
+        "t_channel=1";
+    const QString kOnboardTemplates =
+        "select id_tdevice, n_chan, name, description from NChannels where id_tdevice=15 and "
+        "t_channel=1";
+};
+
+TEST_F(HeldReactions, CatchingUpRefreshesEachDueListOnce) {
+    ASSERT_EQ(dm->DADevice.recordCount(), 2);
+    ASSERT_EQ(dm->DNAChannel.statement(), kTypeSixTemplates);
+    {
+        TDataModule1::HeldReactions held = dm->holdReactions();
+        changeRows();
+        EXPECT_EQ(moduleLists, 0);
+        EXPECT_EQ(analogTemplates, 0);
+        EXPECT_EQ(dm->DADevice.recordCount(), 2);
+        EXPECT_EQ(dm->DNAChannel.statement(), kTypeSixTemplates);
+
+        held.catchUp();
+        EXPECT_EQ(moduleLists, 1);
+        EXPECT_EQ(analogTemplates, 1);
+        EXPECT_EQ(kbhaTemplates, 0);  // no KBHA row became current
+        EXPECT_EQ(dm->DADevice.recordCount(), 1);
+        EXPECT_EQ(dm->DNAChannel.statement(), kOnboardTemplates);
+
+        held.catchUp();
+        EXPECT_EQ(moduleLists + analogTemplates, 2);
+    }
+    EXPECT_EQ(moduleLists + analogTemplates, 2);
+    // The reactions are back.
+    dm->tblSpecAChannel.first();
+    EXPECT_EQ(analogTemplates, 2);
+    EXPECT_EQ(dm->DNAChannel.statement(), kTypeSixTemplates);
+    dm->tblSpecDevice.edit();
+    dm->tblSpecDevice.post();
+    EXPECT_EQ(moduleLists, 2);
+}
+
+TEST_F(HeldReactions, EndingTheHoldRunsNothingAndGivesTheReactionsBack) {
+    {
+        TDataModule1::HeldReactions held = dm->holdReactions();
+        changeRows();
+    }
+    EXPECT_EQ(moduleLists, 0);
+    EXPECT_EQ(analogTemplates, 0);
+    EXPECT_EQ(dm->DNAChannel.statement(), kTypeSixTemplates);
+    dm->tblSpecAChannel.prior();
+    EXPECT_EQ(analogTemplates, 1);
+    dm->tblSpecDevice.edit();
+    dm->tblSpecDevice.post();
+    EXPECT_EQ(moduleLists, 1);
+    EXPECT_EQ(dm->DADevice.recordCount(), 1);
+}
+
 }  // namespace
 }  // namespace orvet

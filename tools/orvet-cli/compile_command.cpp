@@ -101,8 +101,9 @@ int runCompile(const CommandLine& args) {
         CompileOptions options;
         options.imagePath = parsed.output;
         CompileProgress progress;
-        const CompileResult result = ConfigCompiler(dm, messages).compile(options, progress);
+        const CompileResult result = ConfigCompiler(dm).compile(options, progress);
         if (!result.succeeded()) {
+            result.showFailure(messages);
             if (!result.reason.isEmpty())
                 report(result.reason);
             return 1;

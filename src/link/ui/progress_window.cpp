@@ -120,8 +120,10 @@ void TPrgrs::ScanSignalTimer() {
 void TPrgrs::Timer1Timer() {
     Timer1.setEnabled(false);
     guarded(platform_.messages, [this] {
-        if (session_.prepareImage(data_, config_.cb_Ready->isChecked(), *this))
-            session_.open(LineChoice::fromConnection(config_.stored(), config_.phone()));
+        if (!session_.prepareImage(data_, config_.cb_Ready->isChecked(), *this))
+            return;
+        session_.open(LineChoice::fromConnection(config_.stored(), config_.phone()));
+        step();  // the connection set-up is the bar's last stage
     });
 }
 
