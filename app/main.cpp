@@ -1,9 +1,9 @@
 #include <QApplication>
 #include <memory>
 
-#include "core/ui/message_box_dialog.h"
 #include "core/qt_clock.h"
 #include "core/qt_main_thread.h"
+#include "core/ui/message_box_dialog.h"
 #include "editing/ui/main_window.h"
 #include "editing/ui/single_instance.h"
 #include "store/data_module.h"

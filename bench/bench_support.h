@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "core/main_thread.h"
-#include "support/scripted_message_boxes.h"
-#include "support/test_clock.h"
 #include "store/connection.h"
 #include "store/data_module.h"
 #include "store/store_error.h"
+#include "support/scripted_message_boxes.h"
+#include "support/test_clock.h"
 
 namespace orvet {
 

@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "core/main_thread.h"
-#include "support/scripted_message_boxes.h"
 #include "core/platform.h"
 #include "core/qt_clock.h"
 #include "serial/comm_port.h"
 #include "serial/virtual_line.h"
+#include "support/scripted_message_boxes.h"
 
 namespace {
 
