@@ -134,7 +134,7 @@ void Compile_Bare(benchmark::State& state) {
                            bench().keys(kind.table, kind.key), kind.letter});
     }
     const QList<qint64> modules = bench().keys("SpecDevice", "id_device");
-    const QByteArray image(imageSize > 0 ? imageSize : 64 * 1024, '\x5a');
+    const QByteArray image(imageSize > 0 ? imageSize : qsizetype{64} * 1024, '\x5a');
     for (auto _ : state) {
         int updates = 0;
         for (const Target& target : targets) {

@@ -97,6 +97,7 @@ TEST(MainThread, CallsFromManyWorkersAllRunOnTheMainThread) {
     int total = 0;  // touched only on the main thread
     std::atomic<int> finished{0};
     std::vector<std::thread> workers;
+    workers.reserve(kWorkers);
     for (int w = 0; w < kWorkers; ++w) {
         workers.emplace_back([&] {
             for (int i = 0; i < kCalls; ++i)

@@ -76,7 +76,7 @@ inline std::unique_ptr<TMainForm> openedForm(StoreRig& rig, int uspd) {
 // Closes the window, then the store; returns the message boxes that went wrong.
 inline QStringList closeAll(std::unique_ptr<TMainForm>& form, std::unique_ptr<StoreRig>& rig) {
     form.reset();
-    const QStringList problems = rig->problems();
+    QStringList problems = rig->problems();
     rig.reset();
     return problems;
 }

@@ -18,7 +18,7 @@ using testing::runCli;
 class DumpImage : public ::testing::Test {
 protected:
     QString file(const QString& name, const QByteArray& bytes) {
-        const QString path = dir_.filePath(name);
+        QString path = dir_.filePath(name);
         testing::writeFile(path, bytes);
         return path;
     }

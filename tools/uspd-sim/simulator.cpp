@@ -6,8 +6,7 @@
 namespace orvet::sim {
 
 UspdSimulator::UspdSimulator(Clock& clock, SimLine& line, Options options)
-    : clock_(clock),
-      line_(line),
+    : line_(line),
       options_(std::move(options)),
       gap_(clock, 0),
       carrierUp_(clock, 0),

@@ -81,7 +81,6 @@ private:
     void reply(char letter, const QByteArray& payload = {}, bool refused = false);
     void log(const QString& text);
 
-    Clock& clock_;
     SimLine& line_;
     Options options_;
     Timer gap_;

@@ -37,7 +37,7 @@ QVariant DatasetTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     if (decoration) {
-        const QVariant decorated = decoration(index.row(), index.column(), role);
+        QVariant decorated = decoration(index.row(), index.column(), role);
         if (decorated.isValid())
             return decorated;
     }
