@@ -28,9 +28,16 @@ TIfaceTop::TIfaceTop(Platform& platform, TDataModule1& dataModule, TMainForm& ma
       lineIcon_(imIface(0)),
       busIcon_(imIface(2)) {
     setObjectName(QStringLiteral("IfaceTop"));
-    Dataset& ifaces = dataModule.tblSpecInterFace;
-    MessageBoxes& messages = platform_.messages;
+    buildPopupMenu();
+    createLineControls(dataModule);
+    createCharacterFormatControls();
+    createModemControls();
+    keepPlaceWhenHidden({drg_DTR, Label5, DBEdit1});
+    buildSettingsPanel();
+    finishFrame(IfacePopup);
+}
 
+void TIfaceTop::buildPopupMenu() {
     IfacePopup->setObjectName(QStringLiteral("IfacePopup"));
     N1 = IfacePopup->addAction(imIface(0), QStringLiteral("Добавить интерфейс"));
     N1->setObjectName(QStringLiteral("N1"));
@@ -40,64 +47,66 @@ TIfaceTop::TIfaceTop(Platform& platform, TDataModule1& dataModule, TMainForm& ma
     N2->setShortcut(QKeySequence(Qt::Key_Delete));
     connect(N1, &QAction::triggered, this, &TIfaceTop::N1Click);
     connect(N2, &QAction::triggered, this, &TIfaceTop::N2Click);
+}
 
-    ifType = new DBLookupComboBox(ifaces, QStringLiteral("t_iface"), dataModule.tblTypeIface,
+// Type, COM port, speed and DTR, chosen from the store's reference tables.
+void TIfaceTop::createLineControls(TDataModule1& dataModule) {
+    MessageBoxes& messages = platform_.messages;
+    ifType = new DBLookupComboBox(dataset_, QStringLiteral("t_iface"), dataModule.tblTypeIface,
                                   QStringLiteral("key"), QStringLiteral("t_iface"), messages);
     ifType->setObjectName(QStringLiteral("ifType"));
-    ifPort = new DBLookupComboBox(ifaces, QStringLiteral("port"), dataModule.tblPort,
+    ifPort = new DBLookupComboBox(dataset_, QStringLiteral("port"), dataModule.tblPort,
                                   QStringLiteral("key"), QStringLiteral("portname"), messages);
     ifPort->setObjectName(QStringLiteral("ifPort"));
-    ifBaud = new DBLookupComboBox(ifaces, QStringLiteral("baud"), dataModule.tblBaud,
+    ifBaud = new DBLookupComboBox(dataset_, QStringLiteral("baud"), dataModule.tblBaud,
                                   QStringLiteral("key"), QStringLiteral("baud"), messages);
     ifBaud->setObjectName(QStringLiteral("ifBaud"));
     drg_DTR = new DBRadioGroup(QStringLiteral("DTR"),
                                {QStringLiteral("Enable"), QStringLiteral("Disable")},
-                               {QStringLiteral("1"), QStringLiteral("0")}, ifaces,
+                               {QStringLiteral("1"), QStringLiteral("0")}, dataset_,
                                QStringLiteral("DTR_enable"), messages, 2);
     drg_DTR->setObjectName(QStringLiteral("drg_DTR"));
+}
+
+// Parity, data bits and stop bits.
+void TIfaceTop::createCharacterFormatControls() {
+    MessageBoxes& messages = platform_.messages;
     DBRadioGroup1 =
         new DBRadioGroup(QStringLiteral("Четность"),
                          {QStringLiteral("None"), QStringLiteral("Even"), QStringLiteral("Odd"),
                           QStringLiteral("Mark"), QStringLiteral("Space")},
                          {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
                           QStringLiteral("3"), QStringLiteral("4")},
-                         ifaces, QStringLiteral("parity"), messages);
+                         dataset_, QStringLiteral("parity"), messages);
     DBRadioGroup1->setObjectName(QStringLiteral("DBRadioGroup1"));
     DBRadioGroup2 = new DBRadioGroup(
         QStringLiteral("Бит данных"),
         {QStringLiteral("8"), QStringLiteral("7"), QStringLiteral("6"), QStringLiteral("5")},
         {QStringLiteral("8"), QStringLiteral("7"), QStringLiteral("6"), QStringLiteral("5")},
-        ifaces, QStringLiteral("data"), messages, 2);
+        dataset_, QStringLiteral("data"), messages, 2);
     DBRadioGroup2->setObjectName(QStringLiteral("DBRadioGroup2"));
     // The middle value is written with a decimal comma; the store keeps 1.5.
     DBRadioGroup3 =
         new DBRadioGroup(QStringLiteral("Стоп-бит"),
                          {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")},
-                         {QStringLiteral("1"), QStringLiteral("1,5"), QStringLiteral("2")}, ifaces,
-                         QStringLiteral("stop"), messages, 2);
+                         {QStringLiteral("1"), QStringLiteral("1,5"), QStringLiteral("2")},
+                         dataset_, QStringLiteral("stop"), messages, 2);
     DBRadioGroup3->setObjectName(QStringLiteral("DBRadioGroup3"));
+}
+
+void TIfaceTop::createModemControls() {
     Label5 = new QLabel(QStringLiteral("Строка инициализации модема"));
     Label5->setObjectName(QStringLiteral("Label5"));
-    DBEdit1 = new DBEdit(ifaces, QStringLiteral("initstring"), messages);
+    DBEdit1 = new DBEdit(dataset_, QStringLiteral("initstring"), platform_.messages);
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
     DBEdit1->setMaxLength(40);
     Label5->setBuddy(DBEdit1);
-    keepPlaceWhenHidden({drg_DTR, Label5, DBEdit1});
+}
 
-    auto* line = new QGridLayout;
-    const std::pair<const char*, QWidget*> lineRows[] = {
-        {"Тип", ifType}, {"COM-порт", ifPort}, {"Скорость (BPS)", ifBaud}};
-    int row = 0;
-    for (const auto& [text, control] : lineRows) {
-        auto* label = new QLabel(QString::fromUtf8(text));
-        label->setBuddy(control);
-        control->setMinimumWidth(100);
-        line->addWidget(label, row, 0);
-        line->addWidget(control, row, 1);
-        ++row;
-    }
-    line->addWidget(drg_DTR, row, 0, 1, 2);
-    line->setRowStretch(row + 1, 1);
+// The line settings, parity and the data and stop bits side by side; the modem's
+// initialisation string below them.
+void TIfaceTop::buildSettingsPanel() {
+    QGridLayout* line = buildLineGrid();
 
     auto* frameBits = new QVBoxLayout;
     frameBits->addWidget(DBRadioGroup2);
@@ -118,8 +127,25 @@ TIfaceTop::TIfaceTop(Platform& platform, TDataModule1& dataModule, TMainForm& ma
     panel->addLayout(settings);
     panel->addLayout(modem);
     panel->addStretch();
+}
 
-    finishFrame(IfacePopup);
+// The captioned type, port and speed lists, with DTR below them.
+QGridLayout* TIfaceTop::buildLineGrid() {
+    auto* line = new QGridLayout;
+    const std::pair<const char*, QWidget*> lineRows[] = {
+        {"Тип", ifType}, {"COM-порт", ifPort}, {"Скорость (BPS)", ifBaud}};
+    int row = 0;
+    for (const auto& [text, control] : lineRows) {
+        auto* label = new QLabel(QString::fromUtf8(text));
+        label->setBuddy(control);
+        control->setMinimumWidth(100);
+        line->addWidget(label, row, 0);
+        line->addWidget(control, row, 1);
+        ++row;
+    }
+    line->addWidget(drg_DTR, row, 0, 1, 2);
+    line->setRowStretch(row + 1, 1);
+    return line;
 }
 
 void TIfaceTop::N1Click() {

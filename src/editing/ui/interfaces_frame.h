@@ -3,6 +3,7 @@
 #include "editing/ui/list_frame.h"
 
 class QAction;
+class QGridLayout;
 class QLabel;
 class QMenu;
 
@@ -42,6 +43,13 @@ public:
     QAction* N2;
 
 private:
+    void buildPopupMenu();
+    void createLineControls(TDataModule1& dataModule);
+    void createCharacterFormatControls();
+    void createModemControls();
+    void buildSettingsPanel();
+    QGridLayout* buildLineGrid();
+
     // The initialisation string and the DTR setting are shown only where the selected
     // interface has them.
     void showRowSettings() override;

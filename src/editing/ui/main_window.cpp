@@ -63,64 +63,27 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
     resize(size);
     setMinimumSize(size);
 
-    PortConfig = new TPortConfig(platform_, this);
-    Prgrs = new TPrgrs(platform_, data_, *PortConfig, CommPort1, link_, this);
-    frmOpenUSPD = new TfrmOpenUSPD(platform_, data_, this);
-    m_CParam = new Tm_CParam(platform_, link_, this);
-
+    createDialogs();
     buildMenu();
     buildTree();
-
-    workArea_->setObjectName(QStringLiteral("workArea"));
-    auto* workLayout = new QVBoxLayout(workArea_);
-    workLayout->setContentsMargins(0, 0, 0, 0);
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->addWidget(TreeView1);
-    Splitter1->addWidget(workArea_);
-    Splitter1->setStretchFactor(1, 1);
-    Splitter1->setChildrenCollapsible(false);
-    Splitter1->setSizes({205, 495});
-
+    buildWorkArea();
     buildEditors();
-    connect(MAddIface, &QAction::triggered, this, [this] {
-        selectNode(TreeNode::Interfaces);
-        IfaceTop->N1Click();
-    });
-    connect(MAddUSO, &QAction::triggered, this, [this] {
-        selectNode(TreeNode::Modules);
-        DevConf->N1Click();
-    });
-
-    startPanel_->setObjectName(QStringLiteral("startPanel"));
-    startPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    startPanel_->setAutoFillBackground(true);
-    QPalette palette = startPanel_->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    startPanel_->setPalette(palette);
-
-    // The analysis list and its splitter exist but are never shown.
-    Analis->setObjectName(QStringLiteral("Analis"));
-    Analis->setFixedHeight(23);
-    Splitter2->setObjectName(QStringLiteral("Splitter2"));
-    Splitter2->addWidget(Analis);
-    Splitter2->hide();
-
-    auto* client = new QWidget;
-    auto* clientLayout = new QVBoxLayout(client);
-    clientLayout->setContentsMargins(0, 0, 0, 0);
-    clientLayout->setSpacing(0);
-    clientLayout->addWidget(Splitter1, 1);
-    clientLayout->addWidget(startPanel_, 1);
-    clientLayout->addWidget(Splitter2);
-    setCentralWidget(client);
-
-    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->setFixedHeight(19);
-
+    wireAddCommands();
+    buildStartPanel();
+    buildAnalysisList();
+    buildClientArea();
+    buildStatusBar();
     showUspdLayout(false);
 }
 
 TMainForm::~TMainForm() = default;
+
+void TMainForm::createDialogs() {
+    PortConfig = new TPortConfig(platform_, this);
+    Prgrs = new TPrgrs(platform_, data_, *PortConfig, CommPort1, link_, this);
+    frmOpenUSPD = new TfrmOpenUSPD(platform_, data_, this);
+    m_CParam = new Tm_CParam(platform_, link_, this);
+}
 
 void TMainForm::buildMenu() {
     QMenuBar* bar = menuBar();
@@ -256,11 +219,72 @@ void TMainForm::buildTree() {
     connect(TreeView1, &QTreeWidget::currentItemChanged, this, &TMainForm::TreeView1Change);
 }
 
+// The tree on the left, the selected node's editor on the right.
+void TMainForm::buildWorkArea() {
+    workArea_->setObjectName(QStringLiteral("workArea"));
+    auto* workLayout = new QVBoxLayout(workArea_);
+    workLayout->setContentsMargins(0, 0, 0, 0);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->addWidget(TreeView1);
+    Splitter1->addWidget(workArea_);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->setSizes({205, 495});
+}
+
 void TMainForm::buildEditors() {
     for (const NodeDef& def : nodeDefs()) {
         if (def.makeEditor)
             setEditor(def.node, def.makeEditor(*this));
     }
+}
+
+// "Интерфейс" and "Модуль УСО" of "Добавить" select their node, whose editor adds the row.
+void TMainForm::wireAddCommands() {
+    connect(MAddIface, &QAction::triggered, this, [this] {
+        selectNode(TreeNode::Interfaces);
+        IfaceTop->N1Click();
+    });
+    connect(MAddUSO, &QAction::triggered, this, [this] {
+        selectNode(TreeNode::Modules);
+        DevConf->N1Click();
+    });
+}
+
+void TMainForm::buildStartPanel() {
+    startPanel_->setObjectName(QStringLiteral("startPanel"));
+    startPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    startPanel_->setAutoFillBackground(true);
+    QPalette palette = startPanel_->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    startPanel_->setPalette(palette);
+}
+
+// The analysis list and its splitter exist but are never shown.
+void TMainForm::buildAnalysisList() {
+    Analis->setObjectName(QStringLiteral("Analis"));
+    Analis->setFixedHeight(23);
+    Splitter2->setObjectName(QStringLiteral("Splitter2"));
+    Splitter2->addWidget(Analis);
+    Splitter2->hide();
+}
+
+// The work area and the start panel share the client area (one of them shows), the
+// analysis list below them.
+void TMainForm::buildClientArea() {
+    auto* client = new QWidget;
+    auto* clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    clientLayout->addWidget(Splitter1, 1);
+    clientLayout->addWidget(startPanel_, 1);
+    clientLayout->addWidget(Splitter2);
+    setCentralWidget(client);
+}
+
+void TMainForm::buildStatusBar() {
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setFixedHeight(19);
 }
 
 std::optional<TreeNode> TMainForm::selectedNode() const {

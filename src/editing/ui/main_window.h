@@ -152,9 +152,16 @@ private:
     static const std::array<NodeDef, kTreeNodeCount>& nodeDefs();
     static int index(TreeNode node) { return static_cast<int>(node); }
 
+    void createDialogs();
     void buildMenu();
     void buildTree();
+    void buildWorkArea();
     void buildEditors();
+    void wireAddCommands();
+    void buildStartPanel();
+    void buildAnalysisList();
+    void buildClientArea();
+    void buildStatusBar();
     void TreeView1Change();
     void FormShow();
     void chooseUspd(const QString& caption);

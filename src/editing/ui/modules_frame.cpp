@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "editing/module_operations.h"
 #include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
-#include "editing/module_operations.h"
 #include "store/data_module.h"
 
 namespace orvet {
@@ -47,9 +47,19 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     setObjectName(QStringLiteral("DevConf"));
     for (int i = 0; i < int(rowIcons_.size()); ++i)
         rowIcons_[i] = imgDev(i);
-    Dataset& modules = data_.tblSpecDevice;
-    MessageBoxes& messages = platform_.messages;
+    buildPopupMenu();
+    fitTypeColumn();
+    createIdentityControls();
+    createTimingControls();
+    createPasswordControls();
+    keepPlaceWhenHidden({Retrans, Label9, Label10, devPort2, Label11, devNOnIface2, Label3, DBEdit1,
+                         Label8, DBEdit4});
+    buildSettingsPanel();
+    wireIdentityReactions();
+    finishFrame(PopupDev);
+}
 
+void TDevConf::buildPopupMenu() {
     PopupDev->setObjectName(QStringLiteral("PopupDev"));
     N1 = PopupDev->addAction(imgDev(0), QStringLiteral("Добавить модуль УСО"));
     N1->setObjectName(QStringLiteral("N1"));
@@ -71,8 +81,10 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
         pending->setEnabled(false);
     connect(N1, &QAction::triggered, this, &TDevConf::N1Click);
     connect(N2, &QAction::triggered, this, &TDevConf::N2Click);
+}
 
-    // The type column takes the longest type name the store offers.
+// The type column takes the longest type name the store offers.
+void TDevConf::fitTypeColumn() {
     int typeWidth = DBGrid1->columnWidth(1);
     const int typeName = data_.tblTypeDevice.fieldIndex(u"t_device");
     for (int row = 0; typeName >= 0 && row < data_.tblTypeDevice.recordCount(); ++row) {
@@ -80,58 +92,79 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
         typeWidth = std::max(typeWidth, DBGrid1->fontMetrics().horizontalAdvance(name) + 8);
     }
     DBGrid1->setColumnWidth(1, typeWidth);
+}
 
+// Type, interface and number, and the second interface and number of a retransmission.
+void TDevConf::createIdentityControls() {
+    MessageBoxes& messages = platform_.messages;
     const QString key = QStringLiteral("key");
     const QString ifaceKey = QStringLiteral("id_iface_s");
     const QString portName = QStringLiteral("NPort");
-    devType = new DBLookupComboBox(modules, QStringLiteral("t_device"), data_.tblTypeDevice, key,
+    devType = new DBLookupComboBox(dataset_, QStringLiteral("t_device"), data_.tblTypeDevice, key,
                                    QStringLiteral("t_device"), messages);
     devType->setObjectName(QStringLiteral("devType"));
-    devPort = new DBLookupComboBox(modules, ifaceKey, data_.tblSpecInterFace, ifaceKey, portName,
+    devPort = new DBLookupComboBox(dataset_, ifaceKey, data_.tblSpecInterFace, ifaceKey, portName,
                                    messages);
     devPort->setObjectName(QStringLiteral("devPort"));
-    devNOnIface = new DBEdit(modules, QStringLiteral("n_on_iface"), messages);
+    devNOnIface = new DBEdit(dataset_, QStringLiteral("n_on_iface"), messages);
     devNOnIface->setObjectName(QStringLiteral("devNOnIface"));
-    Retrans = new DBCheckBox(QStringLiteral("Ретрансляция"), modules, QStringLiteral("fl_retrans"),
+    Retrans = new DBCheckBox(QStringLiteral("Ретрансляция"), dataset_, QStringLiteral("fl_retrans"),
                              messages);
     Retrans->setObjectName(QStringLiteral("Retrans"));
     Label9 = label("Label9", QStringLiteral("-->"));
     Label10 = label("Label10", QStringLiteral("Порт"));
-    devPort2 = new DBLookupComboBox(modules, QStringLiteral("id_iface_s2"), data_.tblSpecInterFace,
+    devPort2 = new DBLookupComboBox(dataset_, QStringLiteral("id_iface_s2"), data_.tblSpecInterFace,
                                     ifaceKey, portName, messages);
     devPort2->setObjectName(QStringLiteral("devPort2"));
     Label11 = label("Label11", QStringLiteral("Номер на интерфейсе"));
-    devNOnIface2 = new DBEdit(modules, QStringLiteral("n_on_iface2"), messages);
+    devNOnIface2 = new DBEdit(dataset_, QStringLiteral("n_on_iface2"), messages);
     devNOnIface2->setObjectName(QStringLiteral("devNOnIface2"));
     Label10->setBuddy(devPort2);
     Label11->setBuddy(devNOnIface2);
+}
 
+// The poll and start periods and the answer and byte timeouts, in GroupBox2.
+void TDevConf::createTimingControls() {
+    MessageBoxes& messages = platform_.messages;
     GroupBox2 = new QGroupBox;
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     Label3 = label("Label3", QStringLiteral("Такт опроса (мс)"));
-    DBEdit1 = new DBEdit(modules, QStringLiteral("t_pool"), messages);
+    DBEdit1 = new DBEdit(dataset_, QStringLiteral("t_pool"), messages);
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
     Label6 = label("Label6", QStringLiteral("Таймаут ответа (мс)"));
-    DBEdit2 = new DBEdit(modules, QStringLiteral("to_answer"), messages);
+    DBEdit2 = new DBEdit(dataset_, QStringLiteral("to_answer"), messages);
     DBEdit2->setObjectName(QStringLiteral("DBEdit2"));
     Label8 = label("Label8", QStringLiteral("Такт старта устройства (мс)"));
-    DBEdit4 = new DBEdit(modules, QStringLiteral("t_start"), messages);
+    DBEdit4 = new DBEdit(dataset_, QStringLiteral("t_start"), messages);
     DBEdit4->setObjectName(QStringLiteral("DBEdit4"));
     Label7 = label("Label7", QStringLiteral("Таймаут приема байта (мс)"));
-    DBEdit3 = new DBEdit(modules, QStringLiteral("to_byte_receive"), messages);
+    DBEdit3 = new DBEdit(dataset_, QStringLiteral("to_byte_receive"), messages);
     DBEdit3->setObjectName(QStringLiteral("DBEdit3"));
+}
 
+void TDevConf::createPasswordControls() {
     Label12 = label("Label12", kPasswordText);
-    devPsw = new DBEdit(modules, QStringLiteral("password"), messages);
+    devPsw = new DBEdit(dataset_, QStringLiteral("password"), platform_.messages);
     devPsw->setObjectName(QStringLiteral("devPsw"));
     devPsw->setMaxLength(8);
-    NumMod = new DBEdit(modules, QStringLiteral("num_mod"), messages);
+    NumMod = new DBEdit(dataset_, QStringLiteral("num_mod"), platform_.messages);
     NumMod->setObjectName(QStringLiteral("NumMod"));
+}
 
-    keepPlaceWhenHidden({Retrans, Label9, Label10, devPort2, Label11, devNOnIface2, Label3, DBEdit1,
-                         Label8, DBEdit4});
+void TDevConf::buildSettingsPanel() {
+    QGridLayout* identity = buildIdentityGrid();
+    QHBoxLayout* timingRow = buildTimingRow();
+    buildPasswordRow();
+    auto* panel = new QVBoxLayout(GroupBox1);
+    panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 0);
+    panel->addLayout(identity);
+    panel->addLayout(timingRow);
+    panel->addWidget(passwordRow_);
+    panel->addStretch();
+}
 
-    // Type, interface and number; below them the second interface of a retransmission.
+// Type, interface and number; below them the second interface of a retransmission.
+QGridLayout* TDevConf::buildIdentityGrid() {
     auto* identity = new QGridLayout;
     identity->setContentsMargins(9, 0, 9, 0);
     const std::pair<const char*, QWidget*> identityRow[] = {
@@ -148,6 +181,12 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     devPort2->setMinimumWidth(70);
     for (DBEdit* number : {devNOnIface, devNOnIface2})
         number->setMaximumWidth(60);
+    addRetransmissionRow(identity);
+    identity->setColumnStretch(6, 1);
+    return identity;
+}
+
+void TDevConf::addRetransmissionRow(QGridLayout* identity) {
     auto* retransmission = new QHBoxLayout;
     retransmission->addWidget(Retrans);
     retransmission->addStretch();
@@ -157,8 +196,10 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     identity->addWidget(devPort2, 1, 3);
     identity->addWidget(Label11, 1, 4);
     identity->addWidget(devNOnIface2, 1, 5);
-    identity->setColumnStretch(6, 1);
+}
 
+// GroupBox2 with the periods in two columns, kept to the left of the panel.
+QHBoxLayout* TDevConf::buildTimingRow() {
     auto* timing = new QGridLayout(GroupBox2);
     const std::pair<QLabel*, DBEdit*> periods[] = {
         {Label3, DBEdit1}, {Label6, DBEdit2}, {Label8, DBEdit4}, {Label7, DBEdit3}};
@@ -173,9 +214,12 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     timingRow->setContentsMargins(9, 0, 9, 0);
     timingRow->addWidget(GroupBox2);
     timingRow->addStretch();
+    return timingRow;
+}
 
-    // One label for the password and the modem number, moved with the type; the two edits
-    // share one place.
+// One label for the password and the modem number, moved with the type; the two edits share
+// one place.
+void TDevConf::buildPasswordRow() {
     for (QWidget* child : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(devPsw),
                            static_cast<QWidget*>(NumMod)}) {
         child->setParent(passwordRow_);
@@ -188,21 +232,14 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     for (DBEdit* edit : {devPsw, NumMod})
         edit->setGeometry(editLeft, 4, 90, editHeight);
     passwordRow_->setFixedHeight(editHeight + 8);
+}
 
-    auto* panel = new QVBoxLayout(GroupBox1);
-    panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 0);
-    panel->addLayout(identity);
-    panel->addLayout(timingRow);
-    panel->addWidget(passwordRow_);
-    panel->addStretch();
-
+void TDevConf::wireIdentityReactions() {
     connect(devType, &DBLookupComboBox::closeUp, this, &TDevConf::devTypeCloseUp);
     connect(devPort, &DBLookupComboBox::closeUp, this, &TDevConf::devPortCloseUp);
     devNOnIface->installEventFilter(this);
     // After the box has stored its state.
     connect(Retrans, &QCheckBox::clicked, this, &TDevConf::RetransClick);
-
-    finishFrame(PopupDev);
 }
 
 void TDevConf::N1Click() {

@@ -6,6 +6,8 @@
 #include "editing/ui/list_frame.h"
 
 class QAction;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 
@@ -74,6 +76,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildPopupMenu();
+    void fitTypeColumn();
+    void createIdentityControls();
+    void createTimingControls();
+    void createPasswordControls();
+    void buildSettingsPanel();
+    QGridLayout* buildIdentityGrid();
+    void addRetransmissionRow(QGridLayout* identity);
+    QHBoxLayout* buildTimingRow();
+    void buildPasswordRow();
+    void wireIdentityReactions();
+
     // The panel shows what the selected module's type has: retransmission for type 0, the
     // poll and start periods for the others, a password or a modem number for their types.
     void showRowSettings() override;

@@ -72,7 +72,14 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
     setObjectName(QStringLiteral("frmOpenUSPD"));
     setFixedWidth(369);
     setMinimumHeight(220);
+    setUpGrid();
+    watchGridFocus();
+    buildPopupMenu();
+    buildLayout();
+}
 
+// The grid edits in place, cell by cell; Enter posts the row and Escape drops its changes.
+void TfrmOpenUSPD::setUpGrid() {
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     bindGrid(DBGrid1, model_);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -87,7 +94,10 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
     DBGrid1->setItemDelegate(
         new RowKeysDelegate([this] { model_->guarded([this] { data_.tblUSPD.post(); }); },
                             [this] { model_->guarded([this] { data_.tblUSPD.cancel(); }); }, this));
-    // Leaving the grid, its cell editors included, stores the row.
+}
+
+// Leaving the grid, its cell editors included, stores the row.
+void TfrmOpenUSPD::watchGridFocus() {
     focusWatch_ =
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
             const auto inGrid = [this](QWidget* w) {
@@ -96,7 +106,9 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
             if (inGrid(old) && !inGrid(now))
                 DBGrid1Exit();
         });
+}
 
+void TfrmOpenUSPD::buildPopupMenu() {
     N1 = PopupMenu1->addAction(QStringLiteral("Добавить УСПД"));
     N1->setObjectName(QStringLiteral("N1"));
     N1->setShortcut(QKeySequence(Qt::Key_Insert));
@@ -116,7 +128,10 @@ TfrmOpenUSPD::TfrmOpenUSPD(Platform& platform, TDataModule1& dataModule, QWidget
     connect(N2, &QAction::triggered, this, &TfrmOpenUSPD::N2Click);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
+}
 
+// The grid over the centred "OK" button.
+void TfrmOpenUSPD::buildLayout() {
     Button1->setObjectName(QStringLiteral("Button1"));
     connect(Button1, &QPushButton::clicked, this, &TfrmOpenUSPD::Button1Click);
     auto* bottom = new QHBoxLayout;
@@ -167,8 +182,7 @@ void TfrmOpenUSPD::N2Click() {
     Dataset& uspd = data_.tblUSPD;
     if (uspd.isEmpty())
         return;
-    if (!platform_.messages.question(QStringLiteral("Удалить УСПД?"),
-                                     texts::kConfirm)) {
+    if (!platform_.messages.question(QStringLiteral("Удалить УСПД?"), texts::kConfirm)) {
         return;
     }
     model_->guarded([&uspd] { uspd.remove(); });

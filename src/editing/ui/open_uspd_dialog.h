@@ -42,6 +42,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void setUpGrid();
+    void watchGridFocus();
+    void buildPopupMenu();
+    void buildLayout();
     // Focus leaves the grid: the row under the cursor is stored.
     void DBGrid1Exit();
 

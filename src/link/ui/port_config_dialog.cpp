@@ -41,7 +41,19 @@ TPortConfig::TPortConfig(Platform& platform, QWidget* parent)
       platform_(platform) {
     setObjectName(QStringLiteral("PortConfig"));
     setWindowTitle(QStringLiteral("Запись в УСПД ORVET-4410"));
+    presetControls();
+    buildDirectPage();
+    buildModemPage();
+    PageControl1->addTab(TabSheet1, QStringLiteral("RS232/485"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Модем"));
+    buildLayout();
+    connect(Button1, &QPushButton::clicked, this, &TPortConfig::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+}
 
+// What the controls show before the settings are read: the speeds listed with none chosen,
+// device number 1, the ready-file switch hidden.
+void TPortConfig::presetControls() {
     for (QComboBox* box : {cbBaud, cbMBaud}) {
         for (int rate : ConnectionSettings::baudRates())
             box->addItem(QString::number(rate));
@@ -54,14 +66,18 @@ TPortConfig::TPortConfig(Platform& platform, QWidget* parent)
         box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     cb_Ready->setLayoutDirection(Qt::RightToLeft);
     cb_Ready->setVisible(false);
+}
 
+void TPortConfig::buildDirectPage() {
     auto* direct = new QFormLayout(TabSheet1);
     direct->addRow(QStringLiteral("Порт компьютера"), cbPort);
     direct->addRow(QStringLiteral("Скорость (BPS)"), cbBaud);
     direct->addRow(QStringLiteral("Номер устройства"), eNumDev);
     direct->addRow(cb_Ready);
     TabSheet1->installEventFilter(this);
+}
 
+void TPortConfig::buildModemPage() {
     auto* dial = new QGroupBox(QStringLiteral("Тип набора номера"));
     auto* dialLayout = new QHBoxLayout(dial);
     dialLayout->addWidget(rbPulse);
@@ -77,10 +93,10 @@ TPortConfig::TPortConfig(Platform& platform, QWidget* parent)
     modem->addRow(QStringLiteral("Скорость (BPS)"), cbMBaud);
     modem->addRow(QStringLiteral("Номер устройства"), eMNumDev);
     modem->addRow(dial);
+}
 
-    PageControl1->addTab(TabSheet1, QStringLiteral("RS232/485"));
-    PageControl1->addTab(TabSheet2, QStringLiteral("Модем"));
-
+// The pages over "OK" and "Отмена"; the dialog keeps the size they need.
+void TPortConfig::buildLayout() {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Button1);
@@ -90,9 +106,6 @@ TPortConfig::TPortConfig(Platform& platform, QWidget* parent)
     layout->addWidget(PageControl1);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    connect(Button1, &QPushButton::clicked, this, &TPortConfig::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TPortConfig::fillPorts(QComboBox* box) {

@@ -53,6 +53,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void presetControls();
+    void buildDirectPage();
+    void buildModemPage();
+    void buildLayout();
     void fillPorts(QComboBox* box);
     void FormShow();
     // What the controls show; the device numbers count as 1, their default.
