@@ -280,29 +280,46 @@ constexpr bool kHasMemberOf = [] {
     return false;
 }();
 
+// A layout field that holds a store value, as the compiler reads it. Each variant is made
+// whole by its constructor: assigning another alternative is not a constant expression on
+// every compiler the checks run.
+template <class Rec>
+constexpr StoreField<Rec> storeField(const Field<Rec>& field) {
+    const QStringView column = field.column ? field.column : field.name;
+    if (const auto* integral = std::get_if<qint64 Rec::*>(&field.member))
+        return {column, field.read, *integral};
+    if (const auto* real = std::get_if<double Rec::*>(&field.member))
+        return {column, field.read, *real};
+    return {column, field.read, std::get<QString Rec::*>(field.member)};
+}
+
+template <class Rec>
+constexpr bool holdsValue(const Field<Rec>& field) {
+    return !std::holds_alternative<std::monostate>(field.member);
+}
+
+// The positions in the layout of the fields that hold a store value.
+template <class Rec>
+constexpr auto kValueFieldPositions = [] {
+    std::array<std::size_t, std::ranges::count_if(kLayout<Rec>, holdsValue<Rec>)> positions{};
+    std::size_t out = 0;
+    for (std::size_t at = 0; at < kLayout<Rec>.size(); ++at) {
+        if (holdsValue(kLayout<Rec>[at]))
+            positions[out++] = at;
+    }
+    return positions;
+}();
+
+template <class Rec, std::size_t... I>
+constexpr auto storeFieldsAt(std::index_sequence<I...>) {
+    return std::array<StoreField<Rec>, sizeof...(I)>{
+        storeField(kLayout<Rec>[kValueFieldPositions<Rec>[I]])...};
+}
+
 // The layout's fields that hold a store value, as the compiler reads them.
 template <class Rec>
-constexpr auto kStoreFields = [] {
-    constexpr auto& layout = kLayout<Rec>;
-    constexpr auto holdsValue = [](const Field<Rec>& field) {
-        return !std::holds_alternative<std::monostate>(field.member);
-    };
-    std::array<StoreField<Rec>, std::ranges::count_if(layout, holdsValue)> fields{};
-    auto out = fields.begin();
-    for (const Field<Rec>& field : layout | std::views::filter(holdsValue)) {
-        out->column = field.column ? field.column : field.name;
-        out->read = field.read;
-        if (const auto* integral = std::get_if<qint64 Rec::*>(&field.member)) {
-            out->member = *integral;
-        } else if (const auto* real = std::get_if<double Rec::*>(&field.member)) {
-            out->member = *real;
-        } else {
-            out->member = std::get<QString Rec::*>(field.member);
-        }
-        ++out;
-    }
-    return fields;
-}();
+constexpr auto kStoreFields =
+    storeFieldsAt<Rec>(std::make_index_sequence<kValueFieldPositions<Rec>.size()>{});
 
 // A field's value as the device reads it.
 using DeviceValue = std::variant<qint64, float, QByteArray>;

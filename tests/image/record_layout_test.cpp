@@ -242,7 +242,7 @@ TEST(RecordLayout, DecodingGivesBackEveryField) {
     const auto roundTrip = [](const auto& rec) {
         using Rec = std::remove_cvref_t<decltype(rec)>;
         QStringList warnings;
-        const Rec decoded = decodeRecord<Rec>(encodeRecord(rec).constData(), "r", &warnings);
+        Rec decoded = decodeRecord<Rec>(encodeRecord(rec).constData(), "r", &warnings);
         EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
         return decoded;
     };

@@ -151,7 +151,7 @@ TEST(ExchangeThroughModem, CarrierLostDuringTheTransferEndsIt) {
     EXPECT_FALSE(rig.device.imageComplete());
 }
 
-sim::Options with(std::function<void(sim::Options&)> change) {
+sim::Options with(const std::function<void(sim::Options&)>& change) {
     sim::Options options;
     change(options);
     return options;

@@ -27,14 +27,18 @@ protected:
     }
 
     // The device's reply arrives in one piece; the collection window then closes.
-    void reply(char letter, const QByteArray& payload = {}, int address = 1) {
-        arrive(buildFrame(address, static_cast<LinkCommand>(letter), payload));
+    // `letter` may carry the refusal bit (0x80).
+    void reply(int letter, const QByteArray& payload = {}, int address = 1) {
+        arrive(buildFrame(address, static_cast<LinkCommand>(static_cast<char>(letter)), payload));
         test.clock.advance(UploadExchange::kReplyWindowMs);
     }
     void arrive(const QByteArray& part) {
         port.input += part;
         exchange.onDataReceived();
     }
+
+    // Lets `count` reply time-outs pass.
+    void advanceTimeOuts(int count) { test.clock.advance(std::int64_t{count} * link.TOAnswer); }
 
     QByteArray lastSent() const { return port.sent.empty() ? QByteArray() : port.sent.back(); }
     char lastLetter() const { return lastSent().size() > 1 ? lastSent()[1] : 0; }
@@ -158,7 +162,7 @@ TEST_F(UploadExchangeTest, FirmwareVersionGates) {
         EXPECT_TRUE(port.input.isEmpty());
         if (!c.sendsSize) {
             EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
-            test.clock.advance(10 * link.TOAnswer);
+            advanceTimeOuts(10);
             EXPECT_EQ(port.sent.size(), 1u) << "a declined version sends nothing more";
         }
     }
@@ -171,7 +175,7 @@ TEST_F(UploadExchangeTest, RefusedLinkStallsWithAWarning) {
     reply('L' | 0x80);
     EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
     EXPECT_TRUE(port.input.isEmpty());
-    test.clock.advance(5 * link.TOAnswer);
+    advanceTimeOuts(5);
     EXPECT_EQ(port.sent.size(), 1u);
 }
 
@@ -267,7 +271,7 @@ TEST_F(UploadExchangeTest, ForeignAddressAndCorruptRepliesStall) {
     reply('L', bytes({2, 25}), 2);
     EXPECT_TRUE(port.input.isEmpty()) << "a foreign reply is dropped without a message";
     EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
-    test.clock.advance(10 * link.TOAnswer);
+    advanceTimeOuts(10);
     EXPECT_EQ(port.sent.size(), 1u) << "no time-out runs once data arrived";
 
     exchange.startDirect();
@@ -300,7 +304,7 @@ TEST_F(UploadExchangeTest, DeviceNumber) {
     test.messages.expectNotice("'' is not a valid integer value");
     exchange.startDirect();
     EXPECT_TRUE(port.sent.empty());
-    test.clock.advance(5 * link.TOAnswer);
+    advanceTimeOuts(5);
     EXPECT_TRUE(port.sent.empty()) << "no time-out was armed";
 }
 
@@ -328,7 +332,7 @@ TEST_F(UploadExchangeTest, ImageProblemsStopBeforeTheSizeFrame) {
         reply('L', bytes({2, 25}));
         EXPECT_EQ(port.sent.size(), 1u) << "no 'S' frame";
         EXPECT_TRUE(test.messages.shown().back().text.contains(QString::fromUtf8(c.message)));
-        test.clock.advance(5 * link.TOAnswer);
+        advanceTimeOuts(5);
         EXPECT_EQ(port.sent.size(), 1u) << "no time-out";
     }
     // 255 blocks exactly is fine.
@@ -348,11 +352,11 @@ TEST_F(UploadExchangeTest, SilentDeviceAfterRestartIsGivenUp) {
     EXPECT_EQ(lastSent().left(3), bytes({0x01, 0x58, 0x00}));
     const size_t before = port.sent.size();
     test.messages.expectNotice("УСПД не ответил на команду перезагрузки. Порт закрыт.");
-    test.clock.advance(link.TOAnswer * (UploadExchange::kDefaultRestartRepeats + 1));
+    advanceTimeOuts(UploadExchange::kDefaultRestartRepeats + 1);
     EXPECT_EQ(port.sent.size(), before + UploadExchange::kDefaultRestartRepeats);
     EXPECT_FALSE(port.open);
     EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::GaveUp}));
-    test.clock.advance(10 * link.TOAnswer);
+    advanceTimeOuts(10);
     EXPECT_EQ(port.sent.size(), before + UploadExchange::kDefaultRestartRepeats);
 }
 
@@ -361,7 +365,7 @@ TEST_F(UploadExchangeTest, BoundedRepeatsGiveUpOnASilentDevice) {
     exchange.setMaxRepeats(3);
     exchange.startDirect();
     test.messages.expectNotice("УСПД не отвечает: запрос 'L' повторён 3 раз. Порт закрыт.");
-    test.clock.advance(link.TOAnswer * 10);
+    advanceTimeOuts(10);
     EXPECT_EQ(port.sent.size(), 4u);
     EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::GaveUp}));
     EXPECT_FALSE(view.visible);
@@ -373,7 +377,7 @@ TEST_F(UploadExchangeTest, ModemDialsAndFollowsTheCarrier) {
     ASSERT_EQ(port.texts.size(), 1u);
     EXPECT_EQ(port.texts[0], QByteArray("ATDT1234\r"));
     EXPECT_TRUE(port.sent.empty()) << "no frame before the carrier";
-    test.clock.advance(10 * link.TOAnswer);
+    advanceTimeOuts(10);
     EXPECT_TRUE(port.sent.empty());
 
     // Carrier up twice before the first acknowledgement: 'L' each time, 500 ms after.
@@ -412,7 +416,7 @@ TEST_F(UploadExchangeTest, CancelClosesTheLineAndStopsRepeating) {
     exchange.cancel();
     EXPECT_FALSE(port.open);
     EXPECT_FALSE(port.dtr);
-    test.clock.advance(10 * link.TOAnswer);
+    advanceTimeOuts(10);
     EXPECT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::Cancelled}));
 }
