@@ -286,10 +286,10 @@ constexpr bool kHasMemberOf = [] {
 template <class Rec>
 constexpr StoreField<Rec> storeField(const Field<Rec>& field) {
     const QStringView column = field.column ? field.column : field.name;
-    if (const auto* integral = std::get_if<qint64 Rec::*>(&field.member))
-        return {column, field.read, *integral};
-    if (const auto* real = std::get_if<double Rec::*>(&field.member))
-        return {column, field.read, *real};
+    if (std::holds_alternative<qint64 Rec::*>(field.member))
+        return {column, field.read, std::get<qint64 Rec::*>(field.member)};
+    if (std::holds_alternative<double Rec::*>(field.member))
+        return {column, field.read, std::get<double Rec::*>(field.member)};
     return {column, field.read, std::get<QString Rec::*>(field.member)};
 }
 
