@@ -9,7 +9,7 @@ namespace orvet::cli {
 class CommandLine;
 
 // An option of a command as its registration writes it: ASCII name, help and value name.
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* description;
     const char* valueName = "";  // empty: a switch without a value
@@ -28,10 +28,10 @@ struct Argument {
 // the command only when they are usable.
 struct Command {
     const char* name;
-    const char* synopsis;         // the usage line after "orvet-cli NAME"
-    const char* summary;          // one line for the help text
-    const char* description;      // what "orvet-cli NAME --help" says before the options
-    QList<OptionSpec> options{};  // besides -h/--help
+    const char* synopsis;          // the usage line after "orvet-cli NAME"
+    const char* summary;           // one line for the help text
+    const char* description;       // what "orvet-cli NAME --help" says before the options
+    QList<OptionEntry> options{};  // besides -h/--help
     QList<Argument> arguments{};
     // Runs the command with its parsed arguments; returns the exit status.
     int (*run)(const CommandLine& args);

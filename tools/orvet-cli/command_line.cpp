@@ -25,7 +25,7 @@ QCommandLineOption helpOption() {
                               QStringLiteral("Show this help."));
 }
 
-QCommandLineOption OptionSpec::option() const {
+QCommandLineOption OptionEntry::option() const {
     return QCommandLineOption(QLatin1String(name), QString::fromUtf8(description),
                               QLatin1String(valueName));
 }
@@ -33,8 +33,8 @@ QCommandLineOption OptionSpec::option() const {
 CommandLine::CommandLine(const Command& command) : command_(command) {
     parser_.setApplicationDescription(QString::fromUtf8(command.description));
     parser_.addOption(helpOption());
-    for (const OptionSpec& spec : command.options)
-        options_.append(spec.option());
+    for (const OptionEntry& entry : command.options)
+        options_.append(entry.option());
     parser_.addOptions(options_);
     for (const Argument& argument : command.arguments) {
         parser_.addPositionalArgument(QLatin1String(argument.name),
