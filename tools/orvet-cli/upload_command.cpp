@@ -2,7 +2,6 @@
 // program uses; the questions of the program are answered by flags.
 #include <QCoreApplication>
 #include <QTimer>
-#include <cstdio>
 
 #include "command.h"
 #include "command_line.h"
@@ -17,7 +16,7 @@ namespace orvet::cli {
 namespace {
 
 void report(const QString& text) {
-    std::fprintf(stderr, "orvet-cli upload: %s\n", text.toUtf8().constData());
+    cli::report("upload", text);
 }
 
 struct Arguments {
