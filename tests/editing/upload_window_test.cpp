@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(rig_->test.settings().readInteger("Baud", -9), 7);
     }
 
-    void firstUseStoresNoSelectionAndCancelLeavesThePortClosed() {
+    void firstUseShowsNoSelectionAndCancelLeavesThePortClosed() {
         makeWindow({});
         withDialog([this] {
             TPortConfig* dialog = form_->PortConfig;
@@ -74,8 +74,10 @@ private slots:
             QCOMPARE(dialog->eMNumDev->text(), QStringLiteral("1"));
             QCOMPARE(dialog->PageControl1->currentIndex(), 0);
             QVERIFY(dialog->cbPort->itemText(0).startsWith(QStringLiteral("COM1 — ")));
+            dialog->cbPort->setCurrentIndex(0);
         });
-        for (const char* name : {"Port", "Baud", "ModemPort", "ModemBaud"})
+        QCOMPARE(rig_->test.settings().readInteger("Port", -9), 0);
+        for (const char* name : {"Baud", "ModemPort", "ModemBaud"})
             QCOMPARE(rig_->test.settings().readInteger(name, 0), -1);
         QTest::mouseClick(form_->Prgrs->Button1, Qt::LeftButton);
         QVERIFY(!form_->Prgrs->isVisible());
@@ -83,11 +85,91 @@ private slots:
         QVERIFY(!form_->CommPort1.Open());
     }
 
+    // "OK" refuses a line the upload could not open or address, names what is wrong, stores
+    // nothing and keeps the dialog open on the control to mend.
+    void okRefusesAnUnusableLine_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("no port") << 0 << -1 << "1"
+                                 << "Не выбран порт компьютера (RS232/485)."
+                                 << "port";
+        QTest::newRow("no modem port") << 1 << -1 << "1"
+                                       << "Не выбран порт компьютера (Модем)."
+                                       << "port";
+        QTest::newRow("device missing") << 0 << 7 << "1"
+                                        << "Порт COM8 недоступен: нет устройства %1."
+                                        << "port";
+        QTest::newRow("empty number") << 0 << 1 << ""
+                                      << "Не указан номер устройства (RS232/485)."
+                                      << "number";
+        QTest::newRow("blank modem number") << 1 << 2 << "  "
+                                            << "Не указан номер устройства (Модем)."
+                                            << "number";
+    }
+    void okRefusesAnUnusableLine() {
+        QFETCH(int, page);
+        QFETCH(int, port);
+        QFETCH(QString, number);
+        QFETCH(QString, message);
+        QFETCH(QString, focused);
+        makeWindow({});
+        const QString missing = rig_->test.dir() + QStringLiteral("/unplugged");
+        rig_->test.settings().writeString(QStringLiteral("COM8"), missing, QStringLiteral("Ports"));
+        rig_->test.messages.expectNotice(QString(message).replace("%1", missing));
+        bool stayed = false;
+        QWidget* focus = nullptr;
+        QWidget* expectedFocus = nullptr;
+        QTimer::singleShot(0, form_->PortConfig, [&] {
+            TPortConfig* dialog = form_->PortConfig;
+            dialog->PageControl1->setCurrentIndex(page);
+            (page == 0 ? dialog->cbPort : dialog->cbMPort)->setCurrentIndex(port);
+            (page == 0 ? dialog->eNumDev : dialog->eMNumDev)->setText(number);
+            expectedFocus = focused == "port" ? static_cast<QWidget*>(page == 0 ? dialog->cbPort
+                                                                                : dialog->cbMPort)
+                                              : (page == 0 ? dialog->eNumDev : dialog->eMNumDev);
+            QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+            stayed = dialog->isVisible();
+            focus = dialog->focusWidget();
+            dialog->reject();
+        });
+        form_->MSaveTo->trigger();
+        QVERIFY(stayed);
+        QCOMPARE(rig_->test.messages.shown().back().caption, texts::kError);
+        QCOMPARE(focus, expectedFocus);
+        QVERIFY(!form_->Prgrs->isVisible());
+        for (const char* name : {"Port", "NumDevice", "ModemPort", "ModemNumDevice", "ActivePage"})
+            QCOMPARE(rig_->test.settings().readInteger(name, -9), -9);
+    }
+
+    // While an upload runs, "Записать в УСП&Д" waits and closing the window asks first.
+    void uploadInProgressHoldsTheCommandAndTheClose() {
+        makeWindow({});
+        withDialog([this] { form_->PortConfig->cbPort->setCurrentIndex(0); });
+        QVERIFY(form_->Prgrs->isVisible());
+        QVERIFY(!form_->MSaveTo->isEnabled());
+
+        rig_->test.messages.expectQuestion(TMainForm::kAskStopUpload, false);
+        QVERIFY(!form_->close());
+        QVERIFY(form_->Prgrs->isVisible());
+
+        rig_->test.messages.expectQuestion(TMainForm::kAskStopUpload, true);
+        QVERIFY(form_->close());
+        QVERIFY(!form_->Prgrs->isVisible());
+        QVERIFY(!form_->CommPort1.Open());
+        QVERIFY(form_->MSaveTo->isEnabled());
+        rig_->test.clock.advance(5000);
+        QVERIFY(uspd_->device().frames().empty());  // the cancel also stopped the start timer
+    }
+
     void nonNumericDeviceNumberKeepsTheDialogOpen() {
         makeWindow({});
         rig_->test.messages.expectNotice("'x1' is not a valid integer value");
         bool stayed = false;
         QTimer::singleShot(0, form_->PortConfig, [&] {
+            form_->PortConfig->cbPort->setCurrentIndex(0);
             form_->PortConfig->eNumDev->setText("x1");
             QTest::mouseClick(form_->PortConfig->Button1, Qt::LeftButton);
             stayed = form_->PortConfig->isVisible();
@@ -139,7 +221,7 @@ private slots:
 
         // Without a config.dat the upload stops at its 'S' frame; the window stays.
         rig_->test.messages.expectNotice(texts::kFileCannotOpen);
-        withDialog([] {});
+        withDialog([dialog] { dialog->cbPort->setCurrentIndex(0); });
         rig_->test.clock.advance(5000);
         QVERIFY(form_->Prgrs->isVisible());
         QVERIFY(!QFileInfo::exists("config.dat"));
@@ -172,18 +254,29 @@ private:
                                             uspd_->line().opener(), TCommPort::Workers::Inline);
         form_->show();
         form_->MSaveTo->setEnabled(true);  // as opening the USPD does
+        // Every COM port maps to a device that exists; the virtual line stands behind it.
+        for (int n = 1; n <= 8; ++n) {
+            const QString device = rig_->test.dir() + QStringLiteral("/tty%1").arg(n);
+            QFile(device).open(QIODevice::WriteOnly);
+            rig_->test.settings().writeString(QStringLiteral("COM%1").arg(n), device,
+                                              QStringLiteral("Ports"));
+        }
     }
     // "Записать в УСП&Д", `fill` while the connection dialog is open, then its "OK".
     void withDialog(const std::function<void()>& fill) {
         bool ran = false;
+        bool stayed = false;
         QTimer::singleShot(0, form_->PortConfig, [&] {
             ran = true;
             fill();
             QTest::mouseClick(form_->PortConfig->Button1, Qt::LeftButton);
+            stayed = form_->PortConfig->isVisible();
+            if (stayed)
+                form_->PortConfig->reject();  // a refused "OK" fails the test, not hangs it
         });
         form_->MSaveTo->trigger();
         QVERIFY(ran);
-        QVERIFY(!form_->PortConfig->isVisible());
+        QVERIFY(!stayed);
     }
 
     std::unique_ptr<testing::StoreRig> rig_;

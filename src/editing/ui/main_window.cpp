@@ -1,11 +1,13 @@
 #include "editing/ui/main_window.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -13,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "core/guarded.h"
+#include "core/texts.h"
 #include "editing/ui/about_dialog.h"
 #include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
@@ -81,6 +84,8 @@ TMainForm::~TMainForm() = default;
 void TMainForm::createDialogs() {
     PortConfig = new TPortConfig(platform_, this);
     Prgrs = new TPrgrs(platform_, data_, *PortConfig, CommPort1, link_, this);
+    // "Записать в УСП&Д" waits while an upload runs: the progress window shows that.
+    Prgrs->installEventFilter(this);
     frmOpenUSPD = new TfrmOpenUSPD(platform_, data_, this);
     m_CParam = new Tm_CParam(platform_, link_, this);
 }
@@ -373,7 +378,7 @@ void TMainForm::openChosenUspd() {
     MParam->setEnabled(true);
     MParam->menuAction()->setEnabled(true);
     MSave->setEnabled(true);
-    MSaveTo->setEnabled(true);
+    MSaveTo->setEnabled(!Prgrs->isVisible());
     MExpToADO->setEnabled(true);
     Dataset& uspd = data_.tblUSPD;
     setWindowTitle(kCaption + QStringLiteral(" - ") + uspd.fieldByName(u"uspd_name").asString() +
@@ -410,8 +415,21 @@ void TMainForm::MSaveToClick() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (Prgrs->isVisible()) {
+        if (!platform_.messages.question(kAskStopUpload, texts::kConfirm, QuestionIcon::Warning)) {
+            event->ignore();
+            return;
+        }
+        Prgrs->Button1->click();
+    }
     CommPort1.SetOpen(false);
     QMainWindow::closeEvent(event);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Prgrs && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        MSaveTo->setEnabled(event->type() == QEvent::Hide);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::FormShow() {

@@ -56,6 +56,9 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     static inline const QString kCaption = QStringLiteral("Конфигурирование УСПД ORVET-4410");
+    // Asked when the window closes during an upload.
+    static inline const QString kAskStopUpload =
+        QStringLiteral("Идёт запись конфигурации в УСПД. Прервать запись и выйти?");
 
     // `opener` and `workers` choose the serial devices and how the port runs (tests use a
     // virtual line on the test clock).
@@ -134,8 +137,10 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Close query: the port is closed; closing is always allowed.
+    // Close query: during an upload asks whether to stop it (a "No" keeps the window); the
+    // port is closed.
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // What the tree shows for a node, and what its editor is.

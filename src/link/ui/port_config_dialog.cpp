@@ -16,6 +16,7 @@
 
 #include "core/conversion.h"
 #include "core/guarded.h"
+#include "core/texts.h"
 #include "serial/comm_port.h"
 
 namespace orvet {
@@ -170,7 +171,32 @@ QString TPortConfig::phone() const {
     return ePhone->text();
 }
 
+TPortConfig::Refusal TPortConfig::refusal() const {
+    const bool direct = PageControl1->currentIndex() == ConnectionSettings::kDirectPage;
+    QComboBox* port = direct ? cbPort : cbMPort;
+    QLineEdit* number = direct ? eNumDev : eMNumDev;
+    const QString page = PageControl1->tabText(PageControl1->currentIndex());
+    if (port->currentIndex() < 0)
+        return {QStringLiteral("Не выбран порт компьютера (%1).").arg(page), port};
+    const int comNumber = port->currentIndex() + 1;
+    const QString path = comPortPath(platform_.settings, comNumber);
+    if (!QFileInfo::exists(path))
+        return {
+            QStringLiteral("Порт COM%1 недоступен: нет устройства %2.").arg(comNumber).arg(path),
+            port};
+    if (number->text().trimmed().isEmpty())
+        return {QStringLiteral("Не указан номер устройства (%1).").arg(page), number};
+    return {};
+}
+
 void TPortConfig::Button1Click() {
+    // The line in use must be one the upload can open and address: a refusal keeps the
+    // dialog open with nothing stored and the control to mend focused.
+    if (const Refusal refused = refusal(); refused.control != nullptr) {
+        platform_.messages.error(refused.text, texts::kError);
+        refused.control->setFocus();
+        return;
+    }
     // Both device numbers are read before anything is stored: a refused one stores nothing.
     const bool stored = guarded(platform_.messages, [this] {
         const auto number = [](QLineEdit* edit) {

@@ -59,6 +59,13 @@ private:
     void buildLayout();
     void fillPorts(QComboBox* box);
     void FormShow();
+    // Why "OK" cannot go on with the page in use (no port, a port without its device, no
+    // device number) and the control to mend; no control when nothing is wrong.
+    struct Refusal {
+        QString text;
+        QWidget* control = nullptr;
+    };
+    Refusal refusal() const;
     // What the controls show; the device numbers count as 1, their default.
     ConnectionSettings shown() const;
 
