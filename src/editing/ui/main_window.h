@@ -134,7 +134,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Close query: the port is closed; closing is always allowed.
+    // Close query: edits not yet stored are saved, dropped or kept open as the user answers
+    // "Сохранить изменения?"; then the port is closed.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -165,6 +166,10 @@ private:
     void TreeView1Change();
     void FormShow();
     void chooseUspd(const QString& caption);
+    // Asks what becomes of typed values and rows not yet posted before the window closes:
+    // "Да" stores them (a refusal is shown and the window stays), "Нет" drops them, "Отмена"
+    // keeps the window. True when the window may close.
+    bool settleEdits();
     void openChosenUspd();
 
     Platform& platform_;
