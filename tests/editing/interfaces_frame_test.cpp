@@ -185,7 +185,8 @@ private slots:
         frame_->DBEdit1->setFocus();
         typeText(frame_->DBEdit1, QString(45, QChar(u'Z')));
         form_->MSave->trigger();
-        QCOMPARE(stored("select initstring from SpecInterFace").toString(), QString(40, QChar(u'Z')));
+        QCOMPARE(stored("select initstring from SpecInterFace").toString(),
+                 QString(40, QChar(u'Z')));
         rig_->test.messages.expectQuestion("Удалить интерфейс?\nCOM2", true);
         frame_->N2Click();
         QVERIFY(!frame_->GroupBox1->isEnabled());

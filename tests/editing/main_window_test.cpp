@@ -8,13 +8,14 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlQuery>
 #include <QSplitter>
+#include <QSqlQuery>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include "editing/ui/about_dialog.h"
 #include "editing/ui/main_window.h"
+#include "editing/ui/modules_frame.h"
 #include "editing/ui/open_uspd_dialog.h"
 #include "link/ui/link_parameters_dialog.h"
 #include "support/store_rig.h"

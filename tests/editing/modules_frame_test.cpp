@@ -201,19 +201,38 @@ private slots:
         QTest::addColumn<QString>("widest");
         QTest::addColumn<QString>("beyond");
         const QString time = QStringLiteral(", мс: от 0 до 32767");
-        QTest::newRow("t_pool") << "DBEdit1" << "t_pool" << "Такт опроса" << "Такт опроса" + time
-                                << "32767" << "99999";
-        QTest::newRow("to_answer") << "DBEdit2" << "to_answer" << "Таймаут ответа"
-                                   << "Таймаут ответа" + time << "32767" << "40000";
-        QTest::newRow("to_byte_receive") << "DBEdit3" << "to_byte_receive"
+        QTest::newRow("t_pool") << "DBEdit1"
+                                << "t_pool"
+                                << "Такт опроса"
+                                << "Такт опроса" + time << "32767"
+                                << "99999";
+        QTest::newRow("to_answer") << "DBEdit2"
+                                   << "to_answer"
+                                   << "Таймаут ответа"
+                                   << "Таймаут ответа" + time << "32767"
+                                   << "40000";
+        QTest::newRow("to_byte_receive") << "DBEdit3"
+                                         << "to_byte_receive"
                                          << "Таймаут приема байта"
-                                         << "Таймаут приема байта" + time << "32767" << "99999";
-        QTest::newRow("t_start") << "DBEdit4" << "t_start" << "Такт старта устройства"
-                                 << "Такт старта устройства" + time << "32767" << "99999";
-        QTest::newRow("n_on_iface") << "devNOnIface" << "n_on_iface" << "Номер на интерфейсе"
-                                    << "Номер на интерфейсе: от 0 до 65535" << "65535" << "99999";
-        QTest::newRow("num_mod") << "NumMod" << "num_mod" << "Номер модема"
-                                 << "Номер модема: от -32768 до 32767" << "-32768" << "40000";
+                                         << "Таймаут приема байта" + time << "32767"
+                                         << "99999";
+        QTest::newRow("t_start") << "DBEdit4"
+                                 << "t_start"
+                                 << "Такт старта устройства"
+                                 << "Такт старта устройства" + time << "32767"
+                                 << "99999";
+        QTest::newRow("n_on_iface") << "devNOnIface"
+                                    << "n_on_iface"
+                                    << "Номер на интерфейсе"
+                                    << "Номер на интерфейсе: от 0 до 65535"
+                                    << "65535"
+                                    << "99999";
+        QTest::newRow("num_mod") << "NumMod"
+                                 << "num_mod"
+                                 << "Номер модема"
+                                 << "Номер модема: от -32768 до 32767"
+                                 << "-32768"
+                                 << "40000";
     }
     void numberEditsFitAndLimitTheirValues() {
         QFETCH(QString, edit);

@@ -82,8 +82,8 @@ public:
                           const QModelIndex& index) const override;
 };
 
-// Ties a view to its model (its cell editors limited by a FieldEditorDelegate): the dataset's current row and the view's current index follow
-// each other, and the column widths are applied.
+// Ties a view to its model (its cell editors limited by a FieldEditorDelegate): the dataset's
+// current row and the view's current index follow each other, and the column widths are applied.
 void bindGrid(QTableView* view, DatasetTableModel* model);
 
 }  // namespace orvet

@@ -158,7 +158,8 @@ void DBEdit::fitWidthToRange() {
     option.lineWidth =
         hasFrame() ? style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this) : 0;
     setFixedWidth(
-        style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(text, metrics.height()), this)
+        style()
+            ->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(text, metrics.height()), this)
             .width());
 }
 

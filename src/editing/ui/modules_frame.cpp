@@ -131,6 +131,8 @@ void TDevConf::createTimingControls() {
     MessageBoxes& messages = platform_.messages;
     GroupBox2 = new QGroupBox;
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    // As wide as its periods need: the panel's extra width stays beside it.
+    GroupBox2->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     Label3 = label("Label3", QStringLiteral("Такт опроса (мс)"));
     DBEdit1 = new DBEdit(dataset_, QStringLiteral("t_pool"), messages);
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
