@@ -70,6 +70,9 @@ void updateModuleIdentity(TDataModule1& data) {
     modules.fieldByName(u"fullname")
         .setAsString(
             moduleFullname(typeName, portName, modules.fieldByName(u"n_on_iface").asInteger()));
+    // Retransmission exists only for type 0: a module of another type does not keep it.
+    if (type != kNewModuleType)
+        modules.fieldByName(u"fl_retrans").setAsInteger(0);
     modules.post();
 }
 

@@ -32,7 +32,9 @@ QString moduleFullname(const QString& typeName, const QString& portName, int num
 // counts from the type's TypeDevice row, sets fullname from the type's name, the port name
 // of the module's interface and n_on_iface, and posts the row (which refreshes the module
 // lists). A type that TypeDevice does not hold has no channels and is named "Тип <key>".
-// Existing channels are not touched. Throws StoreError when the store refuses the row.
+// A module of a type other than 0 loses its retransmission (fl_retrans 0); its second
+// interface and number stay. Existing channels are not touched. Throws StoreError when the
+// store refuses the row.
 void updateModuleIdentity(TDataModule1& data);
 
 }  // namespace orvet

@@ -11,6 +11,25 @@ namespace orvet {
 
 using testing::typeText;
 
+// Message boxes that take the focus as a real box does, and record the errors.
+class FocusTakingBoxes final : public MessageBoxes {
+public:
+    explicit FocusTakingBoxes(QWidget* focus) : focus_(focus) {}
+    void information(const QString&, const QString&) override {}
+    void warning(const QString&, const QString&) override {}
+    void error(const QString& text, const QString&) override {
+        errors << text;
+        focus_->setFocus(Qt::OtherFocusReason);
+    }
+    bool question(const QString&, const QString&, QuestionIcon) override { return false; }
+    Answer questionWithCancel(const QString&, const QString&) override { return Answer::Cancel; }
+
+    QStringList errors;
+
+private:
+    QWidget* focus_;
+};
+
 class DatasetBindingTest : public QObject {
     Q_OBJECT
 private slots:
@@ -100,13 +119,49 @@ private slots:
         uspd.first();
         QCOMPARE(edit.text(), QStringLiteral("Завод"));
 
-        // Too long for the field: refused, shown, and the edit shows the field again.
-        test_->messages.allowNotices();
+        // The edit holds no more than the field: a longer text is cut, not refused.
+        QCOMPARE(edit.maxLength(), 50);
         edit.setText(QString(60, QChar(u'x')));
         edit.setModified(true);
-        QVERIFY(!edit.commit());
-        QCOMPARE(edit.text(), QStringLiteral("Завод"));
-        QCOMPARE(test_->messages.shown().size(), size_t(1));
+        QVERIFY(edit.commit());
+        QCOMPARE(uspd.fieldByName(u"enterprise").asString(), QString(50, QChar(u'x')));
+        uspd.cancel();
+    }
+
+    // A refusal is shown once, also when its box takes the focus from the edit (which ends
+    // the edit's editing again), and the edit shows the field again.
+    void refusalIsShownOnce() {
+        Dataset& ifaces = data_->tblSpecInterFace;
+        ifaces.append();
+        ifaces.fieldByName(u"port").setAsInteger(2);
+        ifaces.post();
+        QWidget window;
+        auto* other = new QLineEdit(&window);
+        FocusTakingBoxes boxes(other);
+        auto* edit = new DBEdit(ifaces, "port", boxes, &window);
+        edit->move(0, 40);
+        edit->setCaption("COM-порт");
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCOMPARE(edit->toolTip(), QStringLiteral("COM-порт: от 0 до 65535"));
+        edit->setFocus();
+        edit->selectAll();
+        typeText(edit, "70000");
+        QCOMPARE(edit->text(), QStringLiteral("70000"));
+        QVERIFY(!edit->commit());
+        QCOMPARE(boxes.errors, QStringList{"Значение «70000» недопустимо для поля «COM-порт»: "
+                                           "допустимы значения от 0 до 65535"});
+        QCOMPARE(edit->text(), QStringLiteral("2"));
+        QCOMPARE(ifaces.fieldByName(u"port").asInteger(), 2);
+
+        // Leaving the edit with such a value refuses it too: it is not dropped silently.
+        edit->setFocus();
+        edit->selectAll();
+        typeText(edit, "99999");
+        other->setFocus();
+        QCOMPARE(boxes.errors.size(), 2);
+        QCOMPARE(edit->text(), QStringLiteral("2"));
     }
 
     void checkBoxLookupAndRadioGroup() {

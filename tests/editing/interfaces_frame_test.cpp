@@ -147,13 +147,49 @@ private slots:
         chooseInList(frame_->ifPort, "COM1");
         form_->MSave->trigger();
         QCOMPARE(stored("select count(*) from SpecInterFace").toInt(), 2);
+        // The list is in port order again as soon as the post is over, still on the posted
+        // interface, and the module editor offers the ports in that order.
+        QTRY_COMPARE(cell(0, 1), QStringLiteral("COM1"));
+        QCOMPARE(cell(1, 1), QStringLiteral("COM3"));
+        QCOMPARE(ifaces().fieldByName(u"port").asInteger(), 1);
+        QCOMPARE(frame_->DBGrid1->currentIndex().row(), 0);
+        QCOMPARE(frame_->ifPort->currentText(), QStringLiteral("COM1"));
+        QStringList offered;
+        for (int item = 0; item < form_->DevConf->devPort->count(); ++item)
+            offered << form_->DevConf->devPort->itemText(item);
+        QCOMPARE(offered, (QStringList{"COM1", "COM3"}));
+        // A changed port moves its interface, by moving to another row too.
+        chooseInList(frame_->ifPort, "COM5");
+        frame_->DBGrid1->setCurrentIndex(frame_->DBGrid1->model()->index(1, 1));
+        QTRY_COMPARE(cell(0, 1), QStringLiteral("COM3"));
+        QCOMPARE(cell(1, 1), QStringLiteral("COM5"));
+        QCOMPARE(ifaces().fieldByName(u"port").asInteger(), 3);
 
         // Read again, as when the USPD is opened after another one.
         testing::openUspd(*form_, *rig_->data, rig_->addUspd("Насосная"));
         QCOMPARE(frame_->DBGrid1->model()->rowCount(), 0);
         testing::openUspd(*form_, *rig_->data, uspd_);
-        QCOMPARE(cell(0, 1), QStringLiteral("COM1"));
-        QCOMPARE(cell(1, 1), QStringLiteral("COM3"));
+        QCOMPARE(cell(0, 1), QStringLiteral("COM3"));
+        QCOMPARE(cell(1, 1), QStringLiteral("COM5"));
+    }
+
+    // Without an interface the panel takes no input; the modem string takes at most its
+    // field's 40 characters and says so.
+    void panelNeedsAnInterfaceAndTheStringItsWidth() {
+        QVERIFY(!frame_->GroupBox1->isEnabled());
+        QVERIFY(!frame_->DBGrid1->tabKeyNavigation());
+        addInterface("Модем", "COM2");
+        QVERIFY(frame_->GroupBox1->isEnabled());
+        QCOMPARE(frame_->DBEdit1->toolTip(),
+                 QStringLiteral("Строка инициализации модема: не более 40 символов"));
+        frame_->DBEdit1->setFocus();
+        typeText(frame_->DBEdit1, QString(45, QChar(u'Z')));
+        form_->MSave->trigger();
+        QCOMPARE(stored("select initstring from SpecInterFace").toString(),
+                 QString(40, QChar(u'Z')));
+        rig_->test.messages.expectQuestion("Удалить интерфейс?\nCOM2", true);
+        frame_->N2Click();
+        QVERIFY(!frame_->GroupBox1->isEnabled());
     }
 
     // Save on an empty list adds no empty interface or module.
@@ -207,8 +243,12 @@ private slots:
                        editor.panel->sizeHint().height() - 30;
             };
             QCOMPARE(editor.grid->maximumHeight(), limit());
+            const int smallGrid = editor.grid->height();
             form_->resize(800, 700);
             QTRY_COMPARE(editor.grid->maximumHeight(), limit());
+            // The extra height goes to the grid, within its limit.
+            QTRY_VERIFY(editor.grid->height() >= smallGrid + 150);
+            QVERIFY(editor.grid->height() <= limit());
             form_->Splitter2->show();
             QVERIFY(form_->Analis->isVisible());
             editor.splitterMoved();

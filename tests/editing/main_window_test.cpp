@@ -9,14 +9,17 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QSqlQuery>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include "editing/ui/about_dialog.h"
 #include "editing/ui/main_window.h"
+#include "editing/ui/modules_frame.h"
 #include "editing/ui/open_uspd_dialog.h"
 #include "link/ui/link_parameters_dialog.h"
 #include "support/store_rig.h"
+#include "widget_helpers.h"
 
 namespace orvet {
 
@@ -139,9 +142,54 @@ private slots:
             QCOMPARE(node(i)->text(0), texts[i]);
             QCOMPARE(node(i)->parent(), parents[i] < 0 ? nullptr : node(parents[i]));
             QVERIFY2(!node(i)->icon(0).isNull(), qPrintable(texts[i]));
+            // The selected node's icon is drawn as it is, not tinted into the highlight.
+            const QIcon icon = node(i)->icon(0);
+            QCOMPARE(icon.pixmap(16, 16, QIcon::Selected).toImage(),
+                     icon.pixmap(16, 16, QIcon::Normal).toImage());
         }
         QCOMPARE(form.node(TreeNode::Kbha)->text(0), QStringLiteral("КВНА"));
         QCOMPARE(form.node(TreeNode::Archives)->text(0), QStringLiteral("Архивы"));
+    }
+
+    // Leaving with a module pending and a value typed but not stored asks first.
+    void closingAsksAboutUnsavedEdits_data() {
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("stored");  // to_answer of the stored module, -1: none
+        QTest::newRow("yes stores") << Answer::Yes << "250" << true << 250;
+        QTest::newRow("no drops") << Answer::No << "250" << true << -1;
+        QTest::newRow("cancel stays") << Answer::Cancel << "250" << false << -1;
+        QTest::newRow("yes refused stays") << Answer::Yes << "40000" << false << -1;
+    }
+    void closingAsksAboutUnsavedEdits() {
+        QFETCH(Answer, answer);
+        QFETCH(QString, typed);
+        QFETCH(bool, closed);
+        QFETCH(int, stored);
+        auto form = testing::openedForm(*rig_, rig_->addUspd("Котельная"));
+        form->selectNode(TreeNode::Modules);
+        form->DevConf->N1Click();
+        DBEdit* timeout = form->DevConf->DBEdit2;
+        timeout->setFocus();
+        timeout->selectAll();
+        testing::typeText(timeout, typed);
+        test_->messages.expectQuestionWithCancel("Сохранить изменения?", answer);
+        if (typed == "40000")
+            test_->messages.expectNotice(
+                "Значение «40000» недопустимо для поля «Таймаут ответа»: допустимы значения от "
+                "0 до 32767");
+        QCOMPARE(form->close(), closed);
+        QCOMPARE(test_->messages.shown().front().caption, QStringLiteral("Подтверждение"));
+        QSqlQuery query("select to_answer from SpecDevice", rig_->data->ADOConnection1.database());
+        QCOMPARE(query.next() ? query.value(0).toInt() : -1, stored);
+        if (!closed) {
+            QCOMPARE(rig_->data->tblSpecDevice.state(), Dataset::State::Insert);
+            // Nothing pending any more: the window closes without a question.
+            rig_->data->tblSpecDevice.cancel();
+            QVERIFY(form->close());
+        }
+        QCOMPARE(test_->messages.shown().size(), size_t(typed == "40000" ? 2 : 1));
     }
 
     void selectingANodeShowsOnlyItsEditor() {

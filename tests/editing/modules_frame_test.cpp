@@ -5,6 +5,7 @@
 #include <QTableView>
 #include <QtTest>
 
+#include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
 #include "editing/ui/main_window.h"
 #include "editing/ui/modules_frame.h"
@@ -188,6 +189,138 @@ private slots:
         form_->MSave->trigger();
         QCOMPARE(rig_->test.messages.shown().size(), size_t(1));
         QCOMPARE(stored("select t_pool from SpecDevice").toInt(), 250);
+    }
+
+    // Every number edit shows its largest value whole, takes only what its field holds while
+    // typing, and names its label (with the unit) in its tool tip and in a refusal.
+    void numberEditsFitAndLimitTheirValues_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<QString>("widest");
+        QTest::addColumn<QString>("beyond");
+        const QString time = QStringLiteral(", мс: от 0 до 32767");
+        QTest::newRow("t_pool") << "DBEdit1"
+                                << "t_pool"
+                                << "Такт опроса"
+                                << "Такт опроса" + time << "32767"
+                                << "99999";
+        QTest::newRow("to_answer") << "DBEdit2"
+                                   << "to_answer"
+                                   << "Таймаут ответа"
+                                   << "Таймаут ответа" + time << "32767"
+                                   << "40000";
+        QTest::newRow("to_byte_receive") << "DBEdit3"
+                                         << "to_byte_receive"
+                                         << "Таймаут приема байта"
+                                         << "Таймаут приема байта" + time << "32767"
+                                         << "99999";
+        QTest::newRow("t_start") << "DBEdit4"
+                                 << "t_start"
+                                 << "Такт старта устройства"
+                                 << "Такт старта устройства" + time << "32767"
+                                 << "99999";
+        QTest::newRow("n_on_iface") << "devNOnIface"
+                                    << "n_on_iface"
+                                    << "Номер на интерфейсе"
+                                    << "Номер на интерфейсе: от 0 до 65535"
+                                    << "65535"
+                                    << "99999";
+        QTest::newRow("num_mod") << "NumMod"
+                                 << "num_mod"
+                                 << "Номер модема"
+                                 << "Номер модема: от -32768 до 32767"
+                                 << "-32768"
+                                 << "40000";
+    }
+    void numberEditsFitAndLimitTheirValues() {
+        QFETCH(QString, edit);
+        QFETCH(QString, field);
+        QFETCH(QString, label);
+        QFETCH(QString, tip);
+        QFETCH(QString, widest);
+        QFETCH(QString, beyond);
+        auto* number = frame_->findChild<DBEdit*>(edit);
+        QVERIFY(number);
+        QCOMPARE(number->toolTip(), tip);
+        // The widest accepted value fits the text area (2 pixels of margin on either side).
+        const QRect text = number->contentsRect().marginsRemoved(number->textMargins());
+        QVERIFY2(text.width() - 4 > number->fontMetrics().horizontalAdvance(widest),
+                 qPrintable(QString::number(number->width())));
+
+        frame_->N1Click();
+        chooseInList(frame_->devType, edit == "NumMod" ? "Модемный-1" : "Счетчик-4");
+        number->setFocus();
+        number->selectAll();
+        typeText(number, "-30000");  // a minus only where the field holds negative numbers
+        const bool negative = widest.startsWith('-');
+        QCOMPARE(number->text(), negative ? QStringLiteral("-30000") : QStringLiteral("30000"));
+        number->selectAll();
+        typeText(number, widest + "9");  // one digit too many is not taken
+        QCOMPARE(number->text(), widest);
+
+        // A value of the right length beyond the range is refused once, by its label.
+        rig_->test.messages.allowNotices();
+        const int before = modules().fieldByName(field).asInteger();
+        number->selectAll();
+        typeText(number, beyond);
+        form_->MSave->trigger();
+        QCOMPARE(rig_->test.messages.shown().size(), size_t(1));
+        const QString refusal = rig_->test.messages.shown()[0].text;
+        QVERIFY2(refusal.contains("«" + label + "»") && !refusal.contains(field),
+                 qPrintable(refusal));
+        QCOMPARE(modules().fieldByName(field).asInteger(), before);
+        QCOMPARE(number->text(), QString::number(before));
+    }
+
+    // Type 0 shows the two time-outs in one row, with no half-empty row beside them.
+    void timingGroupOfTypeZeroHasOneFullRow() {
+        frame_->N1Click();
+        QVERIFY(frame_->DBEdit2->isVisible() && frame_->DBEdit3->isVisible());
+        QCOMPARE(frame_->DBEdit2->y(), frame_->DBEdit3->y());
+        QCOMPARE(frame_->Label6->y(), frame_->Label7->y());
+        chooseInList(frame_->devType, "Счетчик-4");
+        QApplication::processEvents();
+        QCOMPARE(frame_->DBEdit1->y(), frame_->DBEdit4->y());
+        QVERIFY(frame_->DBEdit1->y() > frame_->DBEdit2->y());
+    }
+
+    // A retransmitting module given another type loses the retransmission.
+    void typeOtherThanZeroClearsRetransmission() {
+        frame_->N1Click();
+        frame_->Retrans->click();
+        chooseInList(frame_->devPort2, "COM2");
+        form_->MSave->trigger();
+        QCOMPARE(stored("select fl_retrans from SpecDevice").toInt(), 1);
+        chooseInList(frame_->devType, "Счетчик-4");
+        QCOMPARE(stored("select fl_retrans from SpecDevice").toInt(), 0);
+        QVERIFY(!frame_->Retrans->isChecked());
+        expectVisible(retransmissionControls(), false);
+        QCOMPARE(iconAt(0), image(imgDev(0)));
+    }
+
+    // Without a module the panel takes no input; Tab leaves the grid for it.
+    void panelNeedsAModuleAndTabReachesIt() {
+        QVERIFY(!frame_->GroupBox1->isEnabled());
+        QVERIFY(!frame_->DBEdit2->isEnabled());
+        QVERIFY(!frame_->DBGrid1->tabKeyNavigation());
+        frame_->N1Click();
+        QVERIFY(frame_->GroupBox1->isEnabled());
+        form_->MSave->trigger();
+        frame_->N1Click();
+        form_->MSave->trigger();
+        frame_->DBGrid1->setFocus();
+        const int row = modules().currentRow();
+        QTest::keyClick(frame_->DBGrid1, Qt::Key_Tab);
+        QVERIFY2(frame_->GroupBox1->isAncestorOf(QApplication::focusWidget()),
+                 qPrintable(QApplication::focusWidget()->objectName()));
+        QCOMPARE(modules().currentRow(), row);
+        rig_->test.messages.expectQuestion("Удалить устройство?\nНе выбран", true);
+        frame_->N2Click();
+        rig_->test.messages.expectQuestion("Удалить устройство?\nНе выбран", true);
+        frame_->N2Click();
+        QVERIFY(!frame_->GroupBox1->isEnabled());
     }
 
     void deleteAsksWithTheTypeAndTakesTheChannels() {

@@ -120,6 +120,67 @@ private slots:
         QCOMPARE(query.value(1).toString(), QStringLiteral("ТЭЦ-2"));
     }
 
+    // Without a mouse: Tab leaves the grid for "OK"; Enter stores a row being edited, and on
+    // a stored row it opens the USPD.
+    void keyboardReachesOkAndEnterOpens() {
+        rig_->addUspd("Первый");
+        const int second = rig_->addUspd("Второй");
+        TfrmOpenUSPD* dialog = form_->frmOpenUSPD;
+        QVERIFY(!dialog->DBGrid1->tabKeyNavigation());
+        whileOpen(form_->MOpen, [&] {
+            QApplication::setActiveWindow(dialog);
+            QTableView* grid = dialog->DBGrid1;
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), dialog->Button1);
+            QVERIFY(dialog->Button1->isDefault());
+            QTest::keyClick(dialog->Button1, Qt::Key_Backtab, Qt::ShiftModifier);
+            QCOMPARE(QApplication::focusWidget(), grid);
+
+            grid->setCurrentIndex(grid->model()->index(1, 1));
+            QTest::keyClick(grid, Qt::Key_F2);
+            QLineEdit* editor = cellEditor(grid);
+            QVERIFY(editor);
+            typeText(editor, "Завод");
+            QTest::keyClick(editor, Qt::Key_Return);
+            QVERIFY(dialog->isVisible());  // the cell's Enter stores the row only
+            QCOMPARE(uspd().state(), Dataset::State::Browse);
+            QTest::keyClick(grid, Qt::Key_Return);
+            QVERIFY(!dialog->isVisible());
+        });
+        QVERIFY(form_->TreeView1->isVisible());
+        QCOMPARE(uspd().fieldByName(u"id_uspd").asInteger(), second);
+        QCOMPARE(form_->windowTitle(),
+                 QStringLiteral("Конфигурирование УСПД ORVET-4410 - Второй - Завод"));
+    }
+
+    // The cell editors take at most the 50 characters the name and the enterprise hold, so
+    // a long name is cut while typing instead of losing the row's edit.
+    void cellEditorsTakeTheFieldsWidth() {
+        rig_->addUspd("Первый");
+        TfrmOpenUSPD* dialog = form_->frmOpenUSPD;
+        whileOpen(form_->MOpen, [&] {
+            QApplication::setActiveWindow(dialog);
+            QTableView* grid = dialog->DBGrid1;
+            grid->setFocus();
+            for (int column : {0, 1}) {
+                grid->setCurrentIndex(grid->model()->index(0, column));
+                QTest::keyClick(grid, Qt::Key_F2);
+                QLineEdit* editor = cellEditor(grid);
+                QVERIFY(editor);
+                QCOMPARE(editor->maxLength(), 50);
+                editor->selectAll();
+                typeText(editor, QString(55, QChar(u'Ж')));
+                QTest::keyClick(editor, Qt::Key_Return);
+            }
+            dialog->reject();
+        });
+        QSqlQuery query("select uspd_name, enterprise from USPD", db());
+        QVERIFY(query.next());
+        QCOMPARE(query.value(0).toString(), QString(50, QChar(u'Ж')));
+        QCOMPARE(query.value(1).toString(), QString(50, QChar(u'Ж')));
+    }
+
     void deleteAsksAndRemovesTheUspdsRows() {
         const int first = rig_->addUspd("Первый");
         addInterface();

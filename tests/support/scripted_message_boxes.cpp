@@ -39,6 +39,21 @@ bool ScriptedMessageBoxes::question(const QString& text, const QString& caption,
     return false;
 }
 
+Answer ScriptedMessageBoxes::questionWithCancel(const QString& text, const QString& caption) {
+    shown_.push_back({Kind::QuestionWithCancel, text, caption});
+    if (!choices_.empty() && choices_.front().first == text) {
+        const Answer answer = choices_.front().second;
+        choices_.pop_front();
+        return answer;
+    }
+    unexpected_.push_back(QStringLiteral("[%1] %2 (question with cancel)").arg(caption, text));
+    return Answer::Cancel;
+}
+
+void ScriptedMessageBoxes::expectQuestionWithCancel(const QString& text, Answer answer) {
+    choices_.emplace_back(text, answer);
+}
+
 void ScriptedMessageBoxes::expectQuestion(const QString& text, bool answer) {
     answers_.emplace_back(text, answer);
 }
@@ -53,11 +68,14 @@ QStringList ScriptedMessageBoxes::pendingExpectations() const {
         pending << text;
     for (const auto& text : notices_)
         pending << text;
+    for (const auto& choice : choices_)
+        pending << choice.first;
     return pending;
 }
 
 void ScriptedMessageBoxes::clear() {
     answers_.clear();
+    choices_.clear();
     notices_.clear();
     shown_.clear();
     unexpected_.clear();

@@ -14,7 +14,7 @@ namespace orvet {
 // test can fail on it instead of hanging on a dialog.
 class ScriptedMessageBoxes final : public MessageBoxes {
 public:
-    enum class Kind { Information, Warning, Error, Question, WarningQuestion };
+    enum class Kind { Information, Warning, Error, Question, WarningQuestion, QuestionWithCancel };
     struct Box {
         Kind kind;
         QString text;
@@ -27,9 +27,12 @@ public:
     void error(const QString& text, const QString& caption) override;
     bool question(const QString& text, const QString& caption,
                   QuestionIcon icon = QuestionIcon::Question) override;
+    Answer questionWithCancel(const QString& text, const QString& caption) override;
 
     // Expects a question with `text` next among the questions, answered with `answer`.
     void expectQuestion(const QString& text, bool answer);
+    // Expects a Yes/No/Cancel question with `text` next among those, answered with `answer`.
+    void expectQuestionWithCancel(const QString& text, Answer answer);
     // Lets any information, warning and error box pass (they are still recorded).
     void allowNotices(bool allow = true) { allowNotices_ = allow; }
     // Expects a notice box (information, warning or error) with `text`.
@@ -46,6 +49,7 @@ private:
 
     bool allowNotices_ = false;
     std::deque<std::pair<QString, bool>> answers_;
+    std::deque<std::pair<QString, Answer>> choices_;
     std::deque<QString> notices_;
     std::vector<Box> shown_;
     std::vector<QString> unexpected_;

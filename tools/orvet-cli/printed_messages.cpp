@@ -21,6 +21,11 @@ bool PrintedMessages::question(const QString& text, const QString& caption, Ques
     return false;
 }
 
+Answer PrintedMessages::questionWithCancel(const QString& text, const QString& caption) {
+    print(text + QStringLiteral(" — отмена"), caption);
+    return Answer::Cancel;
+}
+
 void PrintedMessages::printAnswer(const QString& question, const QString& caption, bool yes) const {
     print(question + (yes ? QStringLiteral(" — да") : QStringLiteral(" — нет")), caption);
 }

@@ -18,6 +18,8 @@ public:
     void warning(const QString& text, const QString& caption) override;
     void error(const QString& text, const QString& caption) override;
     bool question(const QString& text, const QString& caption, QuestionIcon icon) override;
+    // Printed and answered "Отмена", which leaves things as they are.
+    Answer questionWithCancel(const QString& text, const QString& caption) override;
     // Prints a question with the answer given to it.
     void printAnswer(const QString& question, const QString& caption, bool yes) const;
     void print(const QString& text, const QString& caption) const;

@@ -17,6 +17,7 @@ public:
     void error(const QString& text, const QString& caption) override;
     bool question(const QString& text, const QString& caption,
                   QuestionIcon icon = QuestionIcon::Question) override;
+    Answer questionWithCancel(const QString& text, const QString& caption) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -2,12 +2,14 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QScopeGuard>
 #include <QStyle>
 #include <QTableView>
 #include <algorithm>
 
 #include "core/guarded.h"
+#include "editing/ui/field_controls.h"
 
 namespace orvet {
 
@@ -161,8 +163,23 @@ void DatasetTableModel::datasetChanged(Dataset&, const DatasetChange& change) {
     }
 }
 
+QWidget* FieldEditorDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                           const QModelIndex& index) const {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    const auto* model = qobject_cast<const DatasetTableModel*>(index.model());
+    if (line && model && index.column() < model->columns().size()) {
+        const FieldDef* def =
+            declaredField(model->dataset(), model->columns()[index.column()].field);
+        if (def)
+            limitTyping(line, *def, def->minimum, def->maximum);
+    }
+    return editor;
+}
+
 void bindGrid(QTableView* view, DatasetTableModel* model) {
     view->setModel(model);
+    view->setItemDelegate(new FieldEditorDelegate(view));
     // A column is as wide as asked (the header's default minimum is wider than an icon
     // column), but never narrower than its title in the header's font.
     QHeaderView* header = view->horizontalHeader();

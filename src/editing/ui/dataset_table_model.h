@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QStyledItemDelegate>
 #include <functional>
 
 #include "core/message_boxes.h"
@@ -71,8 +72,18 @@ private:
     int notifying_ = 0;
 };
 
-// Ties a view to its model: the dataset's current row and the view's current index follow
-// each other, and the column widths are applied.
+// A grid's cell editors take the limits of their column's field: a text editor takes at most
+// the field's width, a number editor only what the field's range holds.
+class FieldEditorDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+};
+
+// Ties a view to its model (its cell editors limited by a FieldEditorDelegate): the dataset's
+// current row and the view's current index follow each other, and the column widths are applied.
 void bindGrid(QTableView* view, DatasetTableModel* model);
 
 }  // namespace orvet

@@ -1,15 +1,51 @@
 #include "editing/ui/field_controls.h"
 
 #include <QButtonGroup>
+#include <QFocusEvent>
 #include <QGridLayout>
+#include <QIntValidator>
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <algorithm>
+#include <limits>
 
 #include "core/guarded.h"
+#include "core/texts.h"
+#include "store/connection.h"
+#include "store/schema.h"
 #include "store/store_error.h"
 
 namespace orvet {
+
+const FieldDef* declaredField(const Dataset& dataset, QStringView field) {
+    const Schema* schema = dataset.connection().schema();
+    const TableDef* table = schema ? schema->table(dataset.tableName()) : nullptr;
+    return table ? table->field(field) : nullptr;
+}
+
+void limitTyping(QLineEdit* edit, const FieldDef& def, qint64 minimum, qint64 maximum) {
+    if (def.type == FieldType::Text) {
+        if (def.size > 0)
+            edit->setMaxLength(def.size);
+        return;
+    }
+    if (!def.isInteger())
+        return;
+    constexpr qint64 kLowest = std::numeric_limits<int>::min();
+    constexpr qint64 kHighest = std::numeric_limits<int>::max();
+    auto* validator = edit->findChild<QIntValidator*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!validator) {
+        validator = new QIntValidator(edit);
+        edit->setValidator(validator);
+    }
+    validator->setRange(int(std::clamp(minimum, kLowest, kHighest)),
+                        int(std::clamp(maximum, kLowest, kHighest)));
+}
 
 FieldLink::FieldLink(Dataset& dataset, QString field, MessageBoxes& messages,
                      std::function<void()> refresh)
@@ -22,6 +58,10 @@ FieldLink::FieldLink(Dataset& dataset, QString field, MessageBoxes& messages,
 
 FieldLink::~FieldLink() {
     dataset_.removeObserver(this);
+}
+
+MessageBoxes& FieldLink::messages() const {
+    return messages_;
 }
 
 bool FieldLink::hasRow() const {
@@ -72,12 +112,93 @@ namespace {
 QString textOf(const QVariant& value) {
     return value.isNull() ? QString() : value.toString();
 }
+
+// A line edit keeps 2 pixels on either side of its text; the cursor needs a few more.
+constexpr int kTextMargins = 2 * 2;
+constexpr int kCursorRoom = 4;
+
+// "символ", "символа" or "символов" after `count`.
+QString characters(int count) {
+    const int lastTwo = count % 100;
+    const int last = count % 10;
+    if (last == 1 && lastTwo != 11)
+        return QStringLiteral("символ");
+    if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+        return QStringLiteral("символа");
+    return QStringLiteral("символов");
+}
+
 }  // namespace
 
 DBEdit::DBEdit(Dataset& dataset, const QString& field, MessageBoxes& messages, QWidget* parent)
-    : QLineEdit(parent), link_(dataset, field, messages, [this] { refresh(); }) {
+    : QLineEdit(parent),
+      link_(dataset, field, messages, [this] { refresh(); }),
+      def_(declaredField(dataset, field)) {
+    if (def_) {
+        minimum_ = def_->minimum;
+        maximum_ = def_->maximum;
+        limitTyping(this, *def_, minimum_, maximum_);
+        if (def_->isInteger())
+            fitWidthToRange();
+    }
     connect(this, &QLineEdit::editingFinished, this, &DBEdit::commit);
     refresh();
+    describe();
+}
+
+void DBEdit::fitWidthToRange() {
+    // Wide enough for the longest accepted number with the text cursor behind it.
+    const QFontMetrics metrics = fontMetrics();
+    const QMargins margins = textMargins();
+    const int longest = std::max(metrics.horizontalAdvance(QString::number(minimum_)),
+                                 metrics.horizontalAdvance(QString::number(maximum_)));
+    const int text = longest + margins.left() + margins.right() + kTextMargins + kCursorRoom;
+    QStyleOptionFrame option;
+    option.initFrom(this);
+    option.lineWidth =
+        hasFrame() ? style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this) : 0;
+    setFixedWidth(
+        style()
+            ->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(text, metrics.height()), this)
+            .width());
+}
+
+void DBEdit::setRange(qint64 minimum, qint64 maximum) {
+    if (!def_ || !def_->isInteger())
+        return;
+    minimum_ = std::max(minimum, def_->minimum);
+    maximum_ = std::min(maximum, def_->maximum);
+    limitTyping(this, *def_, minimum_, maximum_);
+    fitWidthToRange();
+    describe();
+}
+
+void DBEdit::setCaption(const QString& label) {
+    QString name = label;
+    name.remove(u'&');
+    name = name.trimmed();
+    if (name.endsWith(u':'))
+        name.chop(1);
+    static const QRegularExpression withUnit(QStringLiteral("^(.*\\S)\\s*\\(([^()]+)\\)$"));
+    const QRegularExpressionMatch match = withUnit.match(name);
+    name_ = match.hasMatch() ? match.captured(1) : name;
+    unit_ = match.hasMatch() ? match.captured(2) : QString();
+    describe();
+}
+
+void DBEdit::describe() {
+    if (!def_)
+        return;
+    QString range;
+    if (def_->isInteger()) {
+        range = QStringLiteral("от %1 до %2").arg(minimum_).arg(maximum_);
+    } else if (def_->type == FieldType::Text && def_->size > 0) {
+        range = QStringLiteral("не более %1 %2").arg(def_->size).arg(characters(def_->size));
+    } else {
+        return;
+    }
+    const QString subject = unit_.isEmpty() ? name_ : name_ + QStringLiteral(", ") + unit_;
+    setToolTip(subject.isEmpty() ? range : subject + QStringLiteral(": ") + range);
 }
 
 void DBEdit::refresh() {
@@ -87,6 +208,9 @@ void DBEdit::refresh() {
 }
 
 bool DBEdit::commit() {
+    // The refusal of this edit is being shown (its box takes the focus): one box is enough.
+    if (committing_)
+        return false;
     if (!isModified() || !link_.hasRow())
         return true;
     const QString typed = text();
@@ -94,7 +218,27 @@ bool DBEdit::commit() {
         setModified(false);
         return true;
     }
+    committing_ = true;
+    const auto done = qScopeGuard([this] { committing_ = false; });
+    if (!typed.isEmpty() && !hasAcceptableInput())
+        return refuseOutOfRange();
     return link_.store(typed.isEmpty() ? QVariant() : QVariant(typed));
+}
+
+bool DBEdit::holdsUnstoredText() const {
+    return isModified() && link_.hasRow() && text() != textOf(link_.value());
+}
+
+bool DBEdit::refuseOutOfRange() {
+    const QString name = name_.isEmpty() ? def_->name : name_;
+    link_.messages().error(QStringLiteral("Значение «%1» недопустимо для поля «%2»: допустимы "
+                                          "значения от %3 до %4")
+                               .arg(text(), name)
+                               .arg(minimum_)
+                               .arg(maximum_),
+                           texts::kError);
+    refresh();
+    return false;
 }
 
 void DBEdit::keyPressEvent(QKeyEvent* event) {
@@ -102,7 +246,24 @@ void DBEdit::keyPressEvent(QKeyEvent* event) {
         refresh();
         return;
     }
+    // Enter stores only an acceptable number by itself; any other is refused here.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !hasAcceptableInput()) {
+        commit();
+        return;
+    }
     QLineEdit::keyPressEvent(event);
+}
+
+void DBEdit::focusOutEvent(QFocusEvent* event) {
+    // Leaving the edit stores an acceptable text (editingFinished); an empty or out-of-range
+    // number is stored or refused here, so that nothing typed is dropped without a word. A
+    // menu or another window taking the focus for a while does not leave the edit.
+    const bool unacceptable = isModified() && !hasAcceptableInput();
+    QLineEdit::focusOutEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    if (unacceptable && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        commit();
 }
 
 DBCheckBox::DBCheckBox(const QString& text, Dataset& dataset, const QString& field,

@@ -14,6 +14,15 @@ class QButtonGroup;
 
 namespace orvet {
 
+// The store's declaration of `field` of the table `dataset` writes (its type, width and
+// range), known also while the dataset is closed; null for a field the store does not declare.
+const FieldDef* declaredField(const Dataset& dataset, QStringView field);
+
+// Limits what can be typed into `edit` to what `def` holds: at most its width in characters
+// for text, a whole number within [minimum, maximum] for an integer kind. Grid editors and
+// bound edits take their limits here.
+void limitTyping(QLineEdit* edit, const FieldDef& def, qint64 minimum, qint64 maximum);
+
 // The link of one control to one field of a dataset's current row: it calls `refresh`
 // whenever what the control shows may have changed (open, navigation, an assignment, a
 // post or cancel), and stores values into the field, putting the row into editing first.
@@ -27,6 +36,7 @@ public:
     FieldLink& operator=(const FieldLink&) = delete;
 
     Dataset& dataset() const { return dataset_; }
+    MessageBoxes& messages() const;
     // The field of the current row; empty when the dataset is closed or has no row.
     QVariant value() const;
     // True when the field holds `value` as it would store it (so "1,5" matches 1.5 in a float
@@ -47,20 +57,42 @@ private:
 
 // An edit bound to a field: shows its text, stores what was typed when editing finishes
 // (Enter, leaving the edit) or when commit() is called (Save); Escape restores the field.
+// Typing is limited by the field's declaration (width, or range of a number).
 class DBEdit : public QLineEdit {
     Q_OBJECT
 public:
     DBEdit(Dataset& dataset, const QString& field, MessageBoxes& messages,
            QWidget* parent = nullptr);
-    // Stores the typed text if it differs from the field; false when it was refused.
+    // Stores the typed text if it differs from the field; false when it was refused. A number
+    // outside the range is refused with a message naming the edit's caption.
     bool commit();
+
+    // Narrows the accepted numbers of an integer field (a time is never negative).
+    void setRange(qint64 minimum, qint64 maximum);
+    // The label the user sees for this edit, such as "Такт опроса (мс)": its name goes into
+    // refusals, name, unit and the accepted values into the tool tip.
+    void setCaption(const QString& label);
+    // True when what the edit shows was typed and differs from the field.
+    bool holdsUnstoredText() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void refresh();
+    void describe();
+    void fitWidthToRange();
+    // A typed number the range does not hold; shown in an error box.
+    bool refuseOutOfRange();
+
     FieldLink link_;
+    const FieldDef* def_;
+    qint64 minimum_ = 0;
+    qint64 maximum_ = 0;
+    QString name_;
+    QString unit_;
+    bool committing_ = false;
 };
 
 // A check box bound to a field holding "1" (checked) or "0".

@@ -99,8 +99,8 @@ void TIfaceTop::createModemControls() {
     Label5->setObjectName(QStringLiteral("Label5"));
     DBEdit1 = new DBEdit(dataset_, QStringLiteral("initstring"), platform_.messages);
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
-    DBEdit1->setMaxLength(40);
     Label5->setBuddy(DBEdit1);
+    DBEdit1->setCaption(Label5->text());
 }
 
 // The line settings, parity and the data and stop bits side by side; the modem's
@@ -162,6 +162,33 @@ void TIfaceTop::showRowSettings() {
     Label5->setVisible(modem);
     DBEdit1->setVisible(modem);
     drg_DTR->setVisible(integerAt(dataset_, row, u"port") == kDtrPort);
+}
+
+void TIfaceTop::rowSettled() {
+    if (sortQueued_)
+        return;
+    sortQueued_ = true;
+    QMetaObject::invokeMethod(this, &TIfaceTop::sortByPort, Qt::QueuedConnection);
+}
+
+void TIfaceTop::sortByPort() {
+    sortQueued_ = false;
+    if (!dataset_.isOpen() || dataset_.state() != Dataset::State::Browse)
+        return;
+    bool sorted = true;
+    for (int row = 1; sorted && row < dataset_.rowCount(); ++row)
+        sorted = integerAt(dataset_, row - 1, u"port") <= integerAt(dataset_, row, u"port");
+    if (sorted)
+        return;
+    const QVariant current = dataset_.currentValue(dataset_.fieldIndex(u"id_iface_s"));
+    dataset_.suspendDisplay();
+    guarded([&] {
+        dataset_.close();
+        dataset_.open();
+        if (!current.isNull())
+            dataset_.locate(u"id_iface_s", current);
+    });
+    dataset_.resumeDisplay();
 }
 
 QIcon TIfaceTop::rowIcon(int row) const {

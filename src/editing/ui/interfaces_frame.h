@@ -54,9 +54,15 @@ private:
     // interface has them.
     void showRowSettings() override;
     QIcon rowIcon(int row) const override;
+    // A posted port may have left the list out of port order: once the command that posted
+    // it is over, the list is read again in port order (the module editor's port lists
+    // follow) and stays on the same interface.
+    void rowSettled() override;
+    void sortByPort();
 
     QIcon lineIcon_;
     QIcon busIcon_;
+    bool sortQueued_ = false;
 };
 
 }  // namespace orvet

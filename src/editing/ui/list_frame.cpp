@@ -21,6 +21,9 @@
 namespace orvet {
 namespace {
 
+// The grid's first share of the splitter: as much as it may take.
+constexpr int kGrowing = 10000;
+
 // Draws the row's icon at full size in the cell's top-left corner, untinted also in the
 // selected row.
 class RowIconDelegate final : public QStyledItemDelegate {
@@ -95,6 +98,8 @@ TListFrame::TListFrame(Platform& platform, TMainForm& mainForm, Dataset& dataset
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the grid for the settings panel (rows are chosen with the arrow keys).
+    DBGrid1->setTabKeyNavigation(false);
     DBGrid1->setMinimumHeight(105);
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
     DBGrid1->verticalHeader()->setMinimumWidth(14);
@@ -105,10 +110,11 @@ TListFrame::TListFrame(Platform& platform, TMainForm& mainForm, Dataset& dataset
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->addWidget(DBGrid1);
     Splitter1->addWidget(GroupBox1);
-    Splitter1->setStretchFactor(0, 0);
-    Splitter1->setStretchFactor(1, 1);
+    // A larger window gives its height to the grid, up to the grid's limit
+    // (Splitter1Moved); the panel keeps what its settings need.
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
     Splitter1->setChildrenCollapsible(false);
-    Splitter1->setSizes({150, 300});
     connect(Splitter1, &QSplitter::splitterMoved, this, &TListFrame::Splitter1Moved);
 
     auto* layout = new QVBoxLayout(this);
@@ -133,7 +139,14 @@ void TListFrame::finishFrame(QMenu* menu) {
     }
     dataset_.addObserver(this);
     finished_ = true;
+    Splitter1->setSizes({kGrowing, GroupBox1->sizeHint().height()});
     showRowSettings();
+    enablePanel();
+}
+
+void TListFrame::enablePanel() {
+    // Without a row there is nothing to edit: a value typed there would have no row to go to.
+    GroupBox1->setEnabled(dataset_.isOpen() && !dataset_.isEmpty());
 }
 
 void TListFrame::addRow(const std::function<void(Dataset&)>& add) {
@@ -165,8 +178,16 @@ void TListFrame::resizeEvent(QResizeEvent* event) {
     Splitter1Moved();
 }
 
-void TListFrame::datasetChanged(Dataset&, const DatasetChange&) {
+void TListFrame::datasetChanged(Dataset&, const DatasetChange& change) {
     showRowSettings();
+    enablePanel();
+    if (change.kind != DatasetChange::StateChanged)
+        return;
+    const Dataset::State state = dataset_.state();
+    const bool wasEditing = editing_;
+    editing_ = state == Dataset::State::Edit || state == Dataset::State::Insert;
+    if (wasEditing && state == Dataset::State::Browse)
+        rowSettled();
 }
 
 }  // namespace orvet

@@ -64,6 +64,8 @@ protected:
 
     // Shows or hides the settings that depend on the current row.
     virtual void showRowSettings() {}
+    // The row being edited was posted or cancelled (the list is back in browse state).
+    virtual void rowSettled() {}
     // The icon of row `row` for the icon column.
     virtual QIcon rowIcon(int /*row*/) const { return {}; }
 
@@ -75,9 +77,11 @@ protected:
 
 private:
     void datasetChanged(Dataset& dataset, const DatasetChange& change) override;
+    void enablePanel();
 
     TMainForm& mainForm_;
     bool finished_ = false;
+    bool editing_ = false;
 };
 
 }  // namespace orvet

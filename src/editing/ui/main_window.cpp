@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "core/guarded.h"
 #include "core/texts.h"
@@ -414,7 +416,47 @@ void TMainForm::MSaveToClick() {
         Prgrs->start();
 }
 
+bool TMainForm::settleEdits() {
+    const QList<DBEdit*> edits = findChildren<DBEdit*>();
+    std::vector<Dataset*> editing;
+    for (Dataset* dataset : data_.ADOConnection1.datasets()) {
+        if (dataset->state() == Dataset::State::Edit || dataset->state() == Dataset::State::Insert)
+            editing.push_back(dataset);
+    }
+    const bool typed = std::any_of(edits.begin(), edits.end(),
+                                   [](const DBEdit* edit) { return edit->holdsUnstoredText(); });
+    if (editing.empty() && !typed)
+        return true;
+    switch (platform_.messages.questionWithCancel(QStringLiteral("Сохранить изменения?"),
+                                                  texts::kConfirm)) {
+        case Answer::Cancel:
+            return false;
+        case Answer::No:
+            for (Dataset* dataset : editing)
+                guarded(platform_.messages, [dataset] { dataset->cancel(); });
+            return true;
+        case Answer::Yes:
+            break;
+    }
+    for (DBEdit* edit : edits) {
+        if (!edit->commit())
+            return false;
+    }
+    // Committing the edits may have put further rows into editing.
+    for (Dataset* dataset : data_.ADOConnection1.datasets()) {
+        if (dataset->state() != Dataset::State::Edit && dataset->state() != Dataset::State::Insert)
+            continue;
+        if (!guarded(platform_.messages, [dataset] { dataset->post(); }))
+            return false;
+    }
+    return true;
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!settleEdits()) {
+        event->ignore();
+        return;
+    }
     if (Prgrs->isVisible()) {
         if (!platform_.messages.question(kAskStopUpload, texts::kConfirm, QuestionIcon::Warning)) {
             event->ignore();

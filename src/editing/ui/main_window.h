@@ -137,8 +137,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Close query: during an upload asks whether to stop it (a "No" keeps the window); the
-    // port is closed.
+    // Close query: edits not yet stored are saved, dropped or kept open as the user answers
+    // "Сохранить изменения?"; during an upload asks whether to stop it (a "No" keeps the
+    // window); then the port is closed.
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -170,6 +171,10 @@ private:
     void TreeView1Change();
     void FormShow();
     void chooseUspd(const QString& caption);
+    // Asks what becomes of typed values and rows not yet posted before the window closes:
+    // "Да" stores them (a refusal is shown and the window stays), "Нет" drops them, "Отмена"
+    // keeps the window. True when the window may close.
+    bool settleEdits();
     void openChosenUspd();
 
     Platform& platform_;

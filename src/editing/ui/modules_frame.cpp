@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 
 #include "editing/module_operations.h"
 #include "editing/ui/field_controls.h"
@@ -52,8 +53,9 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
     createIdentityControls();
     createTimingControls();
     createPasswordControls();
-    keepPlaceWhenHidden({Retrans, Label9, Label10, devPort2, Label11, devNOnIface2, Label3, DBEdit1,
-                         Label8, DBEdit4});
+    // The periods that type 0 does not show share the timing group's second row, which goes
+    // away with them.
+    keepPlaceWhenHidden({Retrans, Label9, Label10, devPort2, Label11, devNOnIface2});
     buildSettingsPanel();
     wireIdentityReactions();
     finishFrame(PopupDev);
@@ -121,6 +123,7 @@ void TDevConf::createIdentityControls() {
     devNOnIface2->setObjectName(QStringLiteral("devNOnIface2"));
     Label10->setBuddy(devPort2);
     Label11->setBuddy(devNOnIface2);
+    devNOnIface2->setCaption(Label11->text());
 }
 
 // The poll and start periods and the answer and byte timeouts, in GroupBox2.
@@ -128,6 +131,8 @@ void TDevConf::createTimingControls() {
     MessageBoxes& messages = platform_.messages;
     GroupBox2 = new QGroupBox;
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    // As wide as its periods need: the panel's extra width stays beside it.
+    GroupBox2->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     Label3 = label("Label3", QStringLiteral("Такт опроса (мс)"));
     DBEdit1 = new DBEdit(dataset_, QStringLiteral("t_pool"), messages);
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
@@ -146,9 +151,10 @@ void TDevConf::createPasswordControls() {
     Label12 = label("Label12", kPasswordText);
     devPsw = new DBEdit(dataset_, QStringLiteral("password"), platform_.messages);
     devPsw->setObjectName(QStringLiteral("devPsw"));
-    devPsw->setMaxLength(8);
+    devPsw->setCaption(kPasswordText);
     NumMod = new DBEdit(dataset_, QStringLiteral("num_mod"), platform_.messages);
     NumMod->setObjectName(QStringLiteral("NumMod"));
+    NumMod->setCaption(kModemNumberText);
 }
 
 void TDevConf::buildSettingsPanel() {
@@ -176,11 +182,10 @@ QGridLayout* TDevConf::buildIdentityGrid() {
         identity->addWidget(caption, 0, column++);
         identity->addWidget(control, 0, column++);
     }
+    devNOnIface->setCaption(QStringLiteral("Номер на интерфейсе"));
     devType->setMinimumWidth(130);
     devPort->setMinimumWidth(70);
     devPort2->setMinimumWidth(70);
-    for (DBEdit* number : {devNOnIface, devNOnIface2})
-        number->setMaximumWidth(60);
     addRetransmissionRow(identity);
     identity->setColumnStretch(6, 1);
     return identity;
@@ -198,15 +203,18 @@ void TDevConf::addRetransmissionRow(QGridLayout* identity) {
     identity->addWidget(devNOnIface2, 1, 5);
 }
 
-// GroupBox2 with the periods in two columns, kept to the left of the panel.
+// GroupBox2 with the periods in two columns, kept to the left of the panel: the time-outs
+// every type has in the first row, the poll and start periods in the second. A time is never
+// negative.
 QHBoxLayout* TDevConf::buildTimingRow() {
     auto* timing = new QGridLayout(GroupBox2);
     const std::pair<QLabel*, DBEdit*> periods[] = {
-        {Label3, DBEdit1}, {Label6, DBEdit2}, {Label8, DBEdit4}, {Label7, DBEdit3}};
+        {Label6, DBEdit2}, {Label7, DBEdit3}, {Label3, DBEdit1}, {Label8, DBEdit4}};
     for (int i = 0; i < 4; ++i) {
         const auto& [caption, edit] = periods[i];
         caption->setBuddy(edit);
-        edit->setMaximumWidth(70);
+        edit->setCaption(caption->text());
+        edit->setRange(0, std::numeric_limits<qint64>::max());
         timing->addWidget(caption, i / 2, (i % 2) * 2);
         timing->addWidget(edit, i / 2, (i % 2) * 2 + 1);
     }
@@ -229,8 +237,12 @@ void TDevConf::buildPasswordRow() {
     const int editLeft = std::max(56 + fontMetrics().horizontalAdvance(kPasswordText),
                                   16 + fontMetrics().horizontalAdvance(kModemNumberText)) +
                          6;
-    for (DBEdit* edit : {devPsw, NumMod})
-        edit->setGeometry(editLeft, 4, 90, editHeight);
+    // One size for both, at least what the modem number's range needs.
+    const int editWidth = std::max(90, NumMod->minimumWidth());
+    for (DBEdit* edit : {devPsw, NumMod}) {
+        edit->setFixedWidth(editWidth);
+        edit->setGeometry(editLeft, 4, editWidth, editHeight);
+    }
     passwordRow_->setFixedHeight(editHeight + 8);
 }
 

@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -20,10 +19,10 @@ namespace {
 
 // Cell editing as in the grid itself: Enter in a cell editor stores the cell and posts the
 // row, Escape drops the cell and the row's changes.
-class RowKeysDelegate final : public QStyledItemDelegate {
+class RowKeysDelegate final : public FieldEditorDelegate {
 public:
     RowKeysDelegate(std::function<void()> post, std::function<void()> cancel, QObject* parent)
-        : QStyledItemDelegate(parent), post_(std::move(post)), cancel_(std::move(cancel)) {}
+        : FieldEditorDelegate(parent), post_(std::move(post)), cancel_(std::move(cancel)) {}
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override {
@@ -46,7 +45,7 @@ protected:
                     break;
             }
         }
-        return QStyledItemDelegate::eventFilter(object, event);
+        return FieldEditorDelegate::eventFilter(object, event);
     }
 
 private:
@@ -88,7 +87,8 @@ void TfrmOpenUSPD::setUpGrid() {
                              QAbstractItemView::AnyKeyPressed);
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
     DBGrid1->verticalHeader()->setMinimumWidth(14);
-    DBGrid1->setTabKeyNavigation(true);
+    // Tab leaves the grid for "OK" (cells are reached with the arrow keys).
+    DBGrid1->setTabKeyNavigation(false);
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     DBGrid1->installEventFilter(this);
     DBGrid1->setItemDelegate(
@@ -133,6 +133,7 @@ void TfrmOpenUSPD::buildPopupMenu() {
 // The grid over the centred "OK" button.
 void TfrmOpenUSPD::buildLayout() {
     Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TfrmOpenUSPD::Button1Click);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
@@ -215,7 +216,11 @@ bool TfrmOpenUSPD::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-                model_->guarded([this] { data_.tblUSPD.post(); });
+                // Enter stores the row being edited; on a stored row it opens the USPD.
+                if (data_.tblUSPD.state() == Dataset::State::Browse)
+                    Button1Click();
+                else
+                    model_->guarded([this] { data_.tblUSPD.post(); });
                 return true;
             }
             if (key->key() == Qt::Key_Escape) {
