@@ -118,7 +118,8 @@ TEST_F(UploadEndToEnd, EndlessFaultsAreGivenUpWithTheirCause) {
         const char* cause;
     } cases[] = {
         {{"--refuse-s", "1000"}, "Запрос 'S' повторён 2 раз без успеха: пароль не принят."},
-        {{"--foreign-address", "7"}, "Запрос 'L' повторён 2 раз без успеха: ответ с чужим адресом 7."},
+        {{"--foreign-address", "7"},
+         "Запрос 'L' повторён 2 раз без успеха: ответ с чужим адресом 7."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cause);
@@ -126,7 +127,8 @@ TEST_F(UploadEndToEnd, EndlessFaultsAreGivenUpWithTheirCause) {
         const CliRun upload = runCli({"upload", "--port", link(), "--file", image(),
                                       "--answer-timeout", "200", "--max-repeats", "2"});
         EXPECT_EQ(upload.exitCode, 1) << upload.errors.toStdString();
-        EXPECT_TRUE(upload.errors.contains(QString::fromUtf8(c.cause))) << upload.errors.toStdString();
+        EXPECT_TRUE(upload.errors.contains(QString::fromUtf8(c.cause)))
+            << upload.errors.toStdString();
         sim.terminate();
         sim.waitForFinished(5000);
     }
@@ -137,7 +139,8 @@ TEST_F(UploadEndToEnd, OutOfRangeTimingIsRefused) {
         QStringList args;
         const char* refusal;
     } cases[] = {
-        {{"--answer-timeout", "0"}, "таймаут ответа 0 мс вне пределов 1..600000 (--answer-timeout)"},
+        {{"--answer-timeout", "0"},
+         "таймаут ответа 0 мс вне пределов 1..600000 (--answer-timeout)"},
         {{"--answer-timeout", "-5"}, "таймаут ответа -5 мс вне пределов 1..600000"},
         {{"--answer-timeout", "600001"}, "таймаут ответа 600001 мс вне пределов 1..600000"},
         {{"--max-repeats", "-1"}, "число повторов -1 меньше 0 (--max-repeats)"},
@@ -146,7 +149,8 @@ TEST_F(UploadEndToEnd, OutOfRangeTimingIsRefused) {
         SCOPED_TRACE(c.refusal);
         const CliRun upload = runCli(QStringList{"upload", "--port", link()} + c.args);
         EXPECT_EQ(upload.exitCode, 2);
-        EXPECT_TRUE(upload.errors.contains(QString::fromUtf8(c.refusal))) << upload.errors.toStdString();
+        EXPECT_TRUE(upload.errors.contains(QString::fromUtf8(c.refusal)))
+            << upload.errors.toStdString();
     }
 }
 
@@ -155,19 +159,22 @@ TEST_F(UploadEndToEnd, VanishedDeviceEndsTheUploadAtOnce) {
     // time-out is longer than the test.
     startSimulator({"--silent", "T:1000"});
     QProcess cli;
+    cli.setReadChannel(QProcess::StandardError);
     cli.start(QStringLiteral(ORVET_CLI_PATH),
               {"upload", "--port", link(), "--file", image(), "--answer-timeout", "600000"});
     QString said;
     while (!said.contains(QStringLiteral("Ожидание подтверждения блоков")) &&
            cli.waitForReadyRead(30'000))
         said += QString::fromUtf8(cli.readAllStandardError());
-    ASSERT_TRUE(said.contains(QStringLiteral("Ожидание подтверждения блоков"))) << said.toStdString();
+    ASSERT_TRUE(said.contains(QStringLiteral("Ожидание подтверждения блоков")))
+        << said.toStdString();
     sim.kill();
     sim.waitForFinished(5000);
     ASSERT_TRUE(cli.waitForFinished(30'000)) << "the upload did not notice";
     said += QString::fromUtf8(cli.readAllStandardError());
     EXPECT_EQ(cli.exitCode(), 1);
-    EXPECT_TRUE(said.contains(QStringLiteral("Порт закрыт: устройство отключено."))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("Порт закрыт: устройство отключено.")))
+        << said.toStdString();
 }
 
 TEST_F(UploadEndToEnd, MissingDeviceIsReported) {
