@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <cerrno>
 
 #include "store/data_module.h"
 #include "support/program_run.h"
@@ -118,6 +119,9 @@ TEST_F(UploadEndToEnd, EndlessFaultsAreGivenUpWithTheirCause) {
         const char* cause;
     } cases[] = {
         {{"--refuse-s", "1000"}, "Запрос 'S' повторён 2 раз без успеха: пароль не принят."},
+        {{"--stale-acks"}, "Запрос 'T' повторён 2 раз без успеха: подтверждён блок 255 вместо 0."},
+        {{"--reply-letter", "Q"},
+         "Запрос 'L' повторён 2 раз без успеха: ответ с неизвестной командой 'Q'."},
         {{"--foreign-address", "7"},
          "Запрос 'L' повторён 2 раз без успеха: ответ с чужим адресом 7."},
     };
@@ -181,6 +185,8 @@ TEST_F(UploadEndToEnd, MissingDeviceIsReported) {
     const CliRun upload = runCli({"upload", "--port", test.dir() + "/no-such-tty"});
     EXPECT_NE(upload.exitCode, 0);
     EXPECT_TRUE(upload.errors.contains(QStringLiteral("Can't open COM port")));
+    EXPECT_TRUE(upload.errors.contains(test.dir() + "/no-such-tty: " + qt_error_string(ENOENT)))
+        << upload.errors.toStdString();
 }
 
 }  // namespace
