@@ -138,8 +138,8 @@ private slots:
         dialog->hide();
 
         // Without a config.dat the upload stops at its 'S' frame; the window stays.
-        rig_->test.messages.expectNotice(texts::kFileCannotOpen +
-                                         QStringLiteral(": config.dat (No such file or directory)"));
+        rig_->test.messages.expectNotice(
+            texts::kFileCannotOpen + QStringLiteral(": config.dat (No such file or directory)"));
         withDialog([] {});
         rig_->test.clock.advance(5000);
         QVERIFY(form_->Prgrs->isVisible());
