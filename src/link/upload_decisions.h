@@ -16,6 +16,9 @@ public:
     virtual bool restartDevice() = 0;
     // The device is about to restart: clear all its archives?
     virtual bool clearArchives() = 0;
+    // The exchange has ended while a question was open (the port went away, the carrier was
+    // lost): the question no longer counts and its box, if any, is closed.
+    virtual void withdraw() {}
 };
 
 // Asks the user with the program's question boxes.

@@ -1,5 +1,9 @@
 #include "link/upload_exchange.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
 #include "core/conversion.h"
 #include "core/texts.h"
 
@@ -7,7 +11,9 @@ namespace orvet {
 namespace {
 
 // Thrown while a request is built: the message has been shown and nothing is sent.
-struct RequestRefused {};
+struct RequestRefused {
+    QString reason;
+};
 
 }  // namespace
 
@@ -27,7 +33,6 @@ UploadExchange::UploadExchange(Platform& platform, LinkPort& port, const LinkSet
 UploadExchange::~UploadExchange() = default;
 
 void UploadExchange::startDirect() {
-    repeats_ = 0;
     send(LinkCommand::Link);
 }
 
@@ -38,11 +43,12 @@ void UploadExchange::startModem(bool toneDialling, const QString& phone) {
     repeats_ = 0;
     blockNo_ = 0;
     state_ = State::WaitingForCarrier;
+    view_.showWaiting(QStringLiteral("Ожидание несущей: набран номер %1").arg(phone));
 }
 
 void UploadExchange::onDataReceived() {
     // The window opens with the first bytes of a reply: an unchanged interval does not
-    // restart it.
+    // restart it. The time-out waits meanwhile; a window without a usable reply resumes it.
     TO_BYTE_RECEIVE.setInterval(kReplyWindowMs);
     TO_ANSWER.setEnabled(false);
 }
@@ -67,6 +73,16 @@ void UploadExchange::cancel() {
     end(Outcome::Cancelled);
 }
 
+void UploadExchange::onPortLost() {
+    if (state_ == State::Idle && !port_.isOpen())
+        return;
+    closeLine();
+    view_.hideProgress();
+    end(Outcome::PortLost);
+    platform_.messages.warning(QStringLiteral("Порт закрыт: устройство отключено."),
+                               texts::kAttention);
+}
+
 void UploadExchange::closeLine() {
     TO_ANSWER.setEnabled(false);
     port_.setDTR(false);
@@ -77,30 +93,66 @@ void UploadExchange::end(Outcome outcome) {
     TO_ANSWER.setEnabled(false);
     imageFile_.reset();
     state_ = State::Idle;
+    ++generation_;
+    if (asking_)
+        decisions_.withdraw();
     if (onFinished_)
         onFinished_(outcome);
 }
 
-void UploadExchange::stall() {
+void UploadExchange::stall(const QString& problem) {
+    TO_ANSWER.setEnabled(false);
     state_ = State::Stalled;
+    view_.showWaiting(QStringLiteral("Обмен остановлен: нажмите «Отмена»"));
+    view_.showProblem(problem);
     if (onStalled_)
         onStalled_();
 }
 
+std::optional<bool> UploadExchange::ask(const std::function<bool()>& question) {
+    // While the box is open nothing is awaited from the device (the time-out is stopped and
+    // reply windows leave their bytes alone), so only the end of the exchange can overtake
+    // the question.
+    const int generation = generation_;
+    asking_ = true;
+    const bool answer = question();
+    asking_ = false;
+    if (generation != generation_)
+        return std::nullopt;
+    return answer;
+}
+
+void UploadExchange::notify(const QString& text, bool warning) {
+    view_.showProblem(text);
+    if (noticeOpen_)
+        return;
+    noticeOpen_ = true;
+    if (warning)
+        platform_.messages.warning(text, texts::kAttention);
+    else
+        platform_.messages.information(text, QString());
+    noticeOpen_ = false;
+}
+
 void UploadExchange::send(LinkCommand command) {
+    repeats_ = 0;
+    view_.showProblem(QString());
+    transmit(command);
+}
+
+void UploadExchange::transmit(LinkCommand command) {
     curCmd_ = command;
+    problem_ = Problem::None;
     QByteArray frame;
     try {
         frame = buildRequest(command);
     } catch (const ConversionError& error) {
         // A refused request is not repeated: the same message would come back every time.
-        TO_ANSWER.setEnabled(false);
         platform_.messages.error(error.message(), texts::kError);
-        stall();
+        stall(error.message());
         return;
-    } catch (const RequestRefused&) {
-        TO_ANSWER.setEnabled(false);
-        stall();
+    } catch (const RequestRefused& refused) {
+        stall(refused.reason);
         return;
     }
     port_.sendFrame(frame);
@@ -121,8 +173,29 @@ void UploadExchange::send(LinkCommand command) {
             state_ = State::Restart;
             break;
     }
+    answerDue_ = platform_.clock.nowMs() + link_.TOAnswer;
     TO_ANSWER.setInterval(link_.TOAnswer);
     TO_ANSWER.setEnabled(true);
+    showWaiting(command);
+}
+
+void UploadExchange::showWaiting(LinkCommand command) {
+    switch (command) {
+        case LinkCommand::Link:
+            view_.showWaiting(QStringLiteral("Ожидание ответа на запрос связи ('L')"));
+            return;
+        case LinkCommand::Size:
+            view_.showWaiting(QStringLiteral("Ожидание ответа на объявление конфигурации ('S')"));
+            return;
+        case LinkCommand::Block:
+            view_.showWaiting(QStringLiteral("Ожидание подтверждения блоков ('T')"));
+            return;
+        case LinkCommand::Restart:
+            view_.showWaiting(QStringLiteral("Ожидание ответа на команду перезагрузки ('X')"));
+            return;
+        case LinkCommand::End:
+            return;
+    }
 }
 
 QByteArray UploadExchange::buildRequest(LinkCommand command) {
@@ -137,30 +210,36 @@ QByteArray UploadExchange::buildRequest(LinkCommand command) {
             // Opened afresh for every 'S', a repeated one too.
             imageFile_ = std::make_unique<QFile>(imagePath_);
             if (!imageFile_->open(QIODevice::ReadOnly)) {
+                const QString text =
+                    QStringLiteral("%1: %2 (%3)")
+                        .arg(texts::kFileCannotOpen,
+                             QDir::toNativeSeparators(QFileInfo(imagePath_).absoluteFilePath()),
+                             imageFile_->errorString());
                 imageFile_.reset();
-                platform_.messages.information(texts::kFileCannotOpen, QString());
-                throw RequestRefused{};
+                platform_.messages.information(text, QString());
+                throw RequestRefused{text};
             }
             const qint64 size = imageFile_->size();
             const qint64 blocks = (size + link_.PakLen - 1) / link_.PakLen;
             if (size == 0) {
-                platform_.messages.warning(
-                    QStringLiteral("Файл %1 пуст: передавать нечего.").arg(imagePath_),
-                    texts::kAttention);
-                throw RequestRefused{};
+                const QString text =
+                    QStringLiteral("Файл %1 пуст: передавать нечего.").arg(imagePath_);
+                platform_.messages.warning(text, texts::kAttention);
+                throw RequestRefused{text};
             }
             // Block numbers are one byte: a longer image could never be acknowledged whole.
             if (blocks > kMaxBlocks) {
-                platform_.messages.warning(
-                    QStringLiteral("Конфигурация (%1 байт) не помещается в %2 блоков по %3 байт. "
-                                   "Увеличьте длину пакета в окне «Параметры связи» "
-                                   "не меньше чем до %4 байт.")
+                const QString text =
+                    QStringLiteral(
+                        "Конфигурация (%1 байт) не помещается в %2 блоков по %3 байт. "
+                        "Увеличьте длину пакета в окне «Параметры связи» "
+                        "не меньше чем до %4 байт.")
                         .arg(size)
                         .arg(kMaxBlocks)
                         .arg(link_.PakLen)
-                        .arg((size + kMaxBlocks - 1) / kMaxBlocks),
-                    texts::kAttention);
-                throw RequestRefused{};
+                        .arg((size + kMaxBlocks - 1) / kMaxBlocks);
+                platform_.messages.warning(text, texts::kAttention);
+                throw RequestRefused{text};
             }
             blockCount_ = static_cast<int>(blocks);
             view_.setBlockCount(blockCount_);
@@ -170,7 +249,7 @@ QByteArray UploadExchange::buildRequest(LinkCommand command) {
         case LinkCommand::Block: {
             if (!imageFile_) {
                 platform_.messages.information(texts::kFileCannotOpen, QString());
-                throw RequestRefused{};
+                throw RequestRefused{texts::kFileCannotOpen};
             }
             if (reSend_) {
                 imageFile_->seek(blockPos_);
@@ -186,30 +265,78 @@ QByteArray UploadExchange::buildRequest(LinkCommand command) {
 }
 
 void UploadExchange::replyTimedOut() {
+    if (problem_ == Problem::None)
+        repeat(Problem::Silence, QStringLiteral("нет ответа"));
+    else
+        repeat(problem_, problemDetail_);
+}
+
+bool UploadExchange::repeat(Problem problem, const QString& detail) {
     ++repeats_;
     const bool restart = curCmd_ == LinkCommand::Restart;
-    const int limit = restart ? restartRepeats_ : maxRepeats_;
+    int limit = maxRepeats_;
+    if (restart)
+        limit = maxRepeats_ >= 0 ? std::min(maxRepeats_, restartRepeats_) : restartRepeats_;
+    const QChar letter = QChar::fromLatin1(static_cast<char>(curCmd_));
     if (limit >= 0 && repeats_ > limit) {
         closeLine();
         view_.hideProgress();
-        platform_.messages.warning(
-            restart ? QStringLiteral("УСПД не ответил на команду перезагрузки. Порт закрыт.")
-                    : QStringLiteral("УСПД не отвечает: запрос '%1' повторён %2 раз. Порт закрыт.")
-                          .arg(QChar::fromLatin1(static_cast<char>(curCmd_)))
-                          .arg(limit),
-            texts::kAttention);
+        QString text;
+        if (restart)
+            text = QStringLiteral("УСПД не ответил на команду перезагрузки. Порт закрыт.");
+        else if (problem == Problem::Silence)
+            text = QStringLiteral("УСПД не отвечает: запрос '%1' повторён %2 раз. Порт закрыт.")
+                       .arg(letter)
+                       .arg(limit);
+        else
+            text = QStringLiteral("Запрос '%1' повторён %2 раз без успеха: %3. Порт закрыт.")
+                       .arg(letter)
+                       .arg(limit)
+                       .arg(detail);
         end(Outcome::GaveUp);
+        platform_.messages.warning(text, texts::kAttention);
+        return false;
+    }
+    const QString count = limit >= 0 ? QStringLiteral("%1 из %2").arg(repeats_).arg(limit)
+                                     : QString::number(repeats_);
+    view_.showProblem(
+        QStringLiteral("%1: запрос '%2' послан снова (повтор %3)").arg(detail, letter, count));
+    // What a garbled or ignored reply left behind would spoil the next reply.
+    port_.flushInput();
+    reSend_ = true;
+    transmit(curCmd_);
+    return true;
+}
+
+bool UploadExchange::awaitsReply() const {
+    return state_ == State::Link || state_ == State::Announce || state_ == State::Transfer ||
+           state_ == State::Restart;
+}
+
+void UploadExchange::missedReply(const QString& detail) {
+    if (!awaitsReply())
+        return;
+    problem_ = Problem::Reply;
+    problemDetail_ = detail;
+    view_.showProblem(QStringLiteral("%1 (запрос '%2')")
+                          .arg(detail, QChar::fromLatin1(static_cast<char>(curCmd_))));
+    if (link_.TOAnswer <= 0)
+        return;
+    const std::int64_t left = answerDue_ - platform_.clock.nowMs();
+    if (left <= 0) {
+        replyTimedOut();
         return;
     }
-    reSend_ = true;
-    send(curCmd_);
+    TO_ANSWER.setInterval(static_cast<int>(left));
+    TO_ANSWER.setEnabled(true);
 }
 
 void UploadExchange::replyWindowClosed() {
     TO_BYTE_RECEIVE.setInterval(0);
     if (view_.isVisible())
         view_.dimRxd();
-    if (!port_.isOpen())
+    // While the user answers a question nothing is awaited: the bytes wait in the buffer.
+    if (!port_.isOpen() || asking_)
         return;
     int device = 0;
     try {
@@ -223,25 +350,30 @@ void UploadExchange::replyWindowClosed() {
         return;
     const Reply reply =
         checkReply(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size(), device);
+    const int generation = generation_;
     switch (reply.status) {
         case Reply::Status::WrongAddress:
             port_.flushInput();
-            stall();
+            missedReply(QStringLiteral("ответ с чужим адресом %1")
+                            .arg(static_cast<std::uint8_t>(bytes[0])));
             return;
         case Reply::Status::TooShort:
         case Reply::Status::BadCrc:
             // The bytes stay: the rest of a split reply completes them in the next window.
-            stall();
-            platform_.messages.information(QStringLiteral("Ошибка CRC"), QString());
+            missedReply(QStringLiteral("Ошибка CRC"));
+            if (generation == generation_)
+                notify(QStringLiteral("Ошибка CRC"));
             return;
-        case Reply::Status::MissingPayload:
+        case Reply::Status::MissingPayload: {
             port_.flushInput();
-            stall();
-            platform_.messages.warning(
+            const QString text =
                 QStringLiteral("Ответ УСПД на запрос '%1' неполон и не может быть принят.")
-                    .arg(QChar::fromLatin1(reply.letter)),
-                texts::kAttention);
+                    .arg(QChar::fromLatin1(reply.letter));
+            missedReply(text);
+            if (generation == generation_)
+                notify(text, true);
             return;
+        }
         case Reply::Status::Accepted:
             react(reply);
             return;
@@ -249,7 +381,6 @@ void UploadExchange::replyWindowClosed() {
 }
 
 void UploadExchange::react(const Reply& reply) {
-    repeats_ = 0;
     switch (static_cast<LinkCommand>(reply.letter)) {
         case LinkCommand::Link:
             onLinkReply(reply);
@@ -264,32 +395,51 @@ void UploadExchange::react(const Reply& reply) {
             onRestartReply();
             break;
         default:
-            break;  // other replies are ignored; their bytes stay
+            // Other replies are ignored and their bytes stay; the request is still unanswered.
+            missedReply(QStringLiteral("ответ с неизвестной командой '%1'")
+                            .arg(QChar::fromLatin1(reply.letter)));
+            break;
     }
 }
 
 void UploadExchange::onLinkReply(const Reply& reply) {
     if (reply.refused) {
-        platform_.messages.warning(
-            QStringLiteral("УСПД не понял запроса. Возможно Firmware имеет старую версию."),
-            texts::kAttention);
+        const QString text =
+            QStringLiteral("УСПД не понял запроса. Возможно Firmware имеет старую версию.");
+        platform_.messages.warning(text, texts::kAttention);
         port_.flushInput();
-        stall();
+        stall(text);
         return;
     }
     const auto major = static_cast<std::uint8_t>(reply.payload[0]);
     const auto minor = static_cast<std::uint8_t>(reply.payload[1]);
     const bool supported = major == 2 && minor >= 20 && minor <= 29;
-    // The question is asked with the input flushed, so a reply arriving meanwhile is new.
     port_.flushInput();
-    // The version is shown as signed numbers, as the device's bytes read.
-    if (supported || decisions_.acceptFirmware(static_cast<std::int8_t>(major),
-                                               static_cast<std::int8_t>(minor))) {
+    if (supported) {
         blockNo_ = 0;
         send(LinkCommand::Size);
         return;
     }
-    stall();
+    // The version is shown as signed numbers, as the device's bytes read.
+    const auto shownMajor = static_cast<std::int8_t>(major);
+    const auto shownMinor = static_cast<std::int8_t>(minor);
+    TO_ANSWER.setEnabled(false);
+    view_.showWaiting(
+        QStringLiteral("Ожидание решения о версии %1.%2").arg(shownMajor).arg(shownMinor));
+    const std::optional<bool> accepted =
+        ask([&] { return decisions_.acceptFirmware(shownMajor, shownMinor); });
+    if (!accepted)
+        return;
+    // What arrived while the question was open answers no request.
+    port_.flushInput();
+    if (*accepted) {
+        blockNo_ = 0;
+        send(LinkCommand::Size);
+        return;
+    }
+    stall(QStringLiteral("Версия %1.%2 не поддерживается: продолжение отклонено")
+              .arg(shownMajor)
+              .arg(shownMinor));
 }
 
 void UploadExchange::onSizeReply(const Reply& reply) {
@@ -298,24 +448,31 @@ void UploadExchange::onSizeReply(const Reply& reply) {
         send(LinkCommand::Block);
         return;
     }
-    send(LinkCommand::Size);
+    const bool goesOn = repeat(Problem::Refused, QStringLiteral("пароль не принят"));
     if (++passErrors_ >= 3) {
         passErrors_ = 0;
-        platform_.messages.information(QStringLiteral("Неверный пароль!"), QString());
+        if (goesOn)
+            notify(QStringLiteral("Неверный пароль!"));
     }
 }
 
 void UploadExchange::onBlockReply(const Reply& reply) {
-    view_.stepBlock();
-    if (static_cast<std::uint8_t>(reply.payload[0]) == blockNo_)
-        ++blockNo_;
+    // The refusal bit of a 'T' reply is not looked at: the number alone acknowledges.
+    const auto acknowledged = static_cast<std::uint8_t>(reply.payload[0]);
     port_.flushInput();
+    if (acknowledged != blockNo_) {
+        // Block blockNo_ is not confirmed: it goes again, the same bytes under the same
+        // number, so that the device never stores the next bytes under this number.
+        repeat(Problem::WrongAck,
+               QStringLiteral("подтверждён блок %1 вместо %2").arg(acknowledged).arg(blockNo_));
+        return;
+    }
+    view_.stepBlock();
+    ++blockNo_;
     if (blockNo_ == blockCount_) {
         imageDelivered();
         return;
     }
-    // The file moves on either way: a stale acknowledgement sends the next bytes under the
-    // unchanged number.
     send(LinkCommand::Block);
 }
 
@@ -323,9 +480,17 @@ void UploadExchange::imageDelivered() {
     imageFile_.reset();
     send(LinkCommand::End);
     view_.transferEnded();
-    if (decisions_.restartDevice()) {
-        clearArchives_ = decisions_.clearArchives();
+    const std::optional<bool> restart = ask([this] { return decisions_.restartDevice(); });
+    if (!restart)
+        return;
+    if (*restart) {
+        const std::optional<bool> clear = ask([this] { return decisions_.clearArchives(); });
+        if (!clear)
+            return;
+        clearArchives_ = *clear;
         platform_.clock.pause(kRestartPauseMs);
+        // What arrived while the questions were open answers no request.
+        port_.flushInput();
         send(LinkCommand::Restart);
         return;
     }

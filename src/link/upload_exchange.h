@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/platform.h"
 #include "link/frame.h"
@@ -29,6 +30,11 @@ public:
     virtual void transferEnded() = 0;
     // Hides the window when the exchange is broken off (carrier lost).
     virtual void hideProgress() = 0;
+    // What the exchange waits for now ("Ожидание ответа на …"); stays until the next one.
+    virtual void showWaiting(const QString& text) = 0;
+    // What went wrong last (a bad CRC, a foreign reply, a time-out, with the repeat count);
+    // empty once a reply has moved the exchange on.
+    virtual void showProblem(const QString& text) = 0;
 };
 
 // The upload of "config.dat" into one USPD: a state machine on the user-interface thread,
@@ -51,7 +57,8 @@ public:
         Restarted,  // 'X' answered
         Cancelled,  // "Отмена"
         CarrierLost,
-        GaveUp,  // a frame went unanswered too often
+        PortLost,  // the device of the port went away
+        GaveUp,    // one frame was repeated too often
     };
 
     static constexpr int kReplyWindowMs = 100;
@@ -72,8 +79,10 @@ public:
     }
     void setImagePath(const QString& path) { imagePath_ = path; }
     const QString& imagePath() const { return imagePath_; }
-    // Repetitions of one frame after reply time-outs before the exchange gives up; -1: no
-    // limit (the user cancels). 'X' is bounded by `restartRepeats` in any case.
+    // Repetitions of one frame before the exchange gives up, whatever made them: a reply
+    // time-out (after silence, a bad CRC, a foreign or an ignored reply), a refused 'S' or a
+    // block acknowledged with a wrong number. -1: no limit (the user cancels). 'X' is
+    // bounded by `restartRepeats` in any case.
     void setMaxRepeats(int repeats) { maxRepeats_ = repeats; }
     void setRestartRepeats(int repeats) { restartRepeats_ = repeats; }
     // Called once an exchange has ended (not when it stalls).
@@ -92,6 +101,8 @@ public:
     void onCarrierChanged(bool present);
     // "Отмена": lowers DTR, closes the port, hides nothing (the window hides itself).
     void cancel();
+    // The port's device went away: the port is closed, the window hidden and the user told.
+    void onPortLost();
 
     State state() const { return state_; }
     std::uint8_t blockNo() const { return blockNo_; }
@@ -101,7 +112,26 @@ public:
     int passErrors() const { return passErrors_; }
 
 private:
+    // Why a frame is sent again.
+    enum class Problem { None, Silence, Reply, Refused, WrongAck };
+
+    // Sends a new frame: its repetitions are counted from 0.
     void send(LinkCommand command);
+    // Sends `curCmd_` again because of `problem` (`detail` says what it was), or gives up
+    // once the repetitions are used up; false when it gave up.
+    bool repeat(Problem problem, const QString& detail);
+    void transmit(LinkCommand command);
+    // A window that brought no usable reply counts as no reply: the time-out of the request
+    // goes on from where the arriving bytes stopped it.
+    void missedReply(const QString& detail);
+    bool awaitsReply() const;
+    // Asks the user; none when the exchange ended while the question was open (the answer no
+    // longer counts).
+    std::optional<bool> ask(const std::function<bool()>& question);
+    // A notice of the exchange; one that comes while another is open goes to the status line
+    // only, so that repeated faults do not pile boxes up.
+    void notify(const QString& text, bool warning = false);
+    void showWaiting(LinkCommand command);
     QByteArray buildRequest(LinkCommand command);
     void replyWindowClosed();
     void replyTimedOut();
@@ -112,7 +142,7 @@ private:
     void onRestartReply();
     void imageDelivered();
     void end(Outcome outcome);
-    void stall();
+    void stall(const QString& problem);
     void closeLine();
 
     Platform& platform_;
@@ -133,6 +163,12 @@ private:
     LinkCommand curCmd_ = LinkCommand::Link;
     bool reSend_ = false;
     int repeats_ = 0;
+    Problem problem_ = Problem::None;  // what went wrong since the frame was last sent
+    QString problemDetail_;            // and its particulars, as shown
+    std::int64_t answerDue_ = 0;       // when the reply time-out of the last request falls
+    int generation_ = 0;               // counts ended exchanges
+    bool asking_ = false;
+    bool noticeOpen_ = false;
     std::uint8_t blockNo_ = 0;
     int blockCount_ = 0;
     qint64 blockPos_ = 0;

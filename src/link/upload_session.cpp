@@ -51,6 +51,12 @@ UploadSession::UploadSession(Platform& platform, TCommPort& port, const LinkSett
         if (view_.isVisible())
             view_.dimTxd();
     };
+    // The line reports a device that went away (a USB adapter pulled out, the far side of a
+    // pseudo-terminal closed) as an I/O error.
+    port_.OnErrorSignal = [this](TCommPort&, int errors) {
+        if (errors & CE_IOE)
+            exchange_.onPortLost();
+    };
 }
 
 UploadSession::~UploadSession() {
@@ -58,6 +64,7 @@ UploadSession::~UploadSession() {
     port_.OnDCDSignal = nullptr;
     port_.OnRxDSignal = nullptr;
     port_.OnTxDSignal = nullptr;
+    port_.OnErrorSignal = nullptr;
 }
 
 bool UploadSession::prepareImage(TDataModule1& store, bool readyFile, CompileProgress& progress) {
@@ -87,7 +94,10 @@ bool UploadSession::open(const LineChoice& line) {
         port_.SetBaud(*line.baudRate);
     port_.SetOpen(true);
     if (!port_.Open()) {
-        platform_.messages.error(texts::kCantOpenPort, texts::kPortErrorCaption);
+        platform_.messages.error(
+            QStringLiteral("%1\n%2: %3")
+                .arg(texts::kCantOpenPort, port_.DevicePath(), qt_error_string(port_.OpenError())),
+            texts::kPortErrorCaption);
         return false;
     }
     port_.SetRTS(true);

@@ -242,6 +242,10 @@ bool TCommPort::readModemStatus() {
     return true;
 }
 
+QString TCommPort::DevicePath() const {
+    return devicePath_.isEmpty() ? comPortPath(platform_.settings, comNumber_) : devicePath_;
+}
+
 void TCommPort::OpenPort() {
     if (open_)
         return;
@@ -251,7 +255,8 @@ void TCommPort::OpenPort() {
 
     lastError_ = 0;
     int error = 0;
-    line_ = opener_(comPortPath(platform_.settings, comNumber_), &error);
+    line_ = opener_(DevicePath(), &error);
+    openError_ = line_ ? 0 : error;
     // The caller sees Open() stay false and reports it.
     if (!line_)
         return;

@@ -108,9 +108,15 @@ public:
     // Device events (EV_*) of the status watcher's last completed wait.
     std::uint32_t LastEvents() const { return lastEvents_; }
 
+    // The device the port opens: the one ComNumber maps to through the settings, unless a
+    // path is given here (empty: the mapping again).
+    QString DevicePath() const;
+    void SetDevicePath(const QString& path) { devicePath_ = path; }
     // Opens the line with the port's settings; a device that cannot be opened leaves the port
-    // closed (Open() false) without a message: the caller tells the user.
+    // closed (Open() false) without a message: the caller tells the user, with OpenError().
     void OpenPort();
+    // The system error code (errno) of the last open that failed; 0 after one that worked.
+    int OpenError() const { return openError_; }
     void ClosePort();
     bool IsEnabled() const { return line_ != nullptr; }
 
@@ -221,6 +227,8 @@ private:
     char xoffChar_ = 19;
     char eventChar_ = 0;
     int lastError_ = 0;
+    int openError_ = 0;
+    QString devicePath_;
     std::atomic<std::uint32_t> lastEvents_{0};
     // Events (and their line errors) of completed waits that no dispatch has taken yet: a
     // wait that completes before the status notifier's call runs adds to them instead of

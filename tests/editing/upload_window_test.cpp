@@ -220,7 +220,9 @@ private slots:
         dialog->hide();
 
         // Without a config.dat the upload stops at its 'S' frame; the window stays.
-        rig_->test.messages.expectNotice(texts::kFileCannotOpen);
+        rig_->test.messages.expectNotice(texts::kFileCannotOpen +
+                                         QStringLiteral(": %1 (No such file or directory)")
+                                             .arg(QDir(rig_->test.dir()).filePath("config.dat")));
         withDialog([dialog] { dialog->cbPort->setCurrentIndex(0); });
         rig_->test.clock.advance(5000);
         QVERIFY(form_->Prgrs->isVisible());

@@ -86,11 +86,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         port.input.append(reinterpret_cast<const char*>(data + pos), static_cast<qsizetype>(take));
         pos += take;
         exchange.onDataReceived();
+        const bool closed = !port.open;
+        const std::size_t sent = port.sent.size();
         clock.advance(action & 0x80 ? 700 : 30 + (action & 0x7F));
         if ((action & 0x7E) == 0x7E)
             exchange.onCarrierChanged(action & 1);
+        if ((action & 0x7F) == 0x7C)
+            exchange.onPortLost();
+        // Nothing goes out on a port the exchange has closed.
+        check(!closed || port.sent.size() == sent);
     }
+    const std::size_t sent = port.sent.size();
+    const bool closed = !port.open;
     clock.advance(2000);
+    check(!closed || port.sent.size() == sent);
     for (const QByteArray& frame : port.sent)
         checkFrame(frame, link.PakLen);
     return 0;

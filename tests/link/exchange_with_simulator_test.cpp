@@ -59,6 +59,8 @@ struct Scenario {
     bool delivered;
     // The firmware question declined, as FakeDecisions logs it.
     const char* declinedFirmware = nullptr;
+    // Where an exchange that does not deliver stands at the end.
+    UploadExchange::State stopsIn = UploadExchange::State::Stalled;
 };
 
 // The exchange wired to a simulated device over the loopback line, with a 3000-byte image.
@@ -118,7 +120,7 @@ TEST_P(ExchangeWithSimulator, Uploads) {
         EXPECT_EQ(rig.outcomes, (std::vector{UploadExchange::Outcome::Restarted}));
         EXPECT_FALSE(rig.line.open);
     } else {
-        EXPECT_EQ(rig.exchange.state(), UploadExchange::State::Stalled);
+        EXPECT_EQ(rig.exchange.state(), scenario.stopsIn);
         EXPECT_FALSE(rig.device.imageComplete());
     }
 }
@@ -159,40 +161,49 @@ sim::Options with(const std::function<void(sim::Options&)>& change) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ExchangeWithSimulator,
-    ::testing::Values(
-        Scenario{"Clean", {}, {}, true},
-        Scenario{"Device300", with([](auto& o) { o.device = 300; }), {}, true},
-        Scenario{"SwappedCrc", with([](auto& o) { o.faults.swapCrc = true; }), {}, true},
-        Scenario{"SplitReplies30ms",
-                 with([](auto& o) {
-                     o.faults.splitAt = 2;
-                     o.faults.splitDelayMs = 30;
-                 }),
-                 {},
-                 true},
-        Scenario{"SilentFirstFrames",
-                 with([](auto& o) {
-                     o.faults.silentFirst['L'] = 2;
-                     o.faults.silentFirst['T'] = 1;
-                     o.faults.silentFirst['X'] = 1;
-                 }),
-                 {},
-                 true},
-        Scenario{"ThreeRefusedAccessWords",
-                 with([](auto& o) { o.faults.refuseSize = 3; }),
-                 {"Неверный пароль!"},
-                 true},
-        Scenario{"CorruptLinkReplyStalls",
-                 with([](auto& o) { o.faults.corruptCrc['L'] = 1; }),
-                 {"Ошибка CRC"},
-                 false},
-        Scenario{
-            "ForeignAddressStalls", with([](auto& o) { o.faults.foreignAddress = 9; }), {}, false},
-        Scenario{"OldFirmwareDeclined",
-                 with([](auto& o) { o.minor = 19; }),
-                 {},
-                 false,
-                 "firmware 2.19"}),
+    ::testing::Values(Scenario{"Clean", {}, {}, true},
+                      Scenario{"Device300", with([](auto& o) { o.device = 300; }), {}, true},
+                      Scenario{
+                          "SwappedCrc", with([](auto& o) { o.faults.swapCrc = true; }), {}, true},
+                      Scenario{"SplitReplies30ms",
+                               with([](auto& o) {
+                                   o.faults.splitAt = 2;
+                                   o.faults.splitDelayMs = 30;
+                               }),
+                               {},
+                               true},
+                      Scenario{"SilentFirstFrames",
+                               with([](auto& o) {
+                                   o.faults.silentFirst['L'] = 2;
+                                   o.faults.silentFirst['T'] = 1;
+                                   o.faults.silentFirst['X'] = 1;
+                               }),
+                               {},
+                               true},
+                      Scenario{"ThreeRefusedAccessWords",
+                               with([](auto& o) { o.faults.refuseSize = 3; }),
+                               {"Неверный пароль!"},
+                               true},
+                      Scenario{"CorruptLinkReplyIsRepeated",
+                               with([](auto& o) { o.faults.corruptCrc['L'] = 1; }),
+                               {"Ошибка CRC"},
+                               true},
+                      Scenario{"StaleAcknowledgementResendsTheBlock",
+                               with([](auto& o) { o.faults.staleAckAtBlock = 2; }),
+                               {},
+                               true},
+                      // Without a bound the window goes on asking until the user cancels.
+                      Scenario{"ForeignAddressRepeatsTheRequest",
+                               with([](auto& o) { o.faults.foreignAddress = 9; }),
+                               {},
+                               false,
+                               nullptr,
+                               UploadExchange::State::Link},
+                      Scenario{"OldFirmwareDeclined",
+                               with([](auto& o) { o.minor = 19; }),
+                               {},
+                               false,
+                               "firmware 2.19"}),
     [](const ::testing::TestParamInfo<Scenario>& param) { return param.param.name; });
 
 void PrintTo(const Scenario& s, std::ostream* os) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -52,8 +53,17 @@ public:
         visible = false;
     }
     void hideProgress() override { visible = false; }
+    void showWaiting(const QString& text) override { waiting = text; }
+    void showProblem(const QString& text) override {
+        problem = text;
+        if (!text.isEmpty())
+            problems << text;
+    }
 
     bool visible = true;
+    QString waiting;       // the status line now
+    QString problem;       // the last problem shown, empty once the exchange moved on
+    QStringList problems;  // every problem shown, in order
     int blockCount = -1;
     int steps = 0;
     int txd = 0;
@@ -68,6 +78,8 @@ class FakeDecisions final : public UploadDecisions {
 public:
     bool acceptFirmware(int major, int minor) override {
         asked << QStringLiteral("firmware %1.%2").arg(major).arg(minor);
+        if (duringQuestion)
+            duringQuestion();
         return firmware;
     }
     bool restartDevice() override {
@@ -78,11 +90,14 @@ public:
         asked << QStringLiteral("clear archives");
         return clear;
     }
+    void withdraw() override { ++withdrawn; }
 
     bool firmware = false;
     bool restart = false;
     bool clear = false;
     QStringList asked;
+    int withdrawn = 0;
+    std::function<void()> duringQuestion;  // runs while the firmware question is open
 };
 
 }  // namespace orvet

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <algorithm>
+#include <functional>
 
 #include "link/fake_link.h"
 #include "link/upload_exchange.h"
@@ -179,17 +181,166 @@ TEST_F(UploadExchangeTest, RefusedLinkStallsWithAWarning) {
     EXPECT_EQ(port.sent.size(), 1u);
 }
 
-TEST_F(UploadExchangeTest, StaleAcknowledgementKeepsTheNumberAndMovesOn) {
+TEST_F(UploadExchangeTest, WrongAcknowledgementSendsTheSameBlockAgain) {
     writeImage(1000);
     startTransfer();
     reply('T', bytes({0}));
     ASSERT_EQ(exchange.blockNo(), 1);
-    reply('T', bytes({0}));  // stale: block 1 not acknowledged
+    const QByteArray second = lastSent();
+    ASSERT_EQ(second.mid(3, 255), image.mid(255, 255));
+    for (int stale : {0, 7}) {
+        SCOPED_TRACE(stale);
+        reply('T', bytes({stale}));  // block 1 not acknowledged
+        EXPECT_EQ(exchange.blockNo(), 1);
+        EXPECT_EQ(view.steps, 1) << "no step for a block that was not acknowledged";
+        EXPECT_EQ(lastSent(), second) << "the same bytes under the same number";
+    }
+    EXPECT_EQ(view.problem, "подтверждён блок 7 вместо 1: запрос 'T' послан снова (повтор 2)");
+    reply('T', bytes({1}));
+    EXPECT_EQ(view.problem, QString()) << "a matching acknowledgement moves on";
+    EXPECT_EQ(lastSent().mid(3, 255), image.mid(510, 255));
+    EXPECT_EQ(static_cast<std::uint8_t>(lastSent()[2]), 2);
+    reply('T', bytes({2}));
+    reply('T', bytes({3}));
+    EXPECT_EQ(lastLetter(), 'W');
+}
+
+TEST_F(UploadExchangeTest, RepetitionsOfOneFrameAreBoundedWhateverTheirCause) {
+    // Each device answers every request of the named kind in the same useless way.
+    const struct {
+        const char* what;
+        char request;  // the letter of the frame that is repeated
+        std::function<void()> answer;
+        const char* detail;
+    } cases[] = {
+        {"refused access word", 'S', [this] { reply('S' | 0x80); }, "пароль не принят"},
+        {"stale acknowledgement", 'T', [this] { reply('T', bytes({9})); },
+         "подтверждён блок 9 вместо 0"},
+        {"unknown letter", 'T', [this] { reply('Q'); }, "ответ с неизвестной командой 'Q'"},
+        {"foreign address", 'T', [this] { reply('T', bytes({0}), 5); }, "ответ с чужим адресом 5"},
+        {"bad CRC", 'T',
+         [this] {
+             QByteArray corrupt = buildFrame(1, LinkCommand::Block, bytes({0}));
+             corrupt[2] = 1;
+             arrive(corrupt);
+             test.clock.advance(UploadExchange::kReplyWindowMs);
+         },
+         "Ошибка CRC"},
+        {"incomplete reply", 'T', [this] { reply('T'); },
+         "Ответ УСПД на запрос 'T' неполон и не может быть принят."},
+    };
+    writeImage(1000);
+    link.TOAnswer = 400;
+    exchange.setMaxRepeats(2);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        port.sent.clear();
+        port.input.clear();  // a port opens with an empty input buffer
+        outcomes.clear();
+        port.open = true;
+        test.messages.allowNotices();
+        exchange.startDirect();
+        reply('L', bytes({2, 25}));
+        if (c.request == 'T')
+            reply('S');
+        // The device answers each frame at once; what the exchange does not take is no reply,
+        // so its time-out runs on.
+        for (int round = 0; round < 10 && outcomes.empty(); ++round) {
+            ASSERT_EQ(lastLetter(), c.request);
+            const size_t before = port.sent.size();
+            c.answer();
+            if (outcomes.empty() && port.sent.size() == before)
+                test.clock.advance(link.TOAnswer);
+        }
+        const auto requests = std::count_if(port.sent.begin(), port.sent.end(),
+                                            [&](const QByteArray& f) { return f[1] == c.request; });
+        EXPECT_EQ(requests, 3) << "the frame and two repetitions";
+        EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::GaveUp}));
+        EXPECT_FALSE(port.open);
+        EXPECT_EQ(test.messages.shown().back().text,
+                  QStringLiteral("Запрос '%1' повторён 2 раз без успеха: %2. Порт закрыт.")
+                      .arg(QChar::fromLatin1(c.request), QString::fromUtf8(c.detail)));
+        for (const QByteArray& frame : port.sent) {
+            if (frame[1] == 'T') {
+                EXPECT_EQ(frame, port.sent.back()) << "block 0 each time";
+            }
+        }
+    }
+}
+
+TEST_F(UploadExchangeTest, IgnoredRepliesLeaveTheTimeOutOfTheRequestRunning) {
+    writeImage(300);
+    link.TOAnswer = 1000;
+    exchange.startDirect();
+    test.clock.advance(300);
+    reply('Q');  // valid CRC, a letter the exchange does not know
+    EXPECT_EQ(view.problem, "ответ с неизвестной командой 'Q' (запрос 'L')");
+    EXPECT_EQ(port.input.size(), 4) << "its bytes stay until the request goes again";
+    test.clock.advance(599);
+    EXPECT_EQ(port.sent.size(), 1u) << "the time-out counts from the request, not the reply";
+    test.clock.advance(1);
+    ASSERT_EQ(port.sent.size(), 2u);
+    EXPECT_TRUE(port.input.isEmpty()) << "the stale bytes go before the request is repeated";
+
+    // Bytes that never start with the device's address stream in without pause: every
+    // window is dropped, and the request still goes again once per time-out.
+    port.sent.clear();
+    exchange.setMaxRepeats(3);
+    exchange.startDirect();
+    test.messages.allowNotices();
+    for (int ms = 0; ms < 10'000 && outcomes.empty(); ms += 20) {
+        arrive(bytes({0x07, 0x07, 0x07}));
+        test.clock.advance(20);
+    }
+    EXPECT_EQ(port.sent.size(), 4u);
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::GaveUp}));
+    EXPECT_EQ(test.messages.shown().back().text,
+              "Запрос 'L' повторён 3 раз без успеха: ответ с чужим адресом 7. Порт закрыт.");
+}
+
+TEST_F(UploadExchangeTest, SizeFrameClearsAResendLeftByAnEarlierFrame) {
+    writeImage(1000);
+    startTransfer();
+    reply('T', bytes({0}));
+    reply('T', bytes({1}));  // the file stands at block 2
+    exchange.cancel();
+
+    // The next upload: its 'L' goes unanswered once (a resend is pending), then all is well.
+    port.open = true;
+    port.sent.clear();
+    exchange.startDirect();
+    advanceTimeOuts(1);
+    ASSERT_EQ(port.sent.size(), 2u);
+    reply('L', bytes({2, 25}));
+    reply('S');
+    EXPECT_EQ(lastSent(), buildFrame(1, LinkCommand::Block, blockPayload(0, image.left(255))))
+        << "the first block, not the one the last upload stood at";
+}
+
+TEST_F(UploadExchangeTest, RefusedBlockReplyStillAcknowledgesItsBlock) {
+    writeImage(1000);
+    startTransfer();
+    reply('T' | 0x80, bytes({0}));
     EXPECT_EQ(exchange.blockNo(), 1);
-    EXPECT_EQ(view.steps, 2);
-    const QByteArray t = lastSent();
-    EXPECT_EQ(static_cast<std::uint8_t>(t[2]), 1) << "the old number";
-    EXPECT_EQ(t.mid(3, 255), image.mid(510, 255)) << "the next bytes of the file";
+    EXPECT_EQ(view.steps, 1);
+    EXPECT_EQ(lastSent(), buildFrame(1, LinkCommand::Block, blockPayload(1, image.mid(255, 255))));
+}
+
+TEST_F(UploadExchangeTest, RefusedAccessWordsCountAcrossUploads) {
+    writeImage(300);
+    exchange.startDirect();
+    reply('L', bytes({2, 25}));
+    reply('S' | 0x80);
+    reply('S' | 0x80);
+    exchange.cancel();
+    EXPECT_EQ(exchange.passErrors(), 2);
+
+    port.open = true;
+    exchange.startDirect();
+    reply('L', bytes({2, 25}));
+    test.messages.expectNotice("Неверный пароль!");
+    reply('S' | 0x80);
+    EXPECT_EQ(exchange.passErrors(), 0);
 }
 
 TEST_F(UploadExchangeTest, TimeOutResendsTheSameBlock) {
@@ -258,21 +409,23 @@ TEST_F(UploadExchangeTest, ReplyCollectionWindow) {
     test.messages.expectNotice("Ошибка CRC");
     arrive(full.left(3));
     test.clock.advance(150);
-    EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
+    EXPECT_EQ(exchange.state(), UploadExchange::State::Link) << "the request is still open";
     arrive(full.mid(3));
     test.clock.advance(100);
     EXPECT_EQ(lastLetter(), 'S');
     EXPECT_EQ(view.rxdDimmed, 3);
 }
 
-TEST_F(UploadExchangeTest, ForeignAddressAndCorruptRepliesStall) {
+TEST_F(UploadExchangeTest, ForeignAndCorruptRepliesAreNoReply) {
     writeImage(300);
     exchange.startDirect();
     reply('L', bytes({2, 25}), 2);
     EXPECT_TRUE(port.input.isEmpty()) << "a foreign reply is dropped without a message";
-    EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
-    advanceTimeOuts(10);
-    EXPECT_EQ(port.sent.size(), 1u) << "no time-out runs once data arrived";
+    EXPECT_TRUE(test.messages.shown().empty());
+    EXPECT_EQ(exchange.state(), UploadExchange::State::Link);
+    EXPECT_EQ(view.problem, "ответ с чужим адресом 2 (запрос 'L')");
+    advanceTimeOuts(1);
+    EXPECT_EQ(port.sent.size(), 2u) << "the request goes again";
 
     exchange.startDirect();
     test.messages.expectNotice("Ошибка CRC");
@@ -281,12 +434,13 @@ TEST_F(UploadExchangeTest, ForeignAddressAndCorruptRepliesStall) {
     arrive(corrupt);
     test.clock.advance(100);
     EXPECT_EQ(port.input, corrupt) << "the bytes stay";
+    EXPECT_EQ(exchange.state(), UploadExchange::State::Link);
 
     port.flushInput();
     test.messages.expectNotice("Ответ УСПД на запрос 'L' неполон и не может быть принят.");
     reply('L', bytes({2}));
     EXPECT_TRUE(port.input.isEmpty());
-    EXPECT_EQ(exchange.state(), UploadExchange::State::Stalled);
+    EXPECT_EQ(exchange.state(), UploadExchange::State::Link);
 }
 
 TEST_F(UploadExchangeTest, DeviceNumber) {
@@ -408,6 +562,59 @@ TEST_F(UploadExchangeTest, CarrierEventsOutsideAnUploadAreIgnored) {
     exchange.onCarrierChanged(false);
     EXPECT_TRUE(port.sent.empty());
     EXPECT_TRUE(port.open);
+}
+
+TEST_F(UploadExchangeTest, VanishedPortEndsTheExchangeAndItsOpenQuestion) {
+    writeImage(1000);
+    startTransfer();
+    test.messages.expectNotice("Порт закрыт: устройство отключено.");
+    exchange.onPortLost();
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(view.visible);
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::PortLost}));
+    const size_t sent = port.sent.size();
+    advanceTimeOuts(5);
+    EXPECT_EQ(port.sent.size(), sent);
+
+    // While the version question is open a late reply is left alone, and the port going away
+    // withdraws the question: its "yes" no longer counts.
+    port.open = view.visible = true;
+    port.sent.clear();
+    outcomes.clear();
+    decisions.firmware = true;
+    decisions.duringQuestion = [this] {
+        arrive(buildFrame(1, LinkCommand::Link, bytes({2, 30})));
+        test.clock.advance(UploadExchange::kReplyWindowMs);
+        EXPECT_EQ(decisions.asked.size(), 1) << "no second question over the first";
+        exchange.onPortLost();
+    };
+    test.messages.expectNotice("Порт закрыт: устройство отключено.");
+    exchange.startDirect();
+    reply('L', bytes({2, 30}));
+    EXPECT_EQ(decisions.withdrawn, 1);
+    EXPECT_EQ(port.sent.size(), 1u) << "no 'S' after the withdrawn question";
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::PortLost}));
+}
+
+TEST_F(UploadExchangeTest, StatusLineTellsWhatIsAwaitedAndWhatWentWrong) {
+    writeImage(300);
+    exchange.startDirect();
+    EXPECT_EQ(view.waiting, "Ожидание ответа на запрос связи ('L')");
+    advanceTimeOuts(1);
+    EXPECT_EQ(view.problem, "нет ответа: запрос 'L' послан снова (повтор 1)");
+    reply('L', bytes({2, 25}));
+    EXPECT_EQ(view.waiting, "Ожидание ответа на объявление конфигурации ('S')");
+    EXPECT_EQ(view.problem, QString());
+    test.messages.allowNotices();
+    reply('L' | 0x80);  // a refusal the exchange cannot answer ('L' refused out of turn)
+    EXPECT_EQ(view.waiting, "Обмен остановлен: нажмите «Отмена»");
+    EXPECT_EQ(view.problem, "УСПД не понял запроса. Возможно Firmware имеет старую версию.");
+
+    decisions.firmware = false;
+    exchange.startDirect();
+    reply('L', bytes({2, 19}));
+    EXPECT_EQ(view.waiting, "Обмен остановлен: нажмите «Отмена»");
+    EXPECT_EQ(view.problem, "Версия 2.19 не поддерживается: продолжение отклонено");
 }
 
 TEST_F(UploadExchangeTest, CancelClosesTheLineAndStopsRepeating) {

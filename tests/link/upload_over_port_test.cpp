@@ -2,6 +2,8 @@
 // paced at the line speed, with the simulated USPD at its far end, all on the test clock.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "link/fake_link.h"
 #include "link/upload_session.h"
 #include "support/test_files.h"
@@ -82,6 +84,21 @@ TEST(UploadOverPort, ModemDialsAndCarrierLostClosesThePort) {
     EXPECT_EQ(rig.uspd.device().frames().front().at(1), 'L') << "no frame before the carrier";
 }
 
+TEST(UploadOverPort, VanishedDeviceEndsTheUploadAndClosesThePort) {
+    PortRig rig({});
+    ASSERT_TRUE(rig.session.open(kDirect19200));
+    rig.test.clock.advance(1000);  // 'L', 'S' and the first blocks
+    ASSERT_EQ(rig.session.exchange().state(), UploadExchange::State::Transfer);
+    rig.test.messages.expectNotice("Порт закрыт: устройство отключено.");
+    rig.uspd.line().unplug();
+    rig.test.clock.advance(200);
+    EXPECT_EQ(rig.outcomes, (std::vector{UploadExchange::Outcome::PortLost}));
+    EXPECT_FALSE(rig.port.Open()) << "the vanished device is not held open";
+    EXPECT_FALSE(rig.view.visible);
+    rig.test.clock.advance(10'000);
+    EXPECT_EQ(rig.test.messages.shown().size(), 1u);
+}
+
 TEST(UploadOverPort, UnusableLinkSettingsLeaveTheLineAlone) {
     const struct {
         int pakLen;
@@ -110,12 +127,16 @@ TEST(UploadOverPort, UnusableLinkSettingsLeaveTheLineAlone) {
 TEST(UploadOverPort, PortThatCannotOpenIsReportedOnceAndNothingStarts) {
     PortRig rig({});
     rig.uspd.line().unplug();
-    rig.test.messages.expectNotice("Can't open COM port");
+    rig.test.messages.allowNotices();
     EXPECT_FALSE(rig.session.open(kDirect19200));
     EXPECT_EQ(rig.session.exchange().state(), UploadExchange::State::Idle);
     rig.test.clock.advance(10'000);
-    EXPECT_EQ(rig.test.messages.shown().size(), 1u) << "no repetition to nowhere";
+    ASSERT_EQ(rig.test.messages.shown().size(), 1u) << "no repetition to nowhere";
     EXPECT_EQ(rig.test.messages.shown()[0].caption, QStringLiteral("COM port error"));
+    // The component's text, then the device and the system's reason.
+    EXPECT_EQ(rig.test.messages.shown()[0].text,
+              QStringLiteral("Can't open COM port\n%1: %2")
+                  .arg(comPortPath(rig.test.platform().settings, 2), qt_error_string(ENOENT)));
 }
 
 TEST(LineChoice, FollowsThePageInUse) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -744,6 +745,27 @@ TEST(SerialPortPath, PortOpensTheMappedDevice) {
     port.SetComNumber(2);
     port.OpenPort();
     EXPECT_EQ(opened, (QStringList{"/dev/ttyUSB0", "/dev/ttyS1"}));
+
+    // A path given to the port wins over the number until it is taken back.
+    port.ClosePort();
+    port.SetDevicePath(QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(port.DevicePath(), QStringLiteral("/dev/pts/7"));
+    port.OpenPort();
+    port.ClosePort();
+    port.SetDevicePath(QString());
+    EXPECT_EQ(port.DevicePath(), QStringLiteral("/dev/ttyS1"));
+    EXPECT_EQ(opened.last(), QStringLiteral("/dev/pts/7"));
+}
+
+TEST(SerialPortPath, FailedOpenKeepsTheSystemsReason) {
+    Rig rig;
+    rig.line.unplug();
+    rig.port.OpenPort();
+    EXPECT_EQ(rig.port.OpenError(), ENOENT);
+    rig.line.plugIn();
+    rig.port.OpenPort();
+    ASSERT_TRUE(rig.port.Open());
+    EXPECT_EQ(rig.port.OpenError(), 0);
 }
 
 }  // namespace

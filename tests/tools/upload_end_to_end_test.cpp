@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <cerrno>
 
 #include "store/data_module.h"
 #include "support/program_run.h"
@@ -102,10 +103,90 @@ TEST_F(UploadEndToEnd, SilentDeviceIsGivenUp) {
     EXPECT_TRUE(upload.errors.contains(QStringLiteral("УСПД не отвечает")));
 }
 
+TEST_F(UploadEndToEnd, StaleAcknowledgementResendsTheBlock) {
+    startSimulator({"--stale-ack", "2"});
+    const CliRun upload = runCli({"upload", "--port", link(), "--file", image(), "--paklen", "40",
+                                  "--answer-timeout", "500"});
+    EXPECT_EQ(upload.exitCode, 0) << upload.errors.toStdString();
+    EXPECT_TRUE(upload.errors.contains(QStringLiteral("подтверждён блок 1 вместо 2")));
+    EXPECT_EQ(testing::readFile(received()), testing::readFile(image()))
+        << "block 3's bytes are not stored as block 2";
+}
+
+TEST_F(UploadEndToEnd, EndlessFaultsAreGivenUpWithTheirCause) {
+    const struct {
+        QStringList simulator;
+        const char* cause;
+    } cases[] = {
+        {{"--refuse-s", "1000"}, "Запрос 'S' повторён 2 раз без успеха: пароль не принят."},
+        {{"--stale-acks"}, "Запрос 'T' повторён 2 раз без успеха: подтверждён блок 255 вместо 0."},
+        {{"--reply-letter", "Q"},
+         "Запрос 'L' повторён 2 раз без успеха: ответ с неизвестной командой 'Q'."},
+        {{"--foreign-address", "7"},
+         "Запрос 'L' повторён 2 раз без успеха: ответ с чужим адресом 7."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cause);
+        startSimulator(c.simulator);
+        const CliRun upload = runCli({"upload", "--port", link(), "--file", image(),
+                                      "--answer-timeout", "200", "--max-repeats", "2"});
+        EXPECT_EQ(upload.exitCode, 1) << upload.errors.toStdString();
+        EXPECT_TRUE(upload.errors.contains(QString::fromUtf8(c.cause)))
+            << upload.errors.toStdString();
+        sim.terminate();
+        sim.waitForFinished(5000);
+    }
+}
+
+TEST_F(UploadEndToEnd, OutOfRangeTimingIsRefused) {
+    const struct {
+        QStringList args;
+        const char* refusal;
+    } cases[] = {
+        {{"--answer-timeout", "0"},
+         "таймаут ответа 0 мс вне пределов 1..600000 (--answer-timeout)"},
+        {{"--answer-timeout", "-5"}, "таймаут ответа -5 мс вне пределов 1..600000"},
+        {{"--answer-timeout", "600001"}, "таймаут ответа 600001 мс вне пределов 1..600000"},
+        {{"--max-repeats", "-1"}, "число повторов -1 меньше 0 (--max-repeats)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        const CliRun upload = runCli(QStringList{"upload", "--port", link()} + c.args);
+        EXPECT_EQ(upload.exitCode, 2);
+        EXPECT_TRUE(upload.errors.contains(QString::fromUtf8(c.refusal)))
+            << upload.errors.toStdString();
+    }
+}
+
+TEST_F(UploadEndToEnd, VanishedDeviceEndsTheUploadAtOnce) {
+    // The device takes the image's announcement and then says nothing more; the reply
+    // time-out is longer than the test.
+    startSimulator({"--silent", "T:1000"});
+    QProcess cli;
+    cli.setReadChannel(QProcess::StandardError);
+    cli.start(QStringLiteral(ORVET_CLI_PATH),
+              {"upload", "--port", link(), "--file", image(), "--answer-timeout", "600000"});
+    QString said;
+    while (!said.contains(QStringLiteral("Ожидание подтверждения блоков")) &&
+           cli.waitForReadyRead(30'000))
+        said += QString::fromUtf8(cli.readAllStandardError());
+    ASSERT_TRUE(said.contains(QStringLiteral("Ожидание подтверждения блоков")))
+        << said.toStdString();
+    sim.kill();
+    sim.waitForFinished(5000);
+    ASSERT_TRUE(cli.waitForFinished(30'000)) << "the upload did not notice";
+    said += QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_TRUE(said.contains(QStringLiteral("Порт закрыт: устройство отключено.")))
+        << said.toStdString();
+}
+
 TEST_F(UploadEndToEnd, MissingDeviceIsReported) {
     const CliRun upload = runCli({"upload", "--port", test.dir() + "/no-such-tty"});
     EXPECT_NE(upload.exitCode, 0);
     EXPECT_TRUE(upload.errors.contains(QStringLiteral("Can't open COM port")));
+    EXPECT_TRUE(upload.errors.contains(test.dir() + "/no-such-tty: " + qt_error_string(ENOENT)))
+        << upload.errors.toStdString();
 }
 
 }  // namespace

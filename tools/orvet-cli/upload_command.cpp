@@ -10,7 +10,6 @@
 #include "core/texts.h"
 #include "link/upload_session.h"
 #include "printed_messages.h"
-#include "serial/posix_line.h"
 
 namespace orvet::cli {
 namespace {
@@ -32,6 +31,14 @@ struct Arguments {
     int maxRepeats = 10;
 };
 
+// Without a time-out a lost reply would never be repeated and the command would not end.
+constexpr int kMinAnswerTimeout = 1;
+constexpr int kMaxAnswerTimeout = 600'000;
+
+bool answerTimeoutFits(int ms) {
+    return ms >= kMinAnswerTimeout && ms <= kMaxAnswerTimeout;
+}
+
 bool parse(const CommandLine& args, Arguments* parsed) {
     args.readText(QStringLiteral("port"), &parsed->port);
     args.readText(QStringLiteral("file"), &parsed->file);
@@ -47,6 +54,18 @@ bool parse(const CommandLine& args, Arguments* parsed) {
     parsed->acceptFirmware = args.isSet(QStringLiteral("accept-firmware"));
     if (parsed->port.isEmpty()) {
         args.refuse(QStringLiteral("не указано устройство порта (--port PATH)"));
+        return false;
+    }
+    if (parsed->answerTimeout && !answerTimeoutFits(*parsed->answerTimeout)) {
+        args.refuse(QStringLiteral("таймаут ответа %1 мс вне пределов %2..%3 (--answer-timeout)")
+                        .arg(*parsed->answerTimeout)
+                        .arg(kMinAnswerTimeout)
+                        .arg(kMaxAnswerTimeout));
+        return false;
+    }
+    if (parsed->maxRepeats < 0) {
+        args.refuse(
+            QStringLiteral("число повторов %1 меньше 0 (--max-repeats)").arg(parsed->maxRepeats));
         return false;
     }
     return true;
@@ -74,11 +93,21 @@ public:
         report(QStringLiteral("конфигурация передана"));
     }
     void hideProgress() override { ended_ = true; }
+    void showWaiting(const QString& text) override {
+        if (text != waiting_)
+            report(text);
+        waiting_ = text;
+    }
+    void showProblem(const QString& text) override {
+        if (!text.isEmpty())
+            report(text);
+    }
 
 private:
     int count_ = 0;
     int done_ = 0;
     bool ended_ = false;
+    QString waiting_;
 };
 
 // The upload's choices, answered from the flags and printed with the question.
@@ -123,10 +152,18 @@ int run(const CommandLine& args) {
         link.PakLen = *arguments.pakLen;
     if (arguments.answerTimeout)
         link.TOAnswer = *arguments.answerTimeout;
+    if (!answerTimeoutFits(link.TOAnswer)) {
+        report(QStringLiteral("сохранённый таймаут ответа %1 мс вне пределов %2..%3: укажите "
+                              "--answer-timeout")
+                   .arg(link.TOAnswer)
+                   .arg(kMinAnswerTimeout)
+                   .arg(kMaxAnswerTimeout));
+        return 2;
+    }
 
     const QString path = arguments.port;
-    TCommPort port(platform,
-                   [path](const QString&, int* error) { return PosixLine::open(path, error); });
+    TCommPort port(platform);
+    port.SetDevicePath(path);
     port.SetBaud(arguments.baud);
     if (port.Baud() != arguments.baud) {
         report(QStringLiteral("скорость %1 бит/с не поддерживается").arg(arguments.baud));
@@ -147,17 +184,11 @@ int run(const CommandLine& args) {
             (outcome == O::Restarted || (outcome == O::Delivered && !arguments.restart)) ? 0 : 1;
         QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
     });
-    // A stalled exchange waits for nothing but the rest of a split reply: give that one
-    // reply time-out, then end.
-    QTimer stalled;
-    stalled.setSingleShot(true);
-    QObject::connect(&stalled, &QTimer::timeout, [&] {
-        if (exchange.state() != UploadExchange::State::Stalled)
-            return;
+    // A stalled exchange waits for the user's "Отмена", which here is nobody's to give.
+    exchange.setOnStalled([] {
         report(QStringLiteral("передача остановлена"));
-        QCoreApplication::quit();
+        QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
     });
-    exchange.setOnStalled([&] { stalled.start(std::max(link.TOAnswer, 1000)); });
 
     report(QStringLiteral("%1, %2 бит/с, устройство %3")
                .arg(path)
@@ -190,13 +221,14 @@ const CommandRegistration registration({
             {"device", "Device number of the USPD (default 1).", "N"},
             {"file", "Image to send (default ./config.dat).", "PATH"},
             {"paklen", "Image bytes per block (default from the settings).", "N"},
-            {"answer-timeout", "Reply time-out, ms (default from the settings).", "MS"},
+            {"answer-timeout", "Reply time-out, ms, 1 to 600000 (default from the settings).",
+             "MS"},
             {"restart", "Answer \"yes\" to restarting the USPD."},
             {"clear-archives", "Answer \"yes\" to clearing all archives."},
             {"accept-firmware", "Answer \"yes\" to going on with an unsupported firmware."},
             {"max-repeats",
-             "Repeats of an unanswered frame before giving up, -1 for no limit "
-             "(default 10).",
+             "Repeats of one frame (no reply, a bad or foreign reply, a refused 'S', a wrong "
+             "acknowledgement) before giving up (default 10).",
              "N"},
         },
     .run = &run,

@@ -97,6 +97,8 @@ int main(int argc, char* argv[]) {
         option("split", "Send replies in two parts: the first BYTES, the rest MS later.",
                "BYTES:MS"),
         option("stale-ack", "Acknowledge block N once with the previous number.", "N"),
+        option("stale-acks", "Acknowledge every block with the previous number."),
+        option("reply-letter", "Answer every frame with LETTER in place of its own.", "LETTER"),
         option("foreign-address", "Answer from address N.", "N"),
         option("frame-gap", "Quiet time that ends a frame, ms (default 20).", "MS", "20"),
     });
@@ -131,6 +133,13 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(QStringLiteral("stale-ack"))) {
         options.faults.staleAckAtBlock =
             number(parser.value(QStringLiteral("stale-ack")), "stale-ack");
+    }
+    options.faults.staleAckAlways = parser.isSet(QStringLiteral("stale-acks"));
+    if (parser.isSet(QStringLiteral("reply-letter"))) {
+        const QString letter = parser.value(QStringLiteral("reply-letter"));
+        if (letter.size() != 1 || letter[0].unicode() > 0x7F)
+            fail(QStringLiteral("--reply-letter wants one ASCII letter"));
+        options.faults.replyLetter = letter[0].toLatin1();
     }
     if (parser.isSet(QStringLiteral("foreign-address"))) {
         options.faults.foreignAddress =

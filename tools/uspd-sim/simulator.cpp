@@ -171,7 +171,8 @@ void UspdSimulator::handleFrame(const QByteArray& frame) {
             const int number = static_cast<std::uint8_t>(payload[0]);
             blocks_[number] = payload.mid(1);
             int ack = number;
-            if (number == options_.faults.staleAckAtBlock && !staleDone_) {
+            if (options_.faults.staleAckAlways ||
+                (number == options_.faults.staleAckAtBlock && !staleDone_)) {
                 staleDone_ = true;
                 ack = (number + 255) % 256;
                 log(QStringLiteral("'T' %1: acknowledging %2 instead").arg(number).arg(ack));
@@ -211,7 +212,8 @@ void UspdSimulator::handleFrame(const QByteArray& frame) {
 void UspdSimulator::reply(char letter, const QByteArray& payload, bool refused) {
     const Faults& faults = options_.faults;
     const int address = faults.foreignAddress >= 0 ? faults.foreignAddress : options_.device;
-    const char command = refused ? static_cast<char>(letter | 0x80) : letter;
+    const char shown = faults.replyLetter != 0 ? faults.replyLetter : letter;
+    const char command = refused ? static_cast<char>(shown | 0x80) : shown;
     QByteArray frame = buildFrame(address, static_cast<LinkCommand>(command), payload);
     if (faults.swapCrc)
         std::swap(frame[frame.size() - 2], frame[frame.size() - 1]);

@@ -30,6 +30,8 @@ struct Faults {
     int splitAt = 0;                  // > 0: replies go out as two parts, cut at this byte
     int splitDelayMs = 0;             // between the two parts
     int staleAckAtBlock = -1;         // acknowledge this block with the previous number, once
+    bool staleAckAlways = false;      // acknowledge every block with the previous number
+    char replyLetter = 0;             // != 0: every reply carries this letter instead
     int foreignAddress = -1;          // >= 0: answer from this address instead
     int dropCarrierAfterBlocks = -1;  // modem: drop the carrier after this many blocks
 };

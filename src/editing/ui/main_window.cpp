@@ -62,6 +62,8 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
       workArea_(new QWidget),
       startPanel_(new QFrame) {
     setObjectName(QStringLiteral("MainForm"));
+    CommPort1.SetMonitorEvents(
+        eventSet({evRxChar, evTxEmpty, evCTS, evDSR, evRlsd, evBreak, evError}));
     setWindowTitle(kCaption);
     setWindowIcon(programIcon());
     const QSize size(700, 520);

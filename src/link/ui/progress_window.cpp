@@ -1,9 +1,11 @@
 #include "link/ui/progress_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -32,6 +34,33 @@ QPixmap lampImage(int index) {
 
 }  // namespace
 
+bool WithdrawableDecisions::ask(const std::function<bool()>& question) {
+    asking_ = true;
+    const bool answer = question();
+    asking_ = false;
+    return answer;
+}
+
+bool WithdrawableDecisions::acceptFirmware(int major, int minor) {
+    return ask([&] { return boxes_.acceptFirmware(major, minor); });
+}
+
+bool WithdrawableDecisions::restartDevice() {
+    return ask([this] { return boxes_.restartDevice(); });
+}
+
+bool WithdrawableDecisions::clearArchives() {
+    return ask([this] { return boxes_.clearArchives(); });
+}
+
+void WithdrawableDecisions::withdraw() {
+    // The open question is the modal box on top: nothing else opens while it waits.
+    if (!asking_)
+        return;
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        box->done(QMessageBox::No);
+}
+
 TPrgrs::TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config, TCommPort& port,
                const LinkSettings& link, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -42,6 +71,8 @@ TPrgrs::TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config
       Image5(new QLabel),
       Image2(new QLabel),
       Image1(new QLabel),
+      StatusLabel(new QLabel),
+      ProblemLabel(new QLabel),
       Button1(new QPushButton(QStringLiteral("Отмена"))),
       platform_(platform),
       data_(dataModule),
@@ -75,6 +106,14 @@ TPrgrs::TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group1);
     layout->addWidget(group2);
+    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    ProblemLabel->setObjectName(QStringLiteral("ProblemLabel"));
+    ProblemLabel->setStyleSheet(QStringLiteral("color: #b00000"));
+    for (QLabel* line : {StatusLabel, ProblemLabel}) {
+        line->setWordWrap(true);
+        line->setFixedWidth(340);
+        layout->addWidget(line);
+    }
     layout->addLayout(lamps);
     setMinimumWidth(360);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -105,6 +144,8 @@ void TPrgrs::showEvent(QShowEvent* event) {
         setLamp(image, Idle);
     ProgressBar1->setValue(0);
     ProgressBar2->setValue(0);
+    StatusLabel->clear();
+    ProblemLabel->clear();
     ScanSignal.setInterval(100);
     ScanSignal.setEnabled(true);
     QDialog::showEvent(event);
@@ -149,6 +190,14 @@ void TPrgrs::transferEnded() {
         parentWidget()->activateWindow();
     ProgressBar1->setValue(0);
     ProgressBar2->setValue(0);
+}
+
+void TPrgrs::showWaiting(const QString& text) {
+    StatusLabel->setText(text);
+}
+
+void TPrgrs::showProblem(const QString& text) {
+    ProblemLabel->setText(text);
 }
 
 void TPrgrs::setMax(int max) {

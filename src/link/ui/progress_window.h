@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 #include "core/clock.h"
@@ -19,10 +20,29 @@ class TCommPort;
 class TPortConfig;
 class TDataModule1;
 
+// The user's decisions in the program's question boxes. A question the exchange has left
+// behind (the port went away or the carrier dropped while it was open) is closed as "No".
+class WithdrawableDecisions final : public UploadDecisions {
+public:
+    explicit WithdrawableDecisions(MessageBoxes& messages) : boxes_(messages) {}
+
+    bool acceptFirmware(int major, int minor) override;
+    bool restartDevice() override;
+    bool clearArchives() override;
+    void withdraw() override;
+
+private:
+    bool ask(const std::function<bool()>& question);
+
+    MessageBoxDecisions boxes_;
+    bool asking_ = false;
+};
+
 // "Запись конфигурации в УСПД ORVET-4410": shown by the connection dialog's "OK", it runs
 // the upload session 100 ms later: compiles the image (bar 1), opens the port on the stored
-// connection and starts the exchange; it follows the transfer (bar 2) and the line lamps,
-// asks the user's decisions in message boxes, and cancels.
+// connection and starts the exchange; it follows the transfer (bar 2), the line lamps and,
+// in its status lines, what the exchange waits for and what went wrong last; it asks the
+// user's decisions in message boxes, and cancels.
 class TPrgrs : public QDialog, public UploadView, public CompileProgress {
     Q_OBJECT
 public:
@@ -42,10 +62,12 @@ public:
 
     QProgressBar* ProgressBar1;
     QProgressBar* ProgressBar2;
-    QLabel* Image3;  // DCD
-    QLabel* Image5;  // CTS
-    QLabel* Image2;  // RXD
-    QLabel* Image1;  // TXD
+    QLabel* Image3;        // DCD
+    QLabel* Image5;        // CTS
+    QLabel* Image2;        // RXD
+    QLabel* Image1;        // TXD
+    QLabel* StatusLabel;   // what the exchange waits for
+    QLabel* ProblemLabel;  // what went wrong last
     QPushButton* Button1;
 
     // UploadView
@@ -58,6 +80,8 @@ public:
     void dimRxd() override { setLamp(Image2, Idle); }
     void transferEnded() override;
     void hideProgress() override { hide(); }
+    void showWaiting(const QString& text) override;
+    void showProblem(const QString& text) override;
     // CompileProgress
     void setMax(int max) override;
     void setPosition(int position) override;
@@ -75,7 +99,7 @@ private:
     TDataModule1& data_;
     TPortConfig& config_;
     TCommPort& port_;
-    MessageBoxDecisions decisions_;
+    WithdrawableDecisions decisions_;
     UploadSession session_;
     Timer Timer1;
     Timer ScanSignal;
