@@ -133,17 +133,17 @@ void checkTables(Connection& connection, const QString& path) {
                 throw StoreError(QStringLiteral("В таблице %1 базы конфигурации «%2» нет поля %3")
                                      .arg(table.name, shown(path), field.name));
             }
+            if (field.isKey && !column->key) {
+                throw StoreError(QStringLiteral("В таблице %1 базы конфигурации «%2» поле %3 "
+                                                "не является ключом")
+                                     .arg(table.name, shown(path), field.name));
+            }
             if (!holdsFieldType(column->type, field.type)) {
                 throw StoreError(QStringLiteral("В таблице %1 базы конфигурации «%2» поле %3 "
                                                 "другого типа: %4")
                                      .arg(table.name, shown(path), field.name,
                                           column->type.isEmpty() ? QStringLiteral("без типа")
                                                                  : shownValue(column->type)));
-            }
-            if (field.isKey && !column->key) {
-                throw StoreError(QStringLiteral("В таблице %1 базы конфигурации «%2» поле %3 "
-                                                "не является ключом")
-                                     .arg(table.name, shown(path), field.name));
             }
         }
     }
