@@ -581,7 +581,7 @@ TEST_F(Compiler, LongPhoneNumberIsRefusedBeforeAnythingChanges) {
 
 TEST_F(Compiler, PhoneNumberInTheRefusalIsEscapedAndCut) {
     store.insert("CallbackPhone",
-                 {{"id_uspd", rich.uspd}, {"phonenum", "8\n" + QString(20'000'000, u'9')}});
+                 {{"id_uspd", rich.uspd}, {"phonenum", "8\n" + QString(100'000, u'9')}});
     RecordedProgress progress;
     compileFailing(BoxKind::Warning,
                    "Номер обратного вызова «8\\x0a99999999999999999999999999999999999999…» "
