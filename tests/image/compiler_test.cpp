@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <functional>
@@ -875,6 +877,17 @@ TEST_F(CompileCommand, FailuresPrintTheMessageAndWriteNoFile) {
               1);
     EXPECT_TRUE(err.startsWith("orvet-cli compile: Файл не удается открыть\n"))
         << err.toStdString();
+
+    // A FIFO (or a device) is not replaced by the image: as root, "--output /dev/null"
+    // would have replaced the system's /dev/null.
+    const QString fifo = store.files.dir.filePath("fifo.dat");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(run({"--store", store.files.path(), "--output", fifo}), 1);
+    EXPECT_EQ(err, QStringLiteral("orvet-cli compile: Файл не удается открыть\norvet-cli compile: "
+                                  "«%1» не является обычным файлом\n")
+                       .arg(fifo));
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
+    EXPECT_TRUE(QFileInfo::exists(fifo));
 
     EXPECT_EQ(run(args + QStringList{"--uspd", "99"}), 1);
     EXPECT_EQ(err, "orvet-cli compile: в базе конфигурации нет УСПД с id_uspd 99\n");
