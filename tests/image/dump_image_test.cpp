@@ -136,7 +136,7 @@ TEST_F(DumpImage, CommandPrintsTheLargestImageInBoundedMemory) {
 
     QProcess process;
     process.setChildProcessModifier([] {
-        constexpr rlim_t kBound = 200 * 1024 * 1024;
+        constexpr rlim_t kBound = rlim_t{200} * 1024 * 1024;
         const rlimit bound{kBound, kBound};
         ::setrlimit(RLIMIT_AS, &bound);
     });
