@@ -14,6 +14,7 @@
 #include "image/record_layout.h"
 #include "store/connection.h"
 #include "store/data_module.h"
+#include "store/sql_text.h"
 #include "store/store_error.h"
 
 namespace orvet {
@@ -78,6 +79,10 @@ const ChannelKind kCountingInputs{&TDataModule1::tblSpecNIChannel,
                                   "id_nichannel_p",
                                   "C"};
 
+const ChannelKind* const kChannelKinds[] = {&kOnboardInputs,   &kDiscreteInputs, &kOnboardOutputs,
+                                            &kDiscreteOutputs, &kKbhaChannels,   &kAnalogInputs,
+                                            &kCountingInputs};
+
 QString decimal(qint64 value) {
     return QString::number(value);
 }
@@ -136,6 +141,9 @@ public:
     // through thousands of rows; nothing reads their lists during a compilation.
     void holdReactions() { held_.emplace(dm_.holdReactions()); }
     void refuseLongPhoneNumbers();
+    // A kind with more channels than its type_num can number ("E9999" fills the field) is
+    // refused before anything is renumbered.
+    void refuseUnnumberableChannels();
     // The renumbering's store writes run in one transaction: one commit instead of one per
     // row, and no half-renumbered store after a crash. After a failure the writes made so
     // far are committed too.
@@ -275,8 +283,30 @@ void Compilation::refuseLongPhoneNumbers() {
             throw Refusal{QStringLiteral("Номер обратного вызова «%1» длиннее %2 символов и не "
                                          "помещается в конфигурацию УСПД. Сократите номер и "
                                          "повторите запись.")
-                              .arg(number)
+                              .arg(shownValue(number))
                               .arg(PhoneRec::phonenumMax)};
+        }
+    }
+}
+
+void Compilation::refuseUnnumberableChannels() {
+    for (const ChannelKind* kind : kChannelKinds) {
+        Dataset& channels = dm_.*kind->dataset;
+        const int width = channels.fieldByName(u"TYPE_NUM").def().size;
+        if (width <= 1)
+            continue;  // no limit declared
+        qint64 limit = 1;
+        for (int digit = 1; digit < width; ++digit)
+            limit *= 10;
+        --limit;
+        if (channels.recordCount() > limit) {
+            throw Refusal{QStringLiteral("У УСПД %1 каналов в таблице %2, а номер канала "
+                                         "(type_num) не бывает больше %3%4: каналов одного вида "
+                                         "может быть не больше %4. Удалите лишние каналы и "
+                                         "повторите запись.")
+                              .arg(channels.recordCount())
+                              .arg(QLatin1String(kind->table), QLatin1String(kind->letter))
+                              .arg(limit)};
         }
     }
 }
@@ -515,7 +545,7 @@ CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProg
     try {
         compilation.suspendDisplays();
         progress.setMax(kCompileSteps);
-        if (store_.currentUspd() == 0)
+        if (!store_.hasCurrentUspd())
             throw Refusal{
                 QStringLiteral("Не открыт ни один УСПД: откройте УСПД и повторите запись.")};
         compilation.refresh();
@@ -527,6 +557,7 @@ CompileResult ConfigCompiler::compile(const CompileOptions& options, CompileProg
             return result;
         }
         compilation.refuseLongPhoneNumbers();
+        compilation.refuseUnnumberableChannels();
         compilation.beginWrites();
         for (const Stage& stage : kStages) {
             if (!stage.run)

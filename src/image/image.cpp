@@ -1,11 +1,14 @@
 #include "image/image.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <type_traits>
 
 #include "core/texts.h"
+#include "image/image_reader.h"
 #include "image/record_layout.h"
 
 namespace orvet {
@@ -100,9 +103,40 @@ QByteArray encodeImage(const Image& image) {
     return bytes;
 }
 
+namespace {
+
+// The file a path names once symbolic links are followed; a link to nothing names the
+// place its target would be.
+QString resolvedPath(const QString& path) {
+    QString resolved = path;
+    // As many links as the system itself follows before it gives up on a loop.
+    for (int links = 0; links < 40; ++links) {
+        const QFileInfo info(resolved);
+        if (!info.isSymLink())
+            break;
+        resolved = info.symLinkTarget();
+    }
+    return resolved;
+}
+
+}  // namespace
+
+QString notARegularFile(const QString& path) {
+    const QFileInfo info(resolvedPath(path));
+    if (info.isSymLink() || (info.exists() && !info.isFile())) {
+        return QStringLiteral("«%1» не является обычным файлом")
+            .arg(QDir::toNativeSeparators(path));
+    }
+    return {};
+}
+
 void writeImageFile(const Image& image, const QString& path) {
     const QByteArray bytes = encodeImage(image);
-    QSaveFile file(path);
+    // Written beside the link's target and renamed over it: renaming over a FIFO or a
+    // device node would put a regular file in its place.
+    if (const QString reason = notARegularFile(path); !reason.isEmpty())
+        throw ImageError(texts::kFileCannotOpen, reason);
+    QSaveFile file(resolvedPath(path));
     // Unbuffered, so that a short write shows in write()'s count: a buffered QSaveFile
     // commits a file cut short by a full disk as if it were whole.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
@@ -122,56 +156,57 @@ void writeImageFile(const Image& image, const QString& path) {
     }
 }
 
+namespace image_errors {
+
+QString tooShort(qint64 size) {
+    return QStringLiteral(
+               "Файл слишком короткий для образа: %1 байт, а заголовок и блоки архивов "
+               "занимают %2")
+        .arg(size)
+        .arg(kImageFixedLength);
+}
+
+QString truncated(const QString& where, qint64 offset, int recordSize, qint64 size,
+                  qint64 expected) {
+    return QStringLiteral(
+               "Образ обрезан: запись %1 (смещение %2, %3 байт) выходит за конец файла длиной "
+               "%4 байт; по заголовку длина образа %5 байт")
+        .arg(where)
+        .arg(offset)
+        .arg(recordSize)
+        .arg(size)
+        .arg(expected);
+}
+
+QString overlong(qint64 expected, qint64 size) {
+    return QStringLiteral(
+               "Образ длиннее, чем указано в заголовке: по заголовку %1 байт, в файле %2 "
+               "(лишних %3 байт)")
+        .arg(expected)
+        .arg(size)
+        .arg(size - expected);
+}
+
+QString unreadable(const QString& reason) {
+    return QStringLiteral("Образ не удается дочитать: %1").arg(reason);
+}
+
+}  // namespace image_errors
+
 DecodedImage decodeImage(const QByteArray& data) {
     DecodedImage result;
-    if (data.size() < kImageFixedLength) {
-        result.error = QStringLiteral(
-                           "Файл слишком короткий для образа: %1 байт, а заголовок и "
-                           "блоки архивов занимают %2")
-                           .arg(data.size())
-                           .arg(kImageFixedLength);
-        return result;
-    }
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
     Image image;
-    const char* bytes = data.constData();
-    image.header = decodeRecord<ImageHeader>(bytes, QStringLiteral("header"), &result.warnings);
-    image.shortArchive = decodeRecord<ArchiveBlock>(
-        bytes + ImageHeader::size, QStringLiteral("short_archive"), &result.warnings);
-    image.mainArchive =
-        decodeRecord<ArchiveBlock>(bytes + ImageHeader::size + ArchiveBlock::size,
-                                   QStringLiteral("main_archive"), &result.warnings);
-
-    const qint64 expected = imageLength(image.header);
-    qint64 offset = kImageFixedLength;
-    forEachSection(image, [&](const char* name, qint64 count, auto& records) {
-        using Rec = RecordOf<decltype(records)>;
-        for (qint64 index = 0; index < count && result.error.isEmpty(); ++index) {
-            const QString where = QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(index);
-            if (data.size() - offset < Rec::size) {
-                result.error = QStringLiteral(
-                                   "Образ обрезан: запись %1 (смещение %2, %3 байт) "
-                                   "выходит за конец файла длиной %4 байт; по "
-                                   "заголовку длина образа %5 байт")
-                                   .arg(where)
-                                   .arg(offset)
-                                   .arg(Rec::size)
-                                   .arg(data.size())
-                                   .arg(expected);
-                return;
-            }
-            records.append(decodeRecord<Rec>(bytes + offset, where, &result.warnings));
-            offset += Rec::size;
-        }
-    });
-    if (result.error.isEmpty() && data.size() > expected) {
-        result.error = QStringLiteral(
-                           "Образ длиннее, чем указано в заголовке: по заголовку %1 "
-                           "байт, в файле %2 (лишних %3 байт)")
-                           .arg(expected)
-                           .arg(data.size())
-                           .arg(data.size() - expected);
-    }
-    result.image = image;
+    const ImageWalk walk = walkImage(
+        buffer, data.size(), &image,
+        [](const char*, qint64 present, auto& records) { records.reserve(present); },
+        [](const QString&, auto& records, const auto& rec) { records.append(rec); },
+        [&result](const QString& warning) { result.warnings.append(warning); });
+    result.error = walk.error;
+    if (walk.fixedPartRead)
+        result.image = std::move(image);
     return result;
 }
 

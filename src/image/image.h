@@ -82,11 +82,17 @@ private:
 // phone numbers), since the device walks the file by those counts.
 QByteArray encodeImage(const Image& image);
 
+// Why `path` cannot be read or replaced as an image file: a message naming it when it is
+// something other than a regular file (a FIFO, a device, a folder), also behind symbolic
+// links; empty for a regular file and for a path where nothing is.
+QString notARegularFile(const QString& path);
+
 // Encodes the image and replaces the file at `path` with it as a whole: the bytes go to a
 // temporary file beside it that is renamed over the old one only when all of them are
-// written, so a failure leaves the old file as it was. Throws ImageError with "Файл не
-// удается открыть" when the file cannot be created, or with a message naming the file when
-// it cannot be written.
+// written, so a failure leaves the old file as it was. A symbolic link stays and its target
+// is replaced (or created). Throws ImageError with "Файл не удается открыть" when the file
+// cannot be created or `path` is not a regular file (notARegularFile() is the reason), or
+// with a message naming the file when it cannot be written.
 void writeImageFile(const Image& image, const QString& path);
 
 struct DecodedImage {

@@ -11,6 +11,7 @@
 
 #include "core/code_page.h"
 #include "image/image_values.h"
+#include "store/sql_text.h"
 
 namespace orvet {
 namespace {
@@ -352,9 +353,14 @@ DeviceValue deviceValue(const Field<Rec>& field, const Rec& rec) {
             return toFloat32(rec.*std::get<double Rec::*>(field.member));
         case Kind::RoundedF32:
             return toFloat32(roundHalfEven(rec.*std::get<double Rec::*>(field.member)));
-        case Kind::Text:
-            return toCodePage(rec.*std::get<QString Rec::*>(field.member), field.page)
-                .left(field.textCapacity());
+        case Kind::Text: {
+            // The device reads a text up to its NUL, and the slot is 0 from there on: what
+            // a stored text holds after an embedded NUL is not part of the record.
+            QByteArray bytes = toCodePage(rec.*std::get<QString Rec::*>(field.member), field.page);
+            if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
+                bytes.truncate(nul);
+            return bytes.left(field.textCapacity());
+        }
         default:
             return cutInteger(rec.*std::get<qint64 Rec::*>(field.member), field.kind);
     }
@@ -444,18 +450,7 @@ QString byteText(char byte) {
 }
 
 QString quoted(const QString& text) {
-    QString result = QStringLiteral("\"");
-    for (const QChar ch : text) {
-        if (ch == QLatin1Char('"') || ch == QLatin1Char('\\')) {
-            result += QLatin1Char('\\');
-            result += ch;
-        } else if (ch.unicode() < 0x20 || ch.unicode() == 0x7F) {
-            result += QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            result += ch;
-        }
-    }
-    return result + QLatin1Char('"');
+    return QLatin1Char('"') + escapedText(text) + QLatin1Char('"');
 }
 
 QString floatText(float value) {

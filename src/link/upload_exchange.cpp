@@ -229,15 +229,25 @@ QByteArray UploadExchange::buildRequest(LinkCommand command) {
             }
             // Block numbers are one byte: a longer image could never be acknowledged whole.
             if (blocks > kMaxBlocks) {
+                const qint64 needed = (size + kMaxBlocks - 1) / kMaxBlocks;
+                // A packet length beyond the largest one is no advice to give.
                 const QString text =
-                    QStringLiteral(
-                        "Конфигурация (%1 байт) не помещается в %2 блоков по %3 байт. "
-                        "Увеличьте длину пакета в окне «Параметры связи» "
-                        "не меньше чем до %4 байт.")
-                        .arg(size)
-                        .arg(kMaxBlocks)
-                        .arg(link_.PakLen)
-                        .arg((size + kMaxBlocks - 1) / kMaxBlocks);
+                    needed > LinkSettings::kMaxPakLen
+                        ? QStringLiteral(
+                              "Конфигурация (%1 байт) слишком велика: она не "
+                              "помещается в %2 блоков даже при наибольшей длине "
+                              "пакета %3 байт.")
+                              .arg(size)
+                              .arg(kMaxBlocks)
+                              .arg(LinkSettings::kMaxPakLen)
+                        : QStringLiteral(
+                              "Конфигурация (%1 байт) не помещается в %2 блоков по %3 "
+                              "байт. Увеличьте длину пакета в окне «Параметры связи» "
+                              "не меньше чем до %4 байт.")
+                              .arg(size)
+                              .arg(kMaxBlocks)
+                              .arg(link_.PakLen)
+                              .arg(needed);
                 platform_.messages.warning(text, texts::kAttention);
                 throw RequestRefused{text};
             }

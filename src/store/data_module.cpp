@@ -280,6 +280,12 @@ void TDataModule1::openDatasets() {
     }
 }
 
+bool TDataModule1::hasCurrentUspd() const {
+    const int field = tblUSPD.fieldIndex(u"id_uspd");
+    return tblUSPD.isOpen() && tblUSPD.currentRow() >= 0 && field >= 0 &&
+           !tblUSPD.currentValue(field).isNull();
+}
+
 int TDataModule1::currentUspd() const {
     const int field = tblUSPD.fieldIndex(u"id_uspd");
     if (!tblUSPD.isOpen() || tblUSPD.currentRow() < 0 || field < 0)
@@ -345,7 +351,7 @@ void TDataModule1::requeryTemplates(Dataset& channels, QueryDataset& templates,
 }
 
 void TDataModule1::giveDefaultRow(Dataset& dataset, const QStringList& zeroFields) {
-    if (dataset.recordCount() > 0 || currentUspd() == 0)
+    if (dataset.recordCount() > 0 || !hasCurrentUspd())
         return;
     dataset.append();
     for (const QString& field : zeroFields)

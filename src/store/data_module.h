@@ -70,7 +70,10 @@ public:
     // Replaces the five module lists' statements by those for the current USPD and opens
     // them (closed first, then opened in the same order).
     void refreshModuleLists();
-    // The current USPD's id_uspd; 0 without a stored current row.
+    // Whether tblUSPD has a stored current row (one with its id_uspd), whatever its key: 0
+    // is a key like any other.
+    bool hasCurrentUspd() const;
+    // The current USPD's id_uspd; 0 without a stored current row (see hasCurrentUspd).
     int currentUspd() const;
     // Holds back the per-row reactions (see HeldReactions) until the object catches up or
     // ends.

@@ -6,6 +6,7 @@
 
 #include "core/conversion.h"
 #include "store/dataset.h"
+#include "store/sql_text.h"
 #include "store/store_error.h"
 
 namespace orvet {
@@ -43,20 +44,21 @@ bool isReal(const QVariant& value) {
     return value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float;
 }
 
+// The value in these messages may be anything a store holds: a blob, a megabyte of text.
 QString invalidInteger(const QString& text) {
-    return QStringLiteral("'%1' is not a valid integer value").arg(text);
+    return QStringLiteral("'%1' is not a valid integer value").arg(shownValue(text));
 }
 
 QString invalidFloat(const QString& text) {
-    return QStringLiteral("'%1' не является допустимым числом").arg(text);
+    return QStringLiteral("'%1' не является допустимым числом").arg(shownValue(text));
 }
 
 // Text to integer with the program's conversion rules and message.
 int parseInteger(const QString& text) {
     try {
         return strToInt(text);
-    } catch (const ConversionError& error) {
-        throw StoreError(error.message());
+    } catch (const ConversionError&) {
+        throw StoreError(invalidInteger(text));
     }
 }
 
@@ -158,7 +160,7 @@ QVariant FieldDef::accept(const QVariant& value) const {
     if (size > 0 && text.size() > size) {
         throw StoreError(QStringLiteral("Значение «%1» не помещается в поле «%2»: допустимо "
                                         "не более %3 символов")
-                             .arg(text, name)
+                             .arg(shownValue(text), name)
                              .arg(size));
     }
     return QVariant(text);

@@ -72,4 +72,26 @@ QString singleTableOf(const QString& statement) {
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
+QString escapedText(QStringView text) {
+    QString result;
+    result.reserve(text.size());
+    for (const QChar ch : text) {
+        if (ch == u'"' || ch == u'\\') {
+            result += u'\\';
+            result += ch;
+        } else if (ch.unicode() < 0x20 || ch.unicode() == 0x7F) {
+            result += QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            result += ch;
+        }
+    }
+    return result;
+}
+
+QString shownValue(QStringView text) {
+    if (text.size() <= kShownValueLength)
+        return escapedText(text);
+    return escapedText(text.left(kShownValueLength)) + QStringLiteral("…");
+}
+
 }  // namespace orvet

@@ -16,4 +16,13 @@ QString withCondition(const QString& statement, const QString& condition);
 // other statement (joins, column lists).
 QString singleTableOf(const QString& statement);
 
+// `text` with double quotes, backslashes and control characters escaped (\", \\, \x0a), so
+// that it shows whole on one line whatever characters a stored value holds.
+QString escapedText(QStringView text);
+
+// A stored value as a message quotes it: escaped, and cut to its first kShownValueLength
+// characters followed by "…" when it is longer.
+constexpr qsizetype kShownValueLength = 40;
+QString shownValue(QStringView text);
+
 }  // namespace orvet

@@ -4,9 +4,12 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryFile>
+#include <algorithm>
+#include <vector>
 
 #include "store/connection.h"
 #include "store/schema.h"
+#include "store/sql_text.h"
 #include "store/store_error.h"
 
 namespace orvet {
@@ -62,15 +65,40 @@ void createStoreFile(const QString& path) {
     }
 }
 
-QStringList columnsOf(Connection& connection, const QString& table) {
+// A column of a store table as SQLite declares it.
+struct StoredColumn {
+    QString name;
+    QString type;  // the declared type, upper case
+    bool key = false;
+};
+
+std::vector<StoredColumn> columnsOf(Connection& connection, const QString& table) {
     QSqlQuery query(connection.database());
     if (!query.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
         throw engineError(query.lastError());
     }
-    QStringList columns;
-    while (query.next())
-        columns.append(query.value(1).toString());
+    std::vector<StoredColumn> columns;
+    while (query.next()) {
+        columns.push_back({query.value(1).toString(), query.value(2).toString().toUpper(),
+                           query.value(5).toInt() > 0});
+    }
     return columns;
+}
+
+// Whether a column declared `type` keeps what the field holds, by SQLite's type affinity:
+// a text field needs TEXT affinity (a numeric one turns "0123" into 123); a number field
+// needs a numeric one (INTEGER, REAL or NUMERIC), so that it compares as a number.
+bool holdsFieldType(const QString& type, FieldType field) {
+    const auto has = [&type](const char* part) { return type.contains(QLatin1String(part)); };
+    const bool integer = has("INT");
+    const bool text = !integer && (has("CHAR") || has("CLOB") || has("TEXT"));
+    const bool blob = !integer && !text && (has("BLOB") || type.isEmpty());
+    if (field == FieldType::Text)
+        return text;
+    // A key assigned by the store is the row id, which only a column declared INTEGER is.
+    if (field == FieldType::AutoInc)
+        return type == QLatin1String("INTEGER");
+    return !text && !blob;
 }
 
 void checkTables(Connection& connection, const QString& path) {
@@ -96,11 +124,26 @@ void checkTables(Connection& connection, const QString& path) {
             throw StoreError(QStringLiteral("В базе конфигурации «%1» нет таблицы %2")
                                  .arg(shown(path), table.name));
         }
-        const QStringList columns = columnsOf(connection, table.name);
+        const std::vector<StoredColumn> columns = columnsOf(connection, table.name);
         for (const FieldDef& field : table.fields) {
-            if (!columns.contains(field.name, Qt::CaseInsensitive)) {
+            const auto column = std::find_if(columns.begin(), columns.end(), [&](const auto& c) {
+                return c.name.compare(field.name, Qt::CaseInsensitive) == 0;
+            });
+            if (column == columns.end()) {
                 throw StoreError(QStringLiteral("В таблице %1 базы конфигурации «%2» нет поля %3")
                                      .arg(table.name, shown(path), field.name));
+            }
+            if (field.isKey && !column->key) {
+                throw StoreError(QStringLiteral("В таблице %1 базы конфигурации «%2» поле %3 "
+                                                "не является ключом")
+                                     .arg(table.name, shown(path), field.name));
+            }
+            if (!holdsFieldType(column->type, field.type)) {
+                throw StoreError(QStringLiteral("В таблице %1 базы конфигурации «%2» поле %3 "
+                                                "другого типа: %4")
+                                     .arg(table.name, shown(path), field.name,
+                                          column->type.isEmpty() ? QStringLiteral("без типа")
+                                                                 : shownValue(column->type)));
             }
         }
     }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <functional>
@@ -579,6 +581,47 @@ TEST_F(Compiler, LongPhoneNumberIsRefusedBeforeAnythingChanges) {
     EXPECT_EQ(store.rows("SELECT id_iface FROM SpecInterFace WHERE id_uspd=2"), "7 7");
 }
 
+TEST_F(Compiler, PhoneNumberInTheRefusalIsEscapedAndCut) {
+    store.insert("CallbackPhone",
+                 {{"id_uspd", rich.uspd}, {"phonenum", "8\n" + QString(100'000, u'9')}});
+    RecordedProgress progress;
+    compileFailing(BoxKind::Warning,
+                   "Номер обратного вызова «8\\x0a99999999999999999999999999999999999999…» "
+                   "длиннее 12 символов и не помещается в конфигурацию УСПД. Сократите номер и "
+                   "повторите запись.",
+                   "Ошибка", progress);
+}
+
+// type_num holds a letter and four digits: a kind's 10000th channel cannot be numbered.
+TEST_F(Compiler, MoreChannelsOfAKindThanTheirNumbersHoldAreRefusedBeforeAnythingChanges) {
+    store.sql(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                             "WHERE i < 9996) INSERT INTO SpecAChannel (id_uspd, id_device, "
+                             "emerg_val, coef_corr, act_corr) SELECT %1, %2, 0, 1, 0 FROM n")
+                  .arg(rich.uspd)
+                  .arg(rich.m1));
+    // 9996 and the rich USPD's 3: every channel still has its number.
+    const CompileResult numbered = store.compile();
+    ASSERT_TRUE(numbered.succeeded()) << numbered.message.toStdString();
+    EXPECT_EQ(store.rows("SELECT max(type_num) FROM SpecAChannel WHERE type_num LIKE 'G9%'"),
+              "G9999");
+
+    store.insert("SpecAChannel", {{"id_uspd", rich.uspd},
+                                  {"id_device", rich.m1},
+                                  {"emerg_val", 0},
+                                  {"coef_corr", 1},
+                                  {"act_corr", 0}});
+    store.sql("UPDATE SpecInterFace SET id_iface=7");
+    const QString before = store.rows("SELECT count(*), sum(id_achannel_p) FROM SpecAChannel");
+    RecordedProgress progress;
+    compileFailing(BoxKind::Warning,
+                   "У УСПД 10000 каналов в таблице SpecAChannel, а номер канала (type_num) не "
+                   "бывает больше G9999: каналов одного вида может быть не больше 9999. Удалите "
+                   "лишние каналы и повторите запись.",
+                   "Ошибка", progress);
+    EXPECT_EQ(store.rows("SELECT count(*), sum(id_achannel_p) FROM SpecAChannel"), before);
+    EXPECT_EQ(store.rows("SELECT id_iface FROM SpecInterFace WHERE id_uspd=2"), "7 7");
+}
+
 TEST_F(Compiler, RunningOutOfMemoryEndsOnlyTheCompilation) {
     class Exhausted : public RecordedProgress {
     public:
@@ -586,6 +629,23 @@ TEST_F(Compiler, RunningOutOfMemoryEndsOnlyTheCompilation) {
     } progress;
     compileFailing(BoxKind::Information, "No enough memory", "", progress);
     EXPECT_FALSE(QFile::exists(store.imagePath()));
+}
+
+// 0 is a key like any other: such a USPD is opened and compiled.
+TEST(CompilerKeys, AUspdWithTheKeyZeroCompiles) {
+    testing::TestPlatform test;
+    Store store(test);
+    store.insert("USPD", {{"id_uspd", 0}, {"uspd_name", "Нулевой"}});
+    store.insert("SpecInterFace", {{"id_uspd", 0}, {"port", 1}, {"baud", 4}});
+    store.insert("SpecEmDChannel", {{"id_uspd", 0}, {"t_device", 15}, {"n_channel", 3}});
+    store.open(0);
+    const CompileResult result = store.compile();
+    ASSERT_EQ(result.outcome, CompileResult::Outcome::Written) << result.message.toStdString();
+    const Image image = store.writtenImage(result);
+    EXPECT_EQ(image.interfaces.size(), 1);
+    EXPECT_EQ(image.onboardInputs.size(), 1);
+    EXPECT_EQ(store.rows("SELECT type_num FROM SpecEmDChannel WHERE id_uspd=0"), "K1");
+    EXPECT_EQ(store.rows("SELECT count(*) FROM Headline WHERE id_uspd=0"), "1");
 }
 
 TEST_F(Compiler, RefusesWithoutACurrentUspd) {
@@ -817,6 +877,17 @@ TEST_F(CompileCommand, FailuresPrintTheMessageAndWriteNoFile) {
               1);
     EXPECT_TRUE(err.startsWith("orvet-cli compile: Файл не удается открыть\n"))
         << err.toStdString();
+
+    // A FIFO (or a device) is not replaced by the image: as root, "--output /dev/null"
+    // would have replaced the system's /dev/null.
+    const QString fifo = store.files.dir.filePath("fifo.dat");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(run({"--store", store.files.path(), "--output", fifo}), 1);
+    EXPECT_EQ(err, QStringLiteral("orvet-cli compile: Файл не удается открыть\norvet-cli compile: "
+                                  "«%1» не является обычным файлом\n")
+                       .arg(fifo));
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
+    EXPECT_TRUE(QFileInfo::exists(fifo));
 
     EXPECT_EQ(run(args + QStringList{"--uspd", "99"}), 1);
     EXPECT_EQ(err, "orvet-cli compile: в базе конфигурации нет УСПД с id_uspd 99\n");

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -112,6 +114,49 @@ TEST(Image, FileIsReplacedAsAWhole) {
     writeImageFile(emptyImage(), path);
     EXPECT_EQ(readFile(path), encodeImage(emptyImage()));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList("config.dat"));
+}
+
+// A symbolic link stays a link to the image; what is not a regular file is never replaced.
+TEST(Image, FileIsWrittenOnlyAsARegularFile) {
+    QTemporaryDir dir;
+    const QByteArray image = encodeImage(emptyImage());
+    const QString target = dir.filePath("target.dat");
+    writeFile(target, "old");
+    const QString link = dir.filePath("link.dat");
+    ASSERT_TRUE(QFile::link(target, link));
+    const QString dangling = dir.filePath("dangling.dat");
+    ASSERT_TRUE(QFile::link(dir.filePath("new.dat"), dangling));
+    for (const QString& path : {link, dangling}) {
+        writeImageFile(emptyImage(), path);
+        EXPECT_TRUE(QFileInfo(path).isSymLink()) << path.toStdString();
+        EXPECT_EQ(readFile(QFileInfo(path).symLinkTarget()), image) << path.toStdString();
+    }
+
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString fifoLink = dir.filePath("fifo-link.dat");
+    ASSERT_TRUE(QFile::link(fifo, fifoLink));
+    for (const QString& path : {fifo, fifoLink, dir.path()}) {
+        try {
+            writeImageFile(emptyImage(), path);
+            ADD_FAILURE() << "wrote " << path.toStdString();
+        } catch (const ImageError& error) {
+            EXPECT_EQ(error.message(), QStringLiteral("Файл не удается открыть"));
+            EXPECT_EQ(error.reason(), QStringLiteral("«%1» не является обычным файлом").arg(path));
+        }
+    }
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+              QStringList(
+                  {"dangling.dat", "fifo", "fifo-link.dat", "link.dat", "new.dat", "target.dat"}));
+
+    // The check alone, for what a test must not write to.
+    EXPECT_EQ(notARegularFile("/dev/null"),
+              QStringLiteral("«/dev/null» не является обычным файлом"));
+    EXPECT_EQ(notARegularFile(dir.filePath("absent.dat")), QString());
+    EXPECT_EQ(notARegularFile(target), QString());
 }
 
 TEST(Image, FailedWriteLeavesTheOldFile) {

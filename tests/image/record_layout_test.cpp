@@ -234,6 +234,24 @@ TEST(RecordLayout, TextsFillTheirSlotsInTheirCodePages) {
          record(13, {{0, "38 34 39 35 a4 ae a1 31 32"}})},
         {"phone of 15 cut to 12", phone("123456789012345"),
          hex("31 32 33 34 35 36 37 38 39 30 31 32 00")},
+        // The device reads a text up to its NUL; what a stored text holds after one is not
+        // copied.
+        {"initstring ends at an embedded NUL",
+         encodeRecord(IfaceRec{.initstring = QStringView(u"AT\0Z", 4).toString()}).mid(15),
+         record(45, {{0, "41 54"}})},
+        {"password ends at an embedded NUL",
+         encodeRecord(DeviceRec{.password = QStringView(u"12\0"
+                                                        u"345678",
+                                                        9)
+                                                .toString()})
+             .mid(28),
+         record(12, {{0, "31 32"}})},
+        {"phone ends at an embedded NUL",
+         encodeRecord(PhoneRec{.phonenum = QStringView(u"\0"
+                                                       u"123",
+                                                       4)
+                                               .toString()}),
+         QByteArray(13, '\0')},
     });
 }
 

@@ -473,6 +473,10 @@ TEST_F(UploadExchangeTest, ImageProblemsStopBeforeTheSizeFrame) {
         {256 * 100, 100,
          "Конфигурация (25600 байт) не помещается в 255 блоков по 100 байт. Увеличьте длину "
          "пакета в окне «Параметры связи» не меньше чем до 101 байт."},
+        // No packet length the settings allow would do.
+        {255 * 1024 + 1, 100,
+         "Конфигурация (261121 байт) слишком велика: она не помещается в 255 блоков даже при "
+         "наибольшей длине пакета 1024 байт."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

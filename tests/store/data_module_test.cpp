@@ -426,6 +426,23 @@ TEST_F(DataModule, OpeningGivesTheUspdItsFlagAndArchiveRowsOnce) {
     }
 }
 
+TEST_F(DataModule, AUspdWithTheKeyZeroIsCurrentLikeAnyOther) {
+    sql("INSERT INTO USPD (id_uspd, uspd_name) VALUES (0, 'Нулевой')");
+    openUspd(0);
+    EXPECT_TRUE(dm->hasCurrentUspd());
+    EXPECT_EQ(dm->currentUspd(), 0);
+    for (const char* table : {"Headline", "ShortArchive", "MainArchive"})
+        EXPECT_EQ(rowsOf(table, "id_uspd=0"), 1) << table;
+
+    // A new row is no stored USPD until it is posted; a closed list has none.
+    dm->tblUSPD.append();
+    EXPECT_FALSE(dm->hasCurrentUspd());
+    dm->tblUSPD.cancel();
+    EXPECT_TRUE(dm->hasCurrentUspd());
+    dm->tblUSPD.close();
+    EXPECT_FALSE(dm->hasCurrentUspd());
+}
+
 TEST_F(DataModule, ComputesTheListsLookupFields) {
     sql("INSERT INTO USPD (uspd_name) VALUES ('A')");
     const int uspd = lastId();

@@ -535,6 +535,13 @@ TEST_F(StoreFields, ReadWithTheEmptyValueRules) {
               "7");
     EXPECT_EQ(storeErrorOf([&] { channels.fieldByName(u"nope"); }),
               "В наборе данных «channels» нет поля «nope»");
+
+    // A blob reads as its bytes: the message shows them escaped, not cut at the NUL.
+    execSql(*store.connection, "UPDATE SpecAChannel SET name = X'00274122'");
+    channels.close();
+    channels.open();
+    EXPECT_EQ(outcome([&] { return channels.fieldByName(u"name").asInteger(); }),
+              "error: '\\x00'A\\\"' is not a valid integer value");
 }
 
 TEST_F(StoreFields, RefuseAValueTheyCannotHoldAndKeepTheirValue) {
@@ -577,6 +584,15 @@ TEST_F(StoreFields, RefuseAValueTheyCannotHoldAndKeepTheirValue) {
         {"SpecInterFace", "stop", "1,5", "1.5"},
         {"SpecInterFace", "stop", 2, "2"},
         {"SpecInterFace", "stop", "two", "error: 'two' не является допустимым числом"},
+        // The value in a message is cut, and shows every character it keeps.
+        {"SpecDevice", "password", QString(100000, u'7'),
+         "error: Значение «7777777777777777777777777777777777777777…» не помещается в поле "
+         "«password»: допустимо не более 8 символов"},
+        {"SpecDevice", "col_kvna",
+         QByteArray("\x01\x00"
+                    "7",
+                    3),
+         "error: '\\x01\\x007' is not a valid integer value"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.field) + " := " + c.value.toString().toStdString());
@@ -649,6 +665,27 @@ TEST(SqlText, FindsTheOneTableAStatementReads) {
     EXPECT_EQ(singleTableOf("select * from NChannels, Unit_Measure where a=b"), "");
     EXPECT_EQ(singleTableOf("select id_tdevice, n_chan from NChannels"), "");
     EXPECT_EQ(sqlQuoted(u"it's"), "'it''s'");
+}
+
+TEST(SqlText, ShowsAStoredValueOnOneLineAndCutsItShort) {
+    const struct {
+        QString value;
+        const char* shown;
+    } cases[] = {
+        {"", ""},
+        {"8-495-123", "8-495-123"},
+        {"Котельная №1", "Котельная №1"},
+        {QStringLiteral("a\"b\\c"), "a\\\"b\\\\c"},
+        {QStringView(u"a\0b\nc\td\x7f", 8).toString(), "a\\x00b\\x0ac\\x09d\\x7f"},
+        {QString(40, u'я'), "яяяяяяяяяяяяяяяяяяяяяяяяяяяяяяяяяяяяяяяя"},
+        {QString(20'000'000, u'9'), "9999999999999999999999999999999999999999…"},
+        // Cut first, so an escape is never split.
+        {QString(39, u'x') + QStringLiteral("\n\n"),
+         "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\\x0a…"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shownValue(c.value), QString::fromUtf8(c.shown)) << c.shown;
+    EXPECT_EQ(escapedText(QString(50, u'\n')).size(), 200);
 }
 
 }  // namespace

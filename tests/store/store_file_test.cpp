@@ -56,7 +56,8 @@ TEST(StoreFile, RefusesUnusableFilesWithoutTouchingThem) {
         Connection connection("build", "QSQLITE");
         openStoreFile(connection, path);
         execSql(connection, "INSERT INTO USPD (uspd_name) VALUES ('kept')");
-        execSql(connection, change);
+        for (const QString& statement : change.split(u';'))
+            execSql(connection, statement);
     };
     QByteArray noise(5000, '\0');
     for (char& byte : noise)
@@ -79,6 +80,29 @@ TEST(StoreFile, RefusesUnusableFilesWithoutTouchingThem) {
              storeWith(path, "ALTER TABLE SpecDevice DROP COLUMN num_mod");
          },
          "В таблице SpecDevice базы конфигурации «%1» нет поля num_mod"},
+        // A copy of a table keeps its columns but not its key.
+        {"key missing",
+         [&](const QString& path) {
+             storeWith(path,
+                       "ALTER TABLE SpecKBHA RENAME TO Old;"
+                       "CREATE TABLE SpecKBHA AS SELECT * FROM Old; DROP TABLE Old");
+         },
+         "В таблице SpecKBHA базы конфигурации «%1» поле id_kvna не является ключом"},
+        {"text field of a number type",
+         [&](const QString& path) {
+             storeWith(path,
+                       "ALTER TABLE SpecDChannel DROP COLUMN type_num;"
+                       "ALTER TABLE SpecDChannel ADD COLUMN type_num INTEGER");
+         },
+         "В таблице SpecDChannel базы конфигурации «%1» поле type_num другого типа: INTEGER"},
+        {"number field of a text type",
+         [&](const QString& path) {
+             storeWith(path,
+                       "ALTER TABLE SpecDevice DROP COLUMN col_dchannel;"
+                       "ALTER TABLE SpecDevice ADD COLUMN col_dchannel VARCHAR(5)");
+         },
+         "В таблице SpecDevice базы конфигурации «%1» поле col_dchannel другого типа: "
+         "VARCHAR(5)"},
         {"folder", [](const QString& path) { QDir().mkdir(path); },
          "«%1» — папка, а не файл базы конфигурации"},
     };

@@ -1,10 +1,15 @@
 // orvet-cli's arguments: a command runs only with usable ones; others are refused with one
-// line in the program's words, then the command's usage line, and exit status 2.
+// line in the program's words, then the command's usage line, and exit status 2. Files the
+// tools are given are used only when they are what the tool takes them for.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "support/program_run.h"
+#include "support/test_files.h"
 
 namespace orvet {
 namespace {
@@ -133,6 +138,14 @@ TEST(CliArguments, HelpOfACommandListsItsOptions) {
          "usage: orvet-cli upload --port PATH [--baud BPS]",
          {"--port <PATH>", "--baud <BPS>", "--device <N>", "--file <PATH>", "--paklen <N>",
           "--answer-timeout <MS>", "--restart", "--clear-archives", "--max-repeats <N>"}},
+        // Help wins over whatever else is written: an unknown option, a switch with a
+        // value, too many arguments, an option that would take "--help" for its value.
+        {{"upload", "--help"}, "usage: orvet-cli upload --port PATH ", {"--port <PATH>"}},
+        {{"upload", "--port", "--help"}, "usage: orvet-cli upload --port PATH ", {"--file <PATH>"}},
+        {{"upload", "--bogus", "-h"}, "usage: orvet-cli upload --port PATH ", {"--restart"}},
+        {{"upload", "--restart=1", "--help"}, "usage: orvet-cli upload ", {"--restart"}},
+        {{"compile", "--verbose", "--help"}, "usage: orvet-cli compile ", {"--store <PATH>"}},
+        {{"dump-image", "a.dat", "b.dat", "--help"}, "usage: orvet-cli dump-image FILE", {"FILE"}},
     };
     for (const Help& c : cases) {
         const ProgramRun run = runCli(c.args);
@@ -162,6 +175,8 @@ TEST(CliArguments, ValuesReachTheCommandInEveryForm) {
          QStringLiteral("orvet-cli compile: файл базы конфигурации «%1» не найден").arg(absent)},
         {{"dump-image", "--", "-image.dat"},
          "orvet-cli dump-image: Файл -image.dat не удается открыть: "},
+        // After "--" a "-h" is a file.
+        {{"dump-image", "--", "-h"}, "orvet-cli dump-image: Файл -h не удается открыть: "},
     };
     for (const auto& c : cases) {
         const ProgramRun run = runCli(c.args);
@@ -169,6 +184,57 @@ TEST(CliArguments, ValuesReachTheCommandInEveryForm) {
         EXPECT_TRUE(run.errors.startsWith(c.line))
             << shown(c.args) << ": " << run.errors.toStdString();
     }
+}
+
+// An image file is read or written only as a regular file (or through a link to one): a FIFO
+// would keep the command waiting, and renaming over it would put a file in its place.
+TEST(CliArguments, FifosAreNoImageFiles) {
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath("config.dat");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QStringList args;
+        QString line;
+    } cases[] = {
+        {{"upload", "--port", dir.filePath("absent-port"), "--file", fifo},
+         QStringLiteral("orvet-cli upload: Файл не удается открыть: «%1» не является обычным "
+                        "файлом\n")
+             .arg(fifo)},
+        {{"dump-image", fifo},
+         QStringLiteral("orvet-cli dump-image: Файл %1 не удается открыть: «%1» не является "
+                        "обычным файлом\n")
+             .arg(fifo)},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = runCli(c.args);
+        EXPECT_EQ(run.exitCode, 1) << shown(c.args);
+        EXPECT_EQ(run.errors, c.line) << shown(c.args);
+    }
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+}
+
+// uspd-sim replaces --link PATH only when PATH is a link or nothing.
+TEST(CliArguments, SimulatorLinksOnlyInPlaceOfALink) {
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath("port");
+    testing::writeFile(file, "kept");
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {file, fifo, dir.path()}) {
+        const ProgramRun run = testing::runProgram(QStringLiteral(USPD_SIM_PATH), {"--link", path});
+        EXPECT_EQ(run.exitCode, 2) << path.toStdString();
+        EXPECT_EQ(run.errors, QStringLiteral("uspd-sim: %1 exists and is not a symbolic link; it "
+                                             "is left as it is\n")
+                                  .arg(path));
+    }
+    EXPECT_EQ(testing::readFile(file), "kept");
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
 }
 
 }  // namespace

@@ -18,6 +18,16 @@ QString writtenOption(const QStringList& args, const QString& name) {
     return written ? longForm : QStringLiteral("-") + name;
 }
 
+// Whether -h or --help stands as an argument of its own before "--".
+bool asksForHelp(const QStringList& args) {
+    QStringList written;
+    for (const QString& name : helpOption().names())
+        written.append((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name);
+    const auto end = std::find(args.begin(), args.end(), QLatin1String("--"));
+    return std::any_of(args.begin(), end,
+                       [&written](const QString& arg) { return written.contains(arg); });
+}
+
 }  // namespace
 
 QCommandLineOption helpOption() {
@@ -43,17 +53,19 @@ CommandLine::CommandLine(const Command& command) : command_(command) {
 }
 
 std::optional<int> CommandLine::parse(const QStringList& args) {
-    // The parser skips the first element, the program's name.
-    if (!parser_.parse(QStringList{QStringLiteral("orvet-cli")} + args)) {
-        refuse(parseError(args));
-        return 2;
-    }
-    if (parser_.isSet(QStringLiteral("help"))) {
+    // Help is what is asked for, whatever else is written: an unknown option or an
+    // option's missing value does not hide it, and "--port --help" is not a port.
+    if (asksForHelp(args)) {
         // Qt's first line names the executable by its path; the command's usage line
         // takes its place.
         const QString help = parser_.helpText();
         std::fputs((usage() + help.mid(help.indexOf(u'\n'))).toUtf8().constData(), stdout);
         return 0;
+    }
+    // The parser skips the first element, the program's name.
+    if (!parser_.parse(QStringList{QStringLiteral("orvet-cli")} + args)) {
+        refuse(parseError(args));
+        return 2;
     }
     const QStringList given = parser_.positionalArguments();
     if (given.size() > command_.arguments.size()) {

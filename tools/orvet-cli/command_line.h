@@ -19,7 +19,8 @@ public:
     explicit CommandLine(const Command& command);
 
     // Parses `args`, those after the command's name. Returns the exit status when the
-    // command ends here: 0 once -h/--help printed the command's help on stdout, 2 once the
+    // command ends here: 0 once -h/--help printed the command's help on stdout (given as an
+    // argument of its own before "--", it wins over every other argument), 2 once the
     // arguments were refused; nothing when the command is to run.
     std::optional<int> parse(const QStringList& args);
 

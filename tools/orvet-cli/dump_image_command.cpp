@@ -16,32 +16,29 @@ void report(const QString& text) {
 
 int runDumpImage(const CommandLine& args) {
     const QString path = args.arguments().first();
+    // Opening a FIFO or a device would wait for a writer, or read without end.
+    if (const QString reason = notARegularFile(path); !reason.isEmpty()) {
+        report(QStringLiteral("Файл %1 не удается открыть: %2").arg(path, reason));
+        return 1;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         report(QStringLiteral("Файл %1 не удается открыть: %2").arg(path, file.errorString()));
         return 1;
     }
-    // One byte more than any image may have tells an oversized file without reading it all.
-    const QByteArray data = file.read(maxImageLength() + 1);
-    if (file.error() != QFileDevice::NoError) {
-        report(QStringLiteral("Файл %1 не удается прочитать: %2").arg(path, file.errorString()));
-        return 1;
-    }
-    if (data.size() > maxImageLength()) {
+    const qint64 size = file.size();
+    if (size > maxImageLength()) {
         report(QStringLiteral("Файл %1 не может быть образом: он длиннее %2 байт")
                    .arg(path)
                    .arg(maxImageLength()));
         return 1;
     }
-    const DecodedImage decoded = decodeImage(data);
-    if (decoded.image) {
-        std::fputs(dumpImage(*decoded.image).toUtf8().constData(), stdout);
-    }
-    for (const QString& warning : decoded.warnings) {
-        report(QStringLiteral("внимание: ") + warning);
-    }
-    if (!decoded.error.isEmpty()) {
-        report(decoded.error);
+    // Printed record by record: the dump of the largest image is hundreds of megabytes.
+    const QString error = dumpImage(
+        file, size, [](const QString& line) { std::fputs(line.toUtf8().constData(), stdout); },
+        [](const QString& warning) { report(QStringLiteral("внимание: ") + warning); });
+    if (!error.isEmpty()) {
+        report(error);
         return 1;
     }
     return 0;

@@ -8,6 +8,7 @@
 #include "core/qt_clock.h"
 #include "core/qt_main_thread.h"
 #include "core/texts.h"
+#include "image/image.h"
 #include "link/upload_session.h"
 #include "printed_messages.h"
 
@@ -141,6 +142,11 @@ int run(const CommandLine& args) {
     Arguments arguments;
     if (!parse(args, &arguments))
         return 2;
+    // Opening a FIFO or a device would wait for a writer, or read without end.
+    if (const QString reason = notARegularFile(arguments.file); !reason.isEmpty()) {
+        report(QStringLiteral("Файл не удается открыть: ") + reason);
+        return 1;
+    }
 
     QtClock clock;
     QtMainThread mainThread;

@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <cstdio>
 
@@ -105,6 +106,10 @@ int main(int argc, char* argv[]) {
     parser.process(app);
     if (!parser.isSet(QStringLiteral("link")))
         fail(QStringLiteral("--link PATH is required"));
+    const QString link = parser.value(QStringLiteral("link"));
+    // PATH is replaced: only an old link (or nothing) may be there, never a file or a device.
+    if (const QFileInfo there(link); there.exists() && !there.isSymLink())
+        fail(QStringLiteral("%1 exists and is not a symbolic link; it is left as it is").arg(link));
 
     Options options;
     options.device = number(parser.value(QStringLiteral("device")), "device");
@@ -161,7 +166,6 @@ int main(int argc, char* argv[]) {
     cfmakeraw(&tio);
     tcsetattr(slave, TCSANOW, &tio);
 
-    const QString link = parser.value(QStringLiteral("link"));
     QFile::remove(link);
     if (::symlink(slaveName, QFile::encodeName(link).constData()) != 0) {
         fail(QStringLiteral("cannot create the link %1").arg(link));
@@ -201,7 +205,9 @@ int main(int argc, char* argv[]) {
     ::signal(SIGTERM, onSignal);
 
     const int status = QCoreApplication::exec();
-    QFile::remove(link);
+    // Whatever took the link's place meanwhile is not ours to remove.
+    if (QFileInfo(link).isSymLink() && QFile::symLinkTarget(link) == QFile::decodeName(slaveName))
+        QFile::remove(link);
     ::close(slave);
     ::close(master);
     return status;
