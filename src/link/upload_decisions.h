@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "core/message_boxes.h"
 
 namespace orvet {
@@ -16,8 +18,12 @@ public:
     virtual bool restartDevice() = 0;
     // The device is about to restart: clear all its archives?
     virtual bool clearArchives() = 0;
-    // The exchange has ended while a question was open (the port went away, the carrier was
-    // lost): the question no longer counts and its box, if any, is closed.
+    // Shows a notice about the exchange (a garbled reply, a refused password) by running
+    // `show`; the exchange goes on behind it.
+    virtual void notice(const std::function<void()>& show) { show(); }
+    // The exchange has moved past what is open (a notice it has got over, or a question while
+    // the port went away or the carrier was lost): the question no longer counts and the
+    // boxes, if any, are closed.
     virtual void withdraw() {}
 };
 

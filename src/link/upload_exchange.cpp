@@ -94,7 +94,7 @@ void UploadExchange::end(Outcome outcome) {
     imageFile_.reset();
     state_ = State::Idle;
     ++generation_;
-    if (asking_)
+    if (asking_ || noticeOpen_)
         decisions_.withdraw();
     if (onFinished_)
         onFinished_(outcome);
@@ -127,14 +127,19 @@ void UploadExchange::notify(const QString& text, bool warning) {
     if (noticeOpen_)
         return;
     noticeOpen_ = true;
-    if (warning)
-        platform_.messages.warning(text, texts::kAttention);
-    else
-        platform_.messages.information(text, QString());
+    decisions_.notice([&] {
+        if (warning)
+            platform_.messages.warning(text, texts::kAttention);
+        else
+            platform_.messages.information(text, QString());
+    });
     noticeOpen_ = false;
 }
 
 void UploadExchange::send(LinkCommand command) {
+    // A new request: the exchange has got over what an open notice reports.
+    if (noticeOpen_)
+        decisions_.withdraw();
     repeats_ = 0;
     view_.showProblem(QString());
     transmit(command);

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "link/link_port.h"
@@ -90,6 +91,11 @@ public:
         asked << QStringLiteral("clear archives");
         return clear;
     }
+    void notice(const std::function<void()>& show) override {
+        show();
+        if (duringNotice)
+            std::exchange(duringNotice, nullptr)();
+    }
     void withdraw() override { ++withdrawn; }
 
     bool firmware = false;
@@ -98,6 +104,7 @@ public:
     QStringList asked;
     int withdrawn = 0;
     std::function<void()> duringQuestion;  // runs while the firmware question is open
+    std::function<void()> duringNotice;    // runs while the next notice is open
 };
 
 }  // namespace orvet

@@ -31,6 +31,38 @@ private slots:
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
+    // Withdrawing closes every box the exchange has open: a notice and a question asked over
+    // it (which counts as "No"); boxes of others stay.
+    void withdrawalClosesTheNoticeAndTheQuestionOverIt() {
+        QtMessageBoxes boxes;
+        WithdrawableDecisions decisions(boxes);
+        QStringList seen;
+        bool answer = true;
+        QTimer::singleShot(0, this, [&] {
+            // Inside the notice's loop: the question, and inside its loop the withdrawal.
+            QTimer::singleShot(0, this, [&] {
+                QTimer::singleShot(0, this, [&] {
+                    for (QWidget* widget : QApplication::topLevelWidgets()) {
+                        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                            seen << box->text();
+                    }
+                    decisions.withdraw();
+                });
+                answer = decisions.restartDevice();
+            });
+        });
+        // Should the withdrawal not close them, "Yes" does, so that the test ends and fails.
+        QTimer::singleShot(10'000, this, [] {
+            while (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->done(QMessageBox::Yes);
+        });
+        decisions.notice([&] { boxes.information(QStringLiteral("Ошибка CRC"), QString()); });
+        seen.sort();
+        QCOMPARE(seen, (QStringList{"Ошибка CRC", "Перезагрузить УСПД?"}));
+        QVERIFY(!answer);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
     void withdrawalWithoutAQuestionLeavesOtherBoxesAlone() {
         QtMessageBoxes boxes;
         WithdrawableDecisions decisions(boxes);

@@ -443,6 +443,36 @@ TEST_F(UploadExchangeTest, ForeignAndCorruptRepliesAreNoReply) {
     EXPECT_EQ(exchange.state(), UploadExchange::State::Link);
 }
 
+// A notice stays only as long as what it reports: the exchange that gets past a garbled reply
+// while its box is open withdraws the box; one that never gets past leaves it to the user.
+TEST_F(UploadExchangeTest, NoticeIsWithdrawnOnceTheExchangeMovesOn) {
+    writeImage(300);
+    QByteArray corrupt = buildFrame(1, LinkCommand::Link, bytes({2, 25}));
+    corrupt[2] = 9;
+    test.messages.expectNotice("Ошибка CRC");
+    decisions.duringNotice = [&] {
+        EXPECT_EQ(decisions.withdrawn, 0);
+        advanceTimeOuts(1);  // 'L' again
+        port.flushInput();
+        reply('L', bytes({2, 25}));
+        EXPECT_EQ(lastLetter(), 'S');
+        EXPECT_EQ(decisions.withdrawn, 1) << "the 'S' went out while the box was open";
+    };
+    exchange.startDirect();
+    arrive(corrupt);
+    test.clock.advance(UploadExchange::kReplyWindowMs);
+    EXPECT_FALSE(decisions.duringNotice) << "the notice was shown";
+    EXPECT_EQ(decisions.withdrawn, 1);
+
+    // Still at 'S' when the box is closed: nothing is withdrawn.
+    test.messages.expectNotice("Ошибка CRC");
+    decisions.duringNotice = [] {};
+    arrive(buildFrame(1, LinkCommand::Size, bytes({1})).left(3));
+    test.clock.advance(UploadExchange::kReplyWindowMs);
+    EXPECT_FALSE(decisions.duringNotice);
+    EXPECT_EQ(decisions.withdrawn, 1);
+}
+
 TEST_F(UploadExchangeTest, DeviceNumber) {
     writeImage(300);
     deviceNumber = "300";

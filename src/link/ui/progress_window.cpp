@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 #include "core/guarded.h"
@@ -34,31 +35,55 @@ QPixmap lampImage(int index) {
 
 }  // namespace
 
-bool WithdrawableDecisions::ask(const std::function<bool()>& question) {
-    asking_ = true;
-    const bool answer = question();
-    asking_ = false;
-    return answer;
+namespace {
+
+// The message boxes on screen now.
+QList<QPointer<QMessageBox>> visibleBoxes() {
+    QList<QPointer<QMessageBox>> shown;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            shown << box;
+    }
+    return shown;
+}
+
+}  // namespace
+
+bool WithdrawableDecisions::track(const std::function<bool()>& show) {
+    // The boxes that appear while the outermost one is open are the exchange's: its boxes
+    // are modal, so nobody else opens one meanwhile but the exchange itself.
+    if (open_++ == 0)
+        before_ = visibleBoxes();
+    const auto closed = qScopeGuard([this] { --open_; });
+    return show();
 }
 
 bool WithdrawableDecisions::acceptFirmware(int major, int minor) {
-    return ask([&] { return boxes_.acceptFirmware(major, minor); });
+    return track([&] { return boxes_.acceptFirmware(major, minor); });
 }
 
 bool WithdrawableDecisions::restartDevice() {
-    return ask([this] { return boxes_.restartDevice(); });
+    return track([this] { return boxes_.restartDevice(); });
 }
 
 bool WithdrawableDecisions::clearArchives() {
-    return ask([this] { return boxes_.clearArchives(); });
+    return track([this] { return boxes_.clearArchives(); });
+}
+
+void WithdrawableDecisions::notice(const std::function<void()>& show) {
+    track([&] {
+        show();
+        return false;
+    });
 }
 
 void WithdrawableDecisions::withdraw() {
-    // The open question is the modal box on top: nothing else opens while it waits.
-    if (!asking_)
+    if (open_ == 0)
         return;
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-        box->done(QMessageBox::No);
+    for (const QPointer<QMessageBox>& box : visibleBoxes()) {
+        if (!before_.contains(box))
+            box->done(QMessageBox::No);
+    }
 }
 
 TPrgrs::TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config, TCommPort& port,

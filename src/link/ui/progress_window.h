@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -20,8 +22,9 @@ class TCommPort;
 class TPortConfig;
 class TDataModule1;
 
-// The user's decisions in the program's question boxes. A question the exchange has left
-// behind (the port went away or the carrier dropped while it was open) is closed as "No".
+// The user's decisions in the program's question boxes, and the exchange's notices. A box
+// the exchange has left behind (a notice it got over, a question while the port went away or
+// the carrier dropped) is closed; a question so closed counts as "No".
 class WithdrawableDecisions final : public UploadDecisions {
 public:
     explicit WithdrawableDecisions(MessageBoxes& messages) : boxes_(messages) {}
@@ -29,13 +32,17 @@ public:
     bool acceptFirmware(int major, int minor) override;
     bool restartDevice() override;
     bool clearArchives() override;
+    void notice(const std::function<void()>& show) override;
     void withdraw() override;
 
 private:
-    bool ask(const std::function<bool()>& question);
+    // Runs `show`, which opens a modal box, and knows that box while it is open.
+    bool track(const std::function<bool()>& show);
 
     MessageBoxDecisions boxes_;
-    bool asking_ = false;
+    int open_ = 0;  // boxes of the exchange open now
+    // The message boxes already on screen when the exchange opened its first one.
+    QList<QPointer<QMessageBox>> before_;
 };
 
 // "Запись конфигурации в УСПД ORVET-4410": shown by the connection dialog's "OK", it runs
