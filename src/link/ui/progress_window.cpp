@@ -134,9 +134,13 @@ TPrgrs::TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config
     StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
     ProblemLabel->setObjectName(QStringLiteral("ProblemLabel"));
     ProblemLabel->setStyleSheet(QStringLiteral("color: #b00000"));
+    // The lines keep room for what they usually say (one line of waiting, two of a problem
+    // with its repeat count), so that the window does not jump with every repeat.
     for (QLabel* line : {StatusLabel, ProblemLabel}) {
         line->setWordWrap(true);
         line->setFixedWidth(340);
+        line->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        line->setMinimumHeight(line->fontMetrics().lineSpacing() * (line == StatusLabel ? 1 : 2));
         layout->addWidget(line);
     }
     layout->addLayout(lamps);
