@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 // Captions and messages that several parts of the program show or answer (the windows, the
@@ -13,6 +15,11 @@ inline const QString kAttention = QStringLiteral("Внимание!");
 
 // The image file cannot be opened or created.
 inline const QString kFileCannotOpen = QStringLiteral("Файл не удается открыть");
+// The same, naming the file by its full path.
+inline QString fileCannotOpen(const QString& path) {
+    return kFileCannotOpen + QStringLiteral(": ") +
+           QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
 
 // The upload's questions and reports.
 inline const QString kAskRestart = QStringLiteral("Перезагрузить УСПД?");

@@ -516,15 +516,17 @@ void CompileProgress::step() {
 void CompileResult::showFailure(MessageBoxes& messages) const {
     if (succeeded())
         return;
+    // The system's reason for a file failure goes on a line of its own.
+    const QString text = reason.isEmpty() ? message : message + QStringLiteral("\n") + reason;
     switch (box) {
         case Box::Error:
-            messages.error(message, caption);
+            messages.error(text, caption);
             break;
         case Box::Warning:
-            messages.warning(message, caption);
+            messages.warning(text, caption);
             break;
         case Box::Information:
-            messages.information(message, caption);
+            messages.information(text, caption);
             break;
     }
 }

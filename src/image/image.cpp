@@ -135,12 +135,12 @@ void writeImageFile(const Image& image, const QString& path) {
     // Written beside the link's target and renamed over it: renaming over a FIFO or a
     // device node would put a regular file in its place.
     if (const QString reason = notARegularFile(path); !reason.isEmpty())
-        throw ImageError(texts::kFileCannotOpen, reason);
+        throw ImageError(texts::fileCannotOpen(path), reason);
     QSaveFile file(resolvedPath(path));
     // Unbuffered, so that a short write shows in write()'s count: a buffered QSaveFile
     // commits a file cut short by a full disk as if it were whole.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw ImageError(texts::kFileCannotOpen, file.errorString());
+        throw ImageError(texts::fileCannotOpen(path), file.errorString());
     }
     const qint64 written = file.write(bytes);
     const QString failure =

@@ -1,7 +1,5 @@
 #include "link/upload_exchange.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 
 #include "core/conversion.h"
@@ -215,11 +213,8 @@ QByteArray UploadExchange::buildRequest(LinkCommand command) {
             // Opened afresh for every 'S', a repeated one too.
             imageFile_ = std::make_unique<QFile>(imagePath_);
             if (!imageFile_->open(QIODevice::ReadOnly)) {
-                const QString text =
-                    QStringLiteral("%1: %2 (%3)")
-                        .arg(texts::kFileCannotOpen,
-                             QDir::toNativeSeparators(QFileInfo(imagePath_).absoluteFilePath()),
-                             imageFile_->errorString());
+                const QString text = QStringLiteral("%1 (%2)").arg(
+                    texts::fileCannotOpen(imagePath_), imageFile_->errorString());
                 imageFile_.reset();
                 platform_.messages.information(text, QString());
                 throw RequestRefused{text};

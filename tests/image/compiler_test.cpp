@@ -558,8 +558,12 @@ TEST_F(Compiler, UnwritableImageFileEndsTheCompilationAfterTheRenumbering) {
     const QString path = store.files.dir.filePath("missing/config.dat");
     const CompileResult result =
         ConfigCompiler(store.dm).compile({.readyFile = false, .imagePath = path}, progress);
-    expectFailure(test, result, {BoxKind::Information, kFileNotOpened, ""});
-    EXPECT_FALSE(result.reason.isEmpty());
+    // The box names the file and gives the system's reason on a line of its own.
+    EXPECT_EQ(result.message, kFileNotOpened + QStringLiteral(": ") + path);
+    ASSERT_FALSE(result.reason.isEmpty());
+    test.messages.expectNotice(result.message + QStringLiteral("\n") + result.reason);
+    result.showFailure(test.messages);
+    EXPECT_EQ(test.messages.shown().back().kind, BoxKind::Information);
     EXPECT_EQ(progress.position(), 12);
     EXPECT_FALSE(QFile::exists(path));
     for (const RowsCheck& check : kRenumberedRich)
@@ -872,10 +876,9 @@ TEST_F(CompileCommand, FailuresPrintTheMessageAndWriteNoFile) {
     EXPECT_EQ(out, QString());
     EXPECT_FALSE(QFile::exists(output()));
 
-    EXPECT_EQ(run({"--store", store.files.path(), "--output",
-                   store.files.dir.filePath("missing/out.dat")}),
-              1);
-    EXPECT_TRUE(err.startsWith("orvet-cli compile: Файл не удается открыть\n"))
+    const QString unwritable = store.files.dir.filePath("missing/out.dat");
+    EXPECT_EQ(run({"--store", store.files.path(), "--output", unwritable}), 1);
+    EXPECT_TRUE(err.startsWith("orvet-cli compile: Файл не удается открыть: " + unwritable + "\n"))
         << err.toStdString();
 
     // A FIFO (or a device) is not replaced by the image: as root, "--output /dev/null"
@@ -883,8 +886,8 @@ TEST_F(CompileCommand, FailuresPrintTheMessageAndWriteNoFile) {
     const QString fifo = store.files.dir.filePath("fifo.dat");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_EQ(run({"--store", store.files.path(), "--output", fifo}), 1);
-    EXPECT_EQ(err, QStringLiteral("orvet-cli compile: Файл не удается открыть\norvet-cli compile: "
-                                  "«%1» не является обычным файлом\n")
+    EXPECT_EQ(err, QStringLiteral("orvet-cli compile: Файл не удается открыть: %1\norvet-cli "
+                                  "compile: «%1» не является обычным файлом\n")
                        .arg(fifo));
     EXPECT_FALSE(QFileInfo(fifo).isFile());
     EXPECT_TRUE(QFileInfo::exists(fifo));

@@ -141,7 +141,7 @@ TEST(Image, FileIsWrittenOnlyAsARegularFile) {
             writeImageFile(emptyImage(), path);
             ADD_FAILURE() << "wrote " << path.toStdString();
         } catch (const ImageError& error) {
-            EXPECT_EQ(error.message(), QStringLiteral("Файл не удается открыть"));
+            EXPECT_EQ(error.message(), QStringLiteral("Файл не удается открыть: %1").arg(path));
             EXPECT_EQ(error.reason(), QStringLiteral("«%1» не является обычным файлом").arg(path));
         }
     }
@@ -175,7 +175,8 @@ TEST(Image, FailedWriteLeavesTheOldFile) {
             writeImageFile(emptyImage(), unwritable);
             ADD_FAILURE() << "wrote " << unwritable.toStdString();
         } catch (const ImageError& error) {
-            EXPECT_EQ(error.message(), QStringLiteral("Файл не удается открыть"));
+            EXPECT_EQ(error.message(),
+                      QStringLiteral("Файл не удается открыть: %1").arg(unwritable));
             EXPECT_FALSE(error.reason().isEmpty());
         }
     }

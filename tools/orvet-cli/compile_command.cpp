@@ -104,8 +104,6 @@ int runCompile(const CommandLine& args) {
         const CompileResult result = ConfigCompiler(dm).compile(options, progress);
         if (!result.succeeded()) {
             result.showFailure(messages);
-            if (!result.reason.isEmpty())
-                report(result.reason);
             return 1;
         }
         std::puts(summary(parsed.output, result).toUtf8().constData());

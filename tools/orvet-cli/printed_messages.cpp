@@ -1,5 +1,6 @@
 #include "printed_messages.h"
 
+#include <QStringList>
 #include <cstdio>
 
 namespace orvet::cli {
@@ -31,8 +32,10 @@ void PrintedMessages::printAnswer(const QString& question, const QString& captio
 }
 
 void PrintedMessages::print(const QString& text, const QString& caption) const {
-    const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
-    std::fprintf(stderr, "%s: %s\n", prefix_.toUtf8().constData(), line.toUtf8().constData());
+    // Each line of a box's text is a report line of its own; the caption leads the first.
+    const QString box = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
+    for (const QString& line : box.split(u'\n'))
+        std::fprintf(stderr, "%s: %s\n", prefix_.toUtf8().constData(), line.toUtf8().constData());
 }
 
 }  // namespace orvet::cli
