@@ -6,12 +6,14 @@
 #include <optional>
 #include <stdexcept>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 #include "core/message_boxes.h"
 #include "core/texts.h"
 #include "image/image_values.h"
 #include "image/record_layout.h"
+#include "store/channel_kinds.h"
 #include "store/connection.h"
 #include "store/data_module.h"
 #include "store/sql_text.h"
@@ -26,62 +28,6 @@ const QString kDevicesInOrder = QStringLiteral("select * from SpecDevice order b
 struct Refusal {
     QString message;
 };
-
-// One channel kind's statements and names.
-struct ChannelKind {
-    QueryDataset TDataModule1::*dataset;
-    // The module's count of channels of the kind; none for the on-board kinds, whose rows
-    // belong to no module and stay in the key order their dataset reads them in.
-    const char* countColumn;
-    const char* table;
-    const char* key;
-    const char* position;
-    const char* letter;
-};
-
-const ChannelKind kOnboardInputs{&TDataModule1::tblSpecEmDChannel,
-                                 nullptr,
-                                 "SpecEmDChannel",
-                                 "id_dchannel",
-                                 "id_dchannel_p",
-                                 "K"};
-const ChannelKind kOnboardOutputs{&TDataModule1::tblSpecEmDOChannel,
-                                  nullptr,
-                                  "SpecEmDOChannel",
-                                  "id_dochannel",
-                                  "id_dochannel_p",
-                                  "R"};
-
-const ChannelKind kDiscreteInputs{&TDataModule1::tblSpecDChannel,
-                                  "col_dchannel",
-                                  "SpecDChannel",
-                                  "id_dchannel",
-                                  "id_dchannel_p",
-                                  "E"};
-const ChannelKind kDiscreteOutputs{&TDataModule1::tblSpecDOChannel,
-                                   "col_dochannel",
-                                   "SpecDOChannel",
-                                   "id_dochannel",
-                                   "id_dochannel_p",
-                                   "L"};
-const ChannelKind kKbhaChannels{
-    &TDataModule1::tblSpecKBHA, "col_kvna", "SpecKBHA", "id_kvna", "id_kvna_p", "B"};
-const ChannelKind kAnalogInputs{&TDataModule1::tblSpecAChannel,
-                                "col_achannel",
-                                "SpecAChannel",
-                                "id_achannel",
-                                "id_achannel_p",
-                                "G"};
-const ChannelKind kCountingInputs{&TDataModule1::tblSpecNIChannel,
-                                  "col_nichannel",
-                                  "SpecNIChannel",
-                                  "id_nichannel",
-                                  "id_nichannel_p",
-                                  "C"};
-
-const ChannelKind* const kChannelKinds[] = {&kOnboardInputs,   &kDiscreteInputs, &kOnboardOutputs,
-                                            &kDiscreteOutputs, &kKbhaChannels,   &kAnalogInputs,
-                                            &kCountingInputs};
 
 QString decimal(qint64 value) {
     return QString::number(value);
@@ -190,11 +136,6 @@ private:
     // The number of rows of "<table> where <condition>", counted by qryWConfig.
     int countRows(const QString& rows);
     QString forUspd() const { return QStringLiteral(" and id_uspd=") + decimal(uspd_); }
-    // Numbers the channels of `channels` densely in key order ("K1", "K2", ...) and adds
-    // each renumbered row's record to `records`.
-    template <class Rec>
-    void renumber(Dataset& channels, const QString& position, const char* letter,
-                  QList<Rec>& records);
 
     TDataModule1& dm_;
     const CompileOptions& options_;
@@ -403,22 +344,8 @@ void Compilation::compilePhones() {
         image.phones.append(readRecord<PhoneRec>(phones));
 }
 
-template <class Rec>
-void Compilation::renumber(Dataset& channels, const QString& position, const char* letter,
-                           QList<Rec>& records) {
-    for (channels.first(); !channels.eof(); channels.next()) {
-        const int number = channels.recordNumber();
-        channels.edit();
-        channels.fieldByName(position).setAsInteger(number - 1);
-        channels.fieldByName(u"TYPE_NUM").setAsString(QLatin1String(letter) + decimal(number));
-        channels.post();
-        records.append(readRecord<Rec>(channels));
-    }
-}
-
 template <const ChannelKind& kind, auto records>
 void Compilation::compileChannels() {
-    QueryDataset& channels = dm_.*kind.dataset;
     if (kind.countColumn) {
         // The module positions go into the channels of the modules that have the kind.
         QueryDataset& modules = dm_.tblSpecDevice;
@@ -432,10 +359,11 @@ void Compilation::compileChannels() {
                                     QStringLiteral(" where id_device=") +
                                     decimal(integer(modules, u"ID_DEVICE")));
         }
-        reopen(channels, QStringLiteral("select * from %1 order by %2")
-                             .arg(QLatin1String(kind.table), QLatin1String(kind.key)));
     }
-    renumber(channels, QString::fromLatin1(kind.position), kind.letter, image.*records);
+    // Compressing reads the channels again, with their modules' new positions.
+    using Rec = typename std::remove_reference_t<decltype(image.*records)>::value_type;
+    compressChannels(
+        dm_, kind, [this](Dataset& channel) { (image.*records).append(readRecord<Rec>(channel)); });
 }
 
 void Compilation::compileShortArchive() {
