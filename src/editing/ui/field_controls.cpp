@@ -5,9 +5,11 @@
 #include <QGridLayout>
 #include <QIntValidator>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMetaObject>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScopeGuard>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -21,6 +23,12 @@
 #include "store/store_error.h"
 
 namespace orvet {
+namespace {
+
+// The longest text a number field takes ("-1.7976931348623157e+308").
+constexpr int kFloatWidth = 24;
+
+}  // namespace
 
 const FieldDef* declaredField(const Dataset& dataset, QStringView field) {
     const Schema* schema = dataset.connection().schema();
@@ -32,6 +40,14 @@ void limitTyping(QLineEdit* edit, const FieldDef& def, qint64 minimum, qint64 ma
     if (def.type == FieldType::Text) {
         if (def.size > 0)
             edit->setMaxLength(def.size);
+        return;
+    }
+    if (def.type == FieldType::Float) {
+        // Digits, one decimal point or comma and an exponent: a letter cannot be typed.
+        static const QRegularExpression kNumber(
+            QStringLiteral(R"([-+]?\d*([.,]\d*)?([eE][-+]?\d*)?)"));
+        edit->setValidator(new QRegularExpressionValidator(kNumber, edit));
+        edit->setMaxLength(kFloatWidth);
         return;
     }
     if (!def.isInteger())
@@ -201,9 +217,35 @@ void DBEdit::describe() {
     setToolTip(subject.isEmpty() ? range : subject + QStringLiteral(": ") + range);
 }
 
+QString DBEdit::shown(const QVariant& value) const {
+    if (decimals_ < 0 || value.isNull())
+        return textOf(value);
+    double number = 0;
+    try {
+        number = valueAsFloat(value);
+    } catch (const StoreError&) {
+        return textOf(value);
+    }
+    QString text = QLocale().toString(number, 'f', decimals_);
+    const QString point = QLocale().decimalPoint();
+    if (decimals_ > 0 && text.contains(point)) {
+        while (text.endsWith(u'0'))
+            text.chop(1);
+        if (text.endsWith(point))
+            text.chop(point.size());
+    }
+    // A value that rounds to zero shows no sign.
+    return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+}
+
+void DBEdit::setDecimals(int maximum) {
+    decimals_ = maximum;
+    refresh();
+}
+
 void DBEdit::refresh() {
     setEnabled(link_.dataset().isOpen());
-    setText(textOf(link_.value()));
+    setText(shown(link_.value()));
     setModified(false);
 }
 
@@ -214,7 +256,7 @@ bool DBEdit::commit() {
     if (!isModified() || !link_.hasRow())
         return true;
     const QString typed = text();
-    if (typed == textOf(link_.value())) {
+    if (typed == shown(link_.value())) {
         setModified(false);
         return true;
     }
@@ -222,11 +264,30 @@ bool DBEdit::commit() {
     const auto done = qScopeGuard([this] { committing_ = false; });
     if (!typed.isEmpty() && !hasAcceptableInput())
         return refuseOutOfRange();
+    if (!typed.isEmpty() && def_ && def_->type == FieldType::Float && !isNumber(typed))
+        return refuseNotANumber();
     return link_.store(typed.isEmpty() ? QVariant() : QVariant(typed));
 }
 
 bool DBEdit::holdsUnstoredText() const {
-    return isModified() && link_.hasRow() && text() != textOf(link_.value());
+    return isModified() && link_.hasRow() && text() != shown(link_.value());
+}
+
+bool DBEdit::isNumber(const QString& typed) const {
+    try {
+        def_->accept(typed);
+        return true;
+    } catch (const StoreError&) {
+        return false;
+    }
+}
+
+bool DBEdit::refuseNotANumber() {
+    link_.messages().error(QStringLiteral("Значение «%1» недопустимо для поля «%2»: нужно число")
+                               .arg(text(), name_.isEmpty() ? def_->name : name_),
+                           texts::kError);
+    refresh();
+    return false;
 }
 
 bool DBEdit::refuseOutOfRange() {

@@ -74,6 +74,9 @@ public:
     void setCaption(const QString& label);
     // True when what the edit shows was typed and differs from the field.
     bool holdsUnstoredText() const;
+    // Shows a number with at most `maximum` decimals and no trailing zeros, in the locale's
+    // notation ("0.###" for 3); the stored value keeps its precision until a new one is typed.
+    void setDecimals(int maximum);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -85,6 +88,11 @@ private:
     void fitWidthToRange();
     // A typed number the range does not hold; shown in an error box.
     bool refuseOutOfRange();
+    // A typed text that is no number, for a number field with decimals.
+    bool isNumber(const QString& typed) const;
+    bool refuseNotANumber();
+    // What the edit shows for the field's `value`.
+    QString shown(const QVariant& value) const;
 
     FieldLink link_;
     const FieldDef* def_;
@@ -93,6 +101,7 @@ private:
     QString name_;
     QString unit_;
     bool committing_ = false;
+    int decimals_ = -1;  // none: the value as stored
 };
 
 // A check box bound to a field holding "1" (checked) or "0".

@@ -205,6 +205,19 @@ void signal(QPainter& p) {
     p.drawPath(wave);
 }
 
+// Numbered rows pushed together: compressing a group of channels.
+void compressed(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(QColor(0xdd, 0xe3, 0xea));
+    for (int i = 0; i < 3; ++i)
+        p.drawRect(QRectF(4.5, 2.5 + i * 4, 7, 3));
+    p.setPen(QPen(kBlue, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(1.5, 1), QPointF(1.5, 6));
+    p.drawPolyline(QPolygonF({QPointF(0, 4.5), QPointF(1.5, 6), QPointF(3, 4.5)}));
+    p.drawLine(QPointF(14.5, 15), QPointF(14.5, 10));
+    p.drawPolyline(QPolygonF({QPointF(13, 11.5), QPointF(14.5, 10), QPointF(16, 11.5)}));
+}
+
 // A drum of records: archives.
 void archive(QPainter& p) {
     p.setPen(QPen(kInk, 1));
@@ -266,6 +279,19 @@ QIcon imgDev(int index) {
             return drawn(retransmittingModule);
         case 5:
             return drawn(copiedModule);
+        default:
+            return {};
+    }
+}
+
+QIcon imChannel(int index) {
+    switch (index) {
+        case 0:
+            return drawn(signal);
+        case 1:
+            return drawn(crossedOut(signal));
+        case 2:
+            return drawn(compressed);
         default:
             return {};
     }

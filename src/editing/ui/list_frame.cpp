@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "core/texts.h"
+#include "editing/ui/field_controls.h"
 #include "editing/ui/main_window.h"
 #include "store/store_error.h"
 
@@ -149,7 +150,14 @@ void TListFrame::enablePanel() {
     GroupBox1->setEnabled(dataset_.isOpen() && !dataset_.isEmpty());
 }
 
+bool TListFrame::storeTyped() {
+    const QList<DBEdit*> edits = GroupBox1->findChildren<DBEdit*>();
+    return std::all_of(edits.begin(), edits.end(), [](DBEdit* edit) { return edit->commit(); });
+}
+
 void TListFrame::addRow(const std::function<void(Dataset&)>& add) {
+    if (!storeTyped())
+        return;
     guarded([&] { add(dataset_); });
     DBGrid1->setFocus();
 }

@@ -54,8 +54,13 @@ protected:
     // Makes `menu` the grid's context menu; the keys of its items work while the grid has the
     // focus. Ends the derived frame's construction: the panel shows the current row.
     void finishFrame(QMenu* menu);
-    // Runs `add` on the dataset (a store error is shown) and gives the grid the focus.
+    // Runs `add` on the dataset (a store error is shown) and gives the grid the focus. What
+    // the panel's edits hold is stored into the current row first, which is then posted.
     void addRow(const std::function<void(Dataset&)>& add);
+    // Stores what the panel's edits hold into the current row (a menu or a button that keeps
+    // the focus where it is would leave it there, and the next post would drop it); false
+    // when an edit's value was refused (its message has been shown).
+    bool storeTyped();
     // Deletes the current row if the list holds one and the user answers Yes to `question`
     // followed by the row's `nameField`, in a question box captioned "Подтверждение".
     void deleteRow(const QString& question, QStringView nameField);

@@ -19,6 +19,7 @@
 #include "core/guarded.h"
 #include "core/texts.h"
 #include "editing/ui/about_dialog.h"
+#include "editing/ui/channel_frames.h"
 #include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
 #include "editing/ui/interfaces_frame.h"
@@ -138,8 +139,6 @@ void TMainForm::buildMenu() {
     N9 = addItem(MAddChan, "N9", QStringLiteral("Дискретный выход УСО"));
     MAdd->setEnabled(false);
     MAdd->menuAction()->setEnabled(false);
-    // "Аналоговый выход УСО" only shows its (empty) editor.
-    connect(N7, &QAction::triggered, this, [this] { selectNode(TreeNode::AnalogOutputs); });
 
     MParam = bar->addMenu(QStringLiteral("&Параметры"));
     MParam->setObjectName(QStringLiteral("MParam"));
@@ -181,18 +180,40 @@ const std::array<TMainForm::NodeDef, kTreeNodeCount>& TMainForm::nodeDefs() {
          [](TMainForm& f) -> QWidget* { return f.DevConf = new TDevConf(f.platform_, f.data_, f); },
          [](TDataModule1& d) -> Dataset* { return &d.tblSpecDevice; }},
         {N::Channels, "Каналы", {}, 7, nullptr, nullptr},
-        {N::AnalogInputs, "Аналоговые входы УСО", N::Channels, 7, nullptr,
+        {N::AnalogInputs, "Аналоговые входы УСО", N::Channels, 7,
+         [](TMainForm& f) -> QWidget* {
+             return f.AChannel = new TAChannel(f.platform_, f.data_, f);
+         },
          [](TDataModule1& d) -> Dataset* { return &d.tblSpecAChannel; }},
-        {N::AnalogOutputs, "Аналоговые выходы УСО", N::Channels, 7, nullptr, nullptr},
-        {N::CountingInputs, "Счетные входы УСО", N::Channels, 7, nullptr,
+        {N::AnalogOutputs, "Аналоговые выходы УСО", N::Channels, 7,
+         [](TMainForm& f) -> QWidget* { return f.AOChannel = new TAOChannel; }, nullptr},
+        {N::CountingInputs, "Счетные входы УСО", N::Channels, 7,
+         [](TMainForm& f) -> QWidget* {
+             return f.NIChannel = new TNIChannel(f.platform_, f.data_, f);
+         },
          [](TDataModule1& d) -> Dataset* { return &d.tblSpecNIChannel; }},
-        {N::Kbha, "КВНА", N::Channels, 7, nullptr,
+        {N::Kbha, "КВНА", N::Channels, 7,
+         [](TMainForm& f) -> QWidget* { return f.KBHA = new TKBHA(f.platform_, f.data_, f); },
          [](TDataModule1& d) -> Dataset* { return &d.tblSpecKBHA; }},
-        {N::DiscreteInputs, "Дискретные входы", N::Channels, 7, nullptr, nullptr},
-        {N::ModuleDiscreteInputs, "Дискретные входы УСО", N::Channels, 7, nullptr,
+        {N::DiscreteInputs, "Дискретные входы", N::Channels, 7,
+         [](TMainForm& f) -> QWidget* {
+             return f.EmDChannel = new TEmDChannel(f.platform_, f.data_, f);
+         },
+         [](TDataModule1& d) -> Dataset* { return &d.tblSpecEmDChannel; }},
+        {N::ModuleDiscreteInputs, "Дискретные входы УСО", N::Channels, 7,
+         [](TMainForm& f) -> QWidget* {
+             return f.DChannel = new TDChannel(f.platform_, f.data_, f);
+         },
          [](TDataModule1& d) -> Dataset* { return &d.tblSpecDChannel; }},
-        {N::DiscreteOutputs, "Дискретные выходы", N::Channels, 7, nullptr, nullptr},
-        {N::ModuleDiscreteOutputs, "Дискретные выходы УСО", N::Channels, 7, nullptr,
+        {N::DiscreteOutputs, "Дискретные выходы", N::Channels, 7,
+         [](TMainForm& f) -> QWidget* {
+             return f.EmDOChannel = new TEmDOChannel(f.platform_, f.data_, f);
+         },
+         [](TDataModule1& d) -> Dataset* { return &d.tblSpecEmDOChannel; }},
+        {N::ModuleDiscreteOutputs, "Дискретные выходы УСО", N::Channels, 7,
+         [](TMainForm& f) -> QWidget* {
+             return f.DOChannel = new TDOChannel(f.platform_, f.data_, f);
+         },
          [](TDataModule1& d) -> Dataset* { return &d.tblSpecDOChannel; }},
         {N::Archives, "Архивы", {}, 8, nullptr, nullptr},
     }};
@@ -248,7 +269,7 @@ void TMainForm::buildEditors() {
     }
 }
 
-// "Интерфейс" and "Модуль УСО" of "Добавить" select their node, whose editor adds the row.
+// The items of "Добавить" select their node, whose editor adds the row.
 void TMainForm::wireAddCommands() {
     connect(MAddIface, &QAction::triggered, this, [this] {
         selectNode(TreeNode::Interfaces);
@@ -258,6 +279,21 @@ void TMainForm::wireAddCommands() {
         selectNode(TreeNode::Modules);
         DevConf->N1Click();
     });
+    const std::pair<QAction*, TreeNode> channels[] = {{N6, TreeNode::AnalogInputs},
+                                                      {N10, TreeNode::CountingInputs},
+                                                      {N2, TreeNode::Kbha},
+                                                      {N3, TreeNode::DiscreteInputs},
+                                                      {N8, TreeNode::ModuleDiscreteInputs},
+                                                      {N5, TreeNode::DiscreteOutputs},
+                                                      {N9, TreeNode::ModuleDiscreteOutputs}};
+    for (const auto& [item, node] : channels) {
+        connect(item, &QAction::triggered, this, [this, node = node] {
+            selectNode(node);
+            static_cast<TChannelFrame*>(editor(node))->addClick();
+        });
+    }
+    // "Аналоговый выход УСО" only shows its editor, which has nothing to add.
+    connect(N7, &QAction::triggered, this, [this] { selectNode(TreeNode::AnalogOutputs); });
 }
 
 void TMainForm::buildStartPanel() {

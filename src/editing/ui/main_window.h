@@ -20,6 +20,14 @@ namespace orvet {
 
 class Dataset;
 class TAboutBox;
+class TAChannel;
+class TAOChannel;
+class TDChannel;
+class TDOChannel;
+class TEmDChannel;
+class TEmDOChannel;
+class TKBHA;
+class TNIChannel;
 class TDataModule1;
 class TDevConf;
 class TIfaceTop;
@@ -127,6 +135,14 @@ public:
 
     TIfaceTop* IfaceTop;
     TDevConf* DevConf;
+    TAChannel* AChannel;
+    TAOChannel* AOChannel;
+    TNIChannel* NIChannel;
+    TKBHA* KBHA;
+    TEmDChannel* EmDChannel;
+    TDChannel* DChannel;
+    TEmDOChannel* EmDOChannel;
+    TDOChannel* DOChannel;
 
     TCommPort CommPort1;
     TAboutBox* AboutBox;
