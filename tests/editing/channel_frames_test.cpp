@@ -283,10 +283,16 @@ private slots:
         auto* frame = form_->AChannel;
         form_->N6->trigger();
         QCOMPARE(frame->DBLookupComboBox1->count(), 1);  // only the mixed module has inputs
+        // Without a module there are no module channels to offer.
+        QVERIFY(!frame->DBLookupComboBox4->isEnabled());
+        QCOMPARE(frame->DBLookupComboBox4->currentIndex(), -1);
+        QCOMPARE(frame->DBText1->text(), QString());
         chooseInList(frame->DBLookupComboBox1, "Смешанный, на COM2, №4");
         QCOMPARE(storedRow("select t_device, num_iface, numdevice, id_device from SpecAChannel"),
                  QStringList({"6", "1", "4", moduleId(6)}));
         chooseInList(frame->DBLookupComboBox4, "Аналоговый вход 2");
+        QVERIFY(frame->DBLookupComboBox4->isEnabled());
+        QCOMPARE(frame->DBLookupComboBox4->count(), 4);
         QCOMPARE(stored("select n_channel from SpecAChannel").toInt(), 1);
         QCOMPARE(frame->DBText1->text(), QStringLiteral("Аналог. вход 2"));
 
@@ -330,7 +336,9 @@ private slots:
                            "id_dchannel_p from SpecEmDChannel"),
                  QStringList({"15", "-1", "-1", "3", "100", "0"}));
         QVERIFY(!frame->DBLookupComboBox1);
-        QVERIFY(frame->DBLookupComboBox2->findText("Встроенный вход 8") >= 0);
+        // The board's inputs, from the start.
+        QCOMPARE(frame->DBLookupComboBox2->count(), 8);
+        QCOMPARE(frame->DBLookupComboBox2->currentText(), QStringLiteral("Встроенный вход 1"));
         QVERIFY(!frame->DBCheckBox1->isEnabled());
         QVERIFY(frame->DBCheckBox2->isEnabled());
         QVERIFY(!frame->DBRadioGroup1->isVisible());

@@ -116,7 +116,31 @@ TChannelFrame::TChannelFrame(Platform& platform, TDataModule1& dataModule, TMain
 }
 
 void TChannelFrame::addClick() {
-    addRow([this](Dataset&) { addChannel(data_, kind_); });
+    addRow([this](Dataset&) {
+        addChannel(data_, kind_);
+        followTemplates();
+    });
+}
+
+void TChannelFrame::followTemplates() {
+    // The data module's reaction to a new current row: the template list offers the channel
+    // type's channels (an on-board channel's type is set only once the row exists).
+    if (dataset_.afterScroll)
+        dataset_.afterScroll(dataset_);
+}
+
+bool TChannelFrame::hasModule() const {
+    return !kind_.countColumn || integerAt(dataset_, dataset_.currentRow(), u"t_device") != 0;
+}
+
+void TChannelFrame::showTemplateChoice() {
+    if (hasModule())
+        return;
+    // Without a module there are no channels to choose from.
+    templateList_->setEnabled(false);
+    templateList_->setCurrentIndex(-1);
+    if (templateCaption_)
+        templateCaption_->setEnabled(false);
 }
 
 void TChannelFrame::deleteClick() {
@@ -141,6 +165,8 @@ QLabel* TChannelFrame::caption(const char* name, const QString& text, QWidget* c
     auto* label = new QLabel(text);
     label->setObjectName(QString::fromLatin1(name));
     label->setBuddy(control);
+    if (control == templateList_)
+        templateCaption_ = label;
     if (auto* edit = qobject_cast<DBEdit*>(control))
         edit->setCaption(text);
     return label;
@@ -161,10 +187,7 @@ void TChannelFrame::moduleChosen(Dataset& modules) {
         return;
     if (!guarded([&] { chooseModule(dataset_, modules); }))
         return;
-    // The channel list offers the new module type's channels, as it does for a new current
-    // row.
-    if (dataset_.afterScroll)
-        guarded([this] { dataset_.afterScroll(dataset_); });
+    guarded([this] { followTemplates(); });
 }
 
 DBLookupComboBox* TChannelFrame::templateList(Dataset& templates, const QString& shownField,
@@ -172,6 +195,7 @@ DBLookupComboBox* TChannelFrame::templateList(Dataset& templates, const QString&
     auto* list = new DBLookupComboBox(dataset_, QStringLiteral("n_channel"), templates,
                                       QStringLiteral("n_chan"), shownField, platform_.messages);
     list->setMinimumWidth(90);
+    templateList_ = list;
     if (posted) {
         connect(list, &DBLookupComboBox::closeUp, this, [this] {
             if (storeTyped())
@@ -262,7 +286,7 @@ void TChannelFrame::postRow() {
 }
 
 QString TChannelFrame::templateDescription(const Dataset& templates) const {
-    if (!dataset_.isOpen() || !templates.isOpen())
+    if (!dataset_.isOpen() || !templates.isOpen() || !hasModule())
         return {};
     const int row = dataset_.currentRow();
     if (row < 0)
@@ -376,6 +400,7 @@ void TAChannel::buildPanel() {
     grid->addWidget(DBCorr, 3, 1);
     grid->addWidget(DBCheckBox2, 3, 2);
     auto* weight = new QHBoxLayout;
+    weight->setSpacing(6);
     weight->addWidget(weightLabel);
     weight->addWidget(DBWeight);
     weight->addStretch();
@@ -429,6 +454,7 @@ void TAChannel::showRowSettings() {
     DBWeight->setEnabled(filtered && dataset_.isOpen());
     weightLabel->setEnabled(filtered);
     limits->setVisible(integerAt(dataset_, row, u"callback") == 1);
+    showTemplateChoice();
     DBText1->setText(templateDescription(data_.DNAChannel));
 }
 
@@ -512,6 +538,7 @@ TDChannel::TDChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
 }
 
 void TDChannel::showRowSettings() {
+    showTemplateChoice();
     DBRadioGroup1->setVisible(integerAt(dataset_, dataset_.currentRow(), u"callback") == 1);
 }
 
@@ -586,6 +613,10 @@ TDOChannel::TDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& 
     finishFrame(PopupMenu1);
 }
 
+void TDOChannel::showRowSettings() {
+    showTemplateChoice();
+}
+
 TEmDOChannel::TEmDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
                            QWidget* parent)
     : TDOChannel(platform, dataModule, mainForm, true, parent) {
@@ -646,6 +677,7 @@ TNIChannel::TNIChannel(Platform& platform, TDataModule1& dataModule, TMainForm& 
 
 void TNIChannel::showRowSettings() {
     showCorrection();
+    showTemplateChoice();
     DBText1->setText(templateDescription(data_.DNNIChannel));
 }
 
@@ -679,6 +711,7 @@ TKBHA::TKBHA(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm, 
 }
 
 void TKBHA::showRowSettings() {
+    showTemplateChoice();
     DBText1->setText(templateDescription(data_.DNKBHA));
 }
 

@@ -79,6 +79,10 @@ protected:
     void checkDivisionOnLeaving(QWidget* group);
     // Stores the row being edited or added.
     void postRow();
+    // The module channel list and its caption are enabled only for a channel with a module
+    // (on-board channels always have their board).
+    void showTemplateChoice();
+    bool hasModule() const;
     // The template's description of the selected channel's number, for DBText1.
     QString templateDescription(const Dataset& templates) const;
     // Shows the correction of the current row on the button and enables the coefficient.
@@ -93,11 +97,14 @@ protected:
 
 private:
     void moduleChosen(Dataset& modules);
+    void followTemplates();
     void focusMoved(QWidget* from, QWidget* to);
 
     QIcon icon_;
     QString deleteQuestion_;
     QWidget* divisionGroup_ = nullptr;
+    DBLookupComboBox* templateList_ = nullptr;
+    QLabel* templateCaption_ = nullptr;
 };
 
 // Analog inputs of the USPD's modules (SpecAChannel, "G").
@@ -183,6 +190,9 @@ public:
 protected:
     TDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm, bool onboard,
                QWidget* parent);
+
+private:
+    void showRowSettings() override;
 };
 
 class TEmDOChannel : public TDOChannel {
