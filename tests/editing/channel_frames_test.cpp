@@ -301,7 +301,12 @@ private slots:
 
         auto* kbha = form_->KBHA;
         form_->N2->trigger();
-        chooseInList(kbha->DBLookupComboBox1, "КВНА-4, на COM2, №3");
+        // Chosen with the arrow key, the list closed.
+        kbha->DBLookupComboBox1->setFocus();
+        QSignalSpy closeUp(kbha->DBLookupComboBox1, &DBLookupComboBox::closeUp);
+        QTest::keyClick(kbha->DBLookupComboBox1, Qt::Key_Down);
+        QVERIFY(closeUp.wait(1000));
+        QCOMPARE(kbha->DBLookupComboBox1->currentText(), QStringLiteral("КВНА-4, на COM2, №3"));
         QCOMPARE(storedRow("select t_device, num_iface, numdevice from SpecKBHA"),
                  QStringList({"7", "1", "3"}));
         QVERIFY(kbha->DBLookupComboBox2->count() > 0);

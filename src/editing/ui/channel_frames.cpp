@@ -28,6 +28,8 @@ const QString kUnit = QStringLiteral("Единицы измерения");
 const QString kArchived = QStringLiteral("Архивируемый");
 const QString kCallback = QStringLiteral("Обратный вызов");
 const QString kCompress = QStringLiteral("Сжать группу каналов");
+// The width of an edit for a number with decimals ("-12345.678").
+constexpr int kNumberWidth = 90;
 
 GridColumn iconColumn() {
     return {QString(), QString(), 18, true};
@@ -134,13 +136,13 @@ bool TChannelFrame::hasModule() const {
 }
 
 void TChannelFrame::showTemplateChoice() {
-    if (hasModule())
-        return;
     // Without a module there are no channels to choose from.
-    templateList_->setEnabled(false);
-    templateList_->setCurrentIndex(-1);
+    const bool module = hasModule();
+    templateList_->setEnabled(module && dataset_.isOpen());
+    if (!module)
+        templateList_->setCurrentIndex(-1);
     if (templateCaption_)
-        templateCaption_->setEnabled(false);
+        templateCaption_->setEnabled(module);
 }
 
 void TChannelFrame::deleteClick() {
@@ -245,7 +247,7 @@ void TChannelFrame::createCorrection(const std::array<const char*, 5>& itemNames
             [this](const QPoint& at) { puCorr->popup(sbAct->mapToGlobal(at)); });
     DBCorr = new DBEdit(dataset_, QStringLiteral("coef_corr"), platform_.messages);
     DBCorr->setObjectName(QStringLiteral("DBCorr"));
-    DBCorr->setFixedWidth(110);
+    DBCorr->setFixedWidth(kNumberWidth);
     corrLabel = caption("Label12", QStringLiteral("Коэффициент коррекции"), DBCorr);
 }
 
@@ -298,6 +300,31 @@ QString TChannelFrame::templateDescription(const Dataset& templates) const {
     return description.isNull() ? QString() : description.toString();
 }
 
+QGridLayout* TChannelFrame::identityGrid(QWidget* besideName, DBLookupComboBox* modules,
+                                         const QString& numberText, QWidget* description) {
+    auto* grid = settingsGrid();
+    grid->addWidget(nameLabel, 0, 0);
+    grid->addWidget(DBEdit1, 0, 1);
+    if (besideName)
+        grid->addWidget(besideName, 0, 2);
+    int row = 1;
+    if (modules) {
+        grid->addWidget(caption("Label2", kModule, modules), row, 0);
+        grid->addWidget(modules, row++, 1, 1, 2);
+    }
+    grid->addWidget(caption("Label3", numberText, templateList_), row, 0);
+    grid->addWidget(templateList_, row, 1);
+    if (description) {
+        // A long description does not widen the panel.
+        description->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        description->setMinimumWidth(60);
+        grid->addWidget(description, row, 2);
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+    return grid;
+}
+
 QWidget* TChannelFrame::disabledHolder(QWidget* control) {
     auto* holder = new QWidget;
     auto* layout = new QHBoxLayout(holder);
@@ -341,7 +368,7 @@ TAChannel::TAChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
     const auto edit = [&](const char* name, const QString& field) {
         auto* result = new DBEdit(dataset_, field, messages);
         result->setObjectName(QString::fromLatin1(name));
-        result->setFixedWidth(110);
+        result->setFixedWidth(kNumberWidth);
         return result;
     };
     DBMinCode = edit("DBMinCode", QStringLiteral("min_code"));
@@ -367,13 +394,14 @@ TAChannel::TAChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
 }
 
 void TAChannel::buildPanel() {
-    auto* identity = settingsGrid();
-    place(identity, 0, {{nameLabel, DBEdit1}, {nullptr, DBCheckBox1}});
-    place(identity, 1,
-          {{caption("Label2", kModule, DBLookupComboBox1), DBLookupComboBox1},
-           {caption("Label3", kModuleChannel, DBLookupComboBox4), DBLookupComboBox4}});
-    identity->addWidget(DBText1, 1, 4);
-    identity->setColumnStretch(5, 1);
+    emergency = new QGroupBox(QStringLiteral("Аварийное значение"));
+    emergency->setObjectName(QStringLiteral("GroupBox3"));
+    auto* emergencyRow = new QHBoxLayout(emergency);
+    emergencyRow->setContentsMargins(9, 4, 9, 4);
+    emergencyRow->addWidget(DBEdit7);
+    emergency->setEnabled(false);
+    QGridLayout* identity = identityGrid(DBCheckBox1, DBLookupComboBox1, kModuleChannel, DBText1);
+    identity->addWidget(emergency, 0, 3, 3, 1, Qt::AlignTop);
 
     conversion = new QGroupBox(QStringLiteral("Преобразование"));
     conversion->setObjectName(QStringLiteral("conversion"));
@@ -413,19 +441,12 @@ void TAChannel::buildPanel() {
     place(limitGrid, 0,
           {{caption("Label10", QStringLiteral("Верхнее"), DBEdit8), DBEdit8},
            {caption("Label11", QStringLiteral("Нижнее"), DBEdit9), DBEdit9}});
-    emergency = new QGroupBox(QStringLiteral("Аварийное значение"));
-    emergency->setObjectName(QStringLiteral("GroupBox3"));
-    auto* emergencyRow = new QHBoxLayout(emergency);
-    emergencyRow->setContentsMargins(9, 4, 9, 4);
-    emergencyRow->addWidget(DBEdit7);
-    emergency->setEnabled(false);
     keepPlaceWhenHidden({limits});
 
     auto* callbackRow = new QHBoxLayout;
     callbackRow->setContentsMargins(9, 0, 9, 0);
     callbackRow->addWidget(DBCheckBox3);
     callbackRow->addWidget(limits);
-    callbackRow->addWidget(emergency);
     callbackRow->addStretch();
 
     auto* conversionRow = new QHBoxLayout;
@@ -434,6 +455,7 @@ void TAChannel::buildPanel() {
 
     auto* panel = new QVBoxLayout(GroupBox1);
     panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
+    panel->setSpacing(2);
     panel->addLayout(identity);
     panel->addLayout(conversionRow);
     panel->addLayout(callbackRow);
@@ -502,22 +524,14 @@ TDChannel::TDChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
         QStringLiteral("cbevent"), messages, 3);
     DBRadioGroup1->setObjectName(QStringLiteral("DBRadioGroup1"));
 
-    auto* grid = settingsGrid();
-    place(grid, 0, {{nameLabel, DBEdit1}, {nullptr, disabledHolder(DBCheckBox1)}});
-    const QString numberText = QStringLiteral("Номер дискретного входа");
-    if (onboard) {
-        place(grid, 1, {{caption("Label3", numberText, DBLookupComboBox2), DBLookupComboBox2}});
-    } else {
-        place(grid, 1,
-              {{caption("Label2", kModule, DBLookupComboBox1), DBLookupComboBox1},
-               {caption("Label3", numberText, DBLookupComboBox2), DBLookupComboBox2}});
-    }
-    int row = 2;
+    QGridLayout* grid = identityGrid(disabledHolder(DBCheckBox1), DBLookupComboBox1,
+                                     QStringLiteral("Номер дискретного входа"), nullptr);
+    int row = grid->rowCount();
     if (onboard) {
         DBEdit2 = new DBEdit(dataset_, QStringLiteral("jingle_time"), messages);
         DBEdit2->setObjectName(QStringLiteral("DBEdit2"));
-        place(grid, row++,
-              {{caption("Label4", QStringLiteral("Время дребезга (мс)"), DBEdit2), DBEdit2}});
+        grid->addWidget(caption("Label4", QStringLiteral("Время дребезга (мс)"), DBEdit2), row, 0);
+        grid->addWidget(DBEdit2, row++, 1, Qt::AlignLeft);
     }
     grid->addWidget(DBCheckBox2, row++, 1);
     auto* callbackRow = new QHBoxLayout;
@@ -526,8 +540,7 @@ TDChannel::TDChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
     callbackRow->addWidget(events);
     callbackRow->addStretch();
     keepPlaceWhenHidden({DBRadioGroup1});
-    grid->addLayout(callbackRow, row, 1, 1, 3);
-    grid->setColumnStretch(4, 1);
+    grid->addLayout(callbackRow, row, 0, 1, 3);
 
     auto* panel = new QVBoxLayout(GroupBox1);
     panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
@@ -592,20 +605,12 @@ TDOChannel::TDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& 
         states->addWidget(new QRadioButton(text));
     initialState->setEnabled(false);
 
-    auto* grid = settingsGrid();
-    place(grid, 0,
-          {{nameLabel, DBEdit1},
-           {nullptr, onboard ? disabledHolder(DBCheckBox1) : static_cast<QWidget*>(DBCheckBox1)}});
-    const QString numberText = QStringLiteral("Номер дискретного выхода");
-    if (onboard) {
-        place(grid, 1, {{caption("Label3", numberText, DBLookupComboBox2), DBLookupComboBox2}});
-    } else {
-        place(grid, 1,
-              {{caption("Label2", kModule, DBLookupComboBox1), DBLookupComboBox1},
-               {caption("Label3", numberText, DBLookupComboBox2), DBLookupComboBox2}});
-    }
-    place(grid, 2, {{initialLabel, initialState}});
-    grid->setColumnStretch(4, 1);
+    QGridLayout* grid =
+        identityGrid(onboard ? disabledHolder(DBCheckBox1) : static_cast<QWidget*>(DBCheckBox1),
+                     DBLookupComboBox1, QStringLiteral("Номер дискретного выхода"), nullptr);
+    const int row = grid->rowCount();
+    grid->addWidget(initialLabel, row, 0);
+    grid->addWidget(initialState, row, 1);
     auto* panel = new QVBoxLayout(GroupBox1);
     panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
     panel->addLayout(grid);
@@ -641,13 +646,7 @@ TNIChannel::TNIChannel(Platform& platform, TDataModule1& dataModule, TMainForm& 
     DBCorr->setDecimals(3);
     corrLabel->setObjectName(QStringLiteral("Label5"));
 
-    auto* grid = settingsGrid();
-    place(grid, 0, {{nameLabel, DBEdit1}});
-    place(grid, 1,
-          {{caption("Label2", kModule, DBLookupComboBox1), DBLookupComboBox1},
-           {caption("Label3", kModuleChannel, DBLookupComboBox2), DBLookupComboBox2}});
-    grid->addWidget(DBText1, 1, 4);
-    grid->setColumnStretch(5, 1);
+    QGridLayout* grid = identityGrid(nullptr, DBLookupComboBox1, kModuleChannel, DBText1);
 
     conversion = new QGroupBox(QStringLiteral("Преобразование"));
     conversion->setObjectName(QStringLiteral("conversion"));
@@ -695,14 +694,10 @@ TKBHA::TKBHA(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm, 
     DBText1->setObjectName(QStringLiteral("DBText1"));
     DBLookupComboBox3 = unitList();
 
-    auto* grid = settingsGrid();
-    place(grid, 0, {{nameLabel, DBEdit1}});
-    place(grid, 1,
-          {{caption("Label2", kModule, DBLookupComboBox1), DBLookupComboBox1},
-           {caption("Label3", kModuleChannel, DBLookupComboBox2), DBLookupComboBox2}});
-    grid->addWidget(DBText1, 1, 4);
-    place(grid, 2, {{caption("Label4", kUnit, DBLookupComboBox3), DBLookupComboBox3}});
-    grid->setColumnStretch(5, 1);
+    QGridLayout* grid = identityGrid(nullptr, DBLookupComboBox1, kModuleChannel, DBText1);
+    const int row = grid->rowCount();
+    grid->addWidget(caption("Label4", kUnit, DBLookupComboBox3), row, 0);
+    grid->addWidget(DBLookupComboBox3, row, 1);
     auto* panel = new QVBoxLayout(GroupBox1);
     panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
     panel->addLayout(grid);

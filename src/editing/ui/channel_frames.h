@@ -87,6 +87,10 @@ protected:
     QString templateDescription(const Dataset& templates) const;
     // Shows the correction of the current row on the button and enables the coefficient.
     void showCorrection();
+    // Name (with `besideName` right of it), module (none on the board), the channel number
+    // list captioned `numberText` and the template's description; rows follow below.
+    QGridLayout* identityGrid(QWidget* besideName, DBLookupComboBox* modules,
+                              const QString& numberText, QWidget* description);
     // A check box, radio group or other control shown but never enabled here.
     static QWidget* disabledHolder(QWidget* control);
 

@@ -354,6 +354,9 @@ DBLookupComboBox::DBLookupComboBox(Dataset& dataset, const QString& field, Datas
         const QVariant key = itemData(index);
         if (key != link_.value())
             link_.store(key);
+        // A choice made with the arrow keys, without the list, is a choice like any other.
+        if (!closing_)
+            announceCloseUp();
     });
     fill();
 }
@@ -365,7 +368,18 @@ DBLookupComboBox::~DBLookupComboBox() {
 void DBLookupComboBox::hidePopup() {
     QComboBox::hidePopup();
     // A choice is stored on activation, which comes after the list has closed.
-    QMetaObject::invokeMethod(this, &DBLookupComboBox::closeUp, Qt::QueuedConnection);
+    closing_ = true;
+    announceCloseUp();
+}
+
+void DBLookupComboBox::announceCloseUp() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            closing_ = false;
+            emit closeUp();
+        },
+        Qt::QueuedConnection);
 }
 
 void DBLookupComboBox::datasetChanged(Dataset&, const DatasetChange& change) {

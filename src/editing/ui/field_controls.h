@@ -118,7 +118,7 @@ private:
 
 // A drop-down list bound to a key field: it lists `listField` of the rows of `source` and
 // stores the chosen row's `keyField`. closeUp() follows every closing of the list, after the
-// chosen value has been stored.
+// chosen value has been stored, and every choice made with the keys while the list is closed.
 class DBLookupComboBox : public QComboBox, private DatasetObserver {
     Q_OBJECT
 public:
@@ -135,10 +135,12 @@ private:
     void datasetChanged(Dataset& dataset, const DatasetChange& change) override;
     void fill();
     void refresh();
+    void announceCloseUp();
     Dataset& source_;
     QString keyField_;
     QString listField_;
     FieldLink link_;
+    bool closing_ = false;  // the list closed; its closeUp() is on its way
 };
 
 // A group of radio buttons bound to a field: item i stores values[i].
