@@ -298,6 +298,13 @@ private slots:
 
         chooseInList(frame->DBLookupComboBox2, "мА");
         QCOMPARE(stored("select n_u_measure from SpecAChannel").toString(), QStringLiteral("мА"));
+        // The next channel has no module yet: its module's channels are not offered.
+        frame->addClick();
+        QVERIFY(!frame->DBLookupComboBox4->isEnabled());
+        QCOMPARE(frame->DBLookupComboBox4->currentIndex(), -1);
+        QCOMPARE(frame->DBText1->text(), QString());
+        frame->DBGrid1->selectRow(0);
+        QCOMPARE(frame->DBLookupComboBox4->currentText(), QStringLiteral("Аналоговый вход 2"));
 
         auto* kbha = form_->KBHA;
         form_->N2->trigger();

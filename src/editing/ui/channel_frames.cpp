@@ -29,7 +29,7 @@ const QString kArchived = QStringLiteral("Архивируемый");
 const QString kCallback = QStringLiteral("Обратный вызов");
 const QString kCompress = QStringLiteral("Сжать группу каналов");
 // The width of an edit for a number with decimals ("-12345.678").
-constexpr int kNumberWidth = 90;
+constexpr int kNumberWidth = 75;
 
 GridColumn iconColumn() {
     return {QString(), QString(), 18, true};
@@ -138,9 +138,7 @@ bool TChannelFrame::hasModule() const {
 void TChannelFrame::showTemplateChoice() {
     // Without a module there are no channels to choose from.
     const bool module = hasModule();
-    templateList_->setEnabled(module && dataset_.isOpen());
-    if (!module)
-        templateList_->setCurrentIndex(-1);
+    templateList_->setAvailable(module);
     if (templateCaption_)
         templateCaption_->setEnabled(module);
 }
@@ -196,7 +194,7 @@ DBLookupComboBox* TChannelFrame::templateList(Dataset& templates, const QString&
                                               bool posted) {
     auto* list = new DBLookupComboBox(dataset_, QStringLiteral("n_channel"), templates,
                                       QStringLiteral("n_chan"), shownField, platform_.messages);
-    list->setMinimumWidth(90);
+    list->setMinimumWidth(100);
     templateList_ = list;
     if (posted) {
         connect(list, &DBLookupComboBox::closeUp, this, [this] {
@@ -362,7 +360,7 @@ TAChannel::TAChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
         new DBLookupComboBox(dataset_, QStringLiteral("t_transf"), dataModule.tblTypeTransf,
                              QStringLiteral("key"), QStringLiteral("t_transf"), messages);
     DBlpTypeTransf->setObjectName(QStringLiteral("DBlpTypeTransf"));
-    DBlpTypeTransf->setMinimumWidth(130);
+    DBlpTypeTransf->setMinimumWidth(110);
     DBLookupComboBox2 = unitList();
     DBLookupComboBox2->setObjectName(QStringLiteral("DBLookupComboBox2"));
     const auto edit = [&](const char* name, const QString& field) {
@@ -401,6 +399,9 @@ void TAChannel::buildPanel() {
     emergencyRow->addWidget(DBEdit7);
     emergency->setEnabled(false);
     QGridLayout* identity = identityGrid(DBCheckBox1, DBLookupComboBox1, kModuleChannel, DBText1);
+    const int unitRow = identity->rowCount();
+    identity->addWidget(caption("Label5", kUnit, DBLookupComboBox2), unitRow, 0);
+    identity->addWidget(DBLookupComboBox2, unitRow, 1);
     identity->addWidget(emergency, 0, 3, 3, 1, Qt::AlignTop);
 
     conversion = new QGroupBox(QStringLiteral("Преобразование"));
@@ -414,25 +415,25 @@ void TAChannel::buildPanel() {
     for (int i = 0; i < 4; ++i)
         rangeLabels << caption(rangeNames[i].first, QString::fromUtf8(rangeNames[i].second),
                                ranges[i]);
-    place(grid, 0,
-          {{caption("Label4", QStringLiteral("Тип"), DBlpTypeTransf), DBlpTypeTransf},
-           {caption("Label5", kUnit, DBLookupComboBox2), DBLookupComboBox2}});
+    grid->addWidget(caption("Label4", QStringLiteral("Тип"), DBlpTypeTransf), 0, 0);
+    grid->addWidget(DBlpTypeTransf, 0, 1, 1, 3, Qt::AlignLeft);
     place(grid, 1, {{rangeLabels[0], DBMinCode}, {rangeLabels[1], DBMaxCode}});
     place(grid, 2, {{rangeLabels[2], DBMinVal}, {rangeLabels[3], DBMaxVal}});
-    auto* correction = new QWidget;
-    auto* correctionRow = new QHBoxLayout(correction);
-    correctionRow->setContentsMargins(0, 0, 0, 0);
-    correctionRow->addWidget(sbAct);
-    correctionRow->addWidget(corrLabel);
-    grid->addWidget(correction, 3, 0);
-    grid->addWidget(DBCorr, 3, 1);
-    grid->addWidget(DBCheckBox2, 3, 2);
-    auto* weight = new QHBoxLayout;
-    weight->setSpacing(6);
-    weight->addWidget(weightLabel);
-    weight->addWidget(DBWeight);
-    weight->addStretch();
-    grid->addLayout(weight, 3, 3);
+    // The correction and the filter take a row each: beside the ranges they would widen
+    // the group past the smallest window.
+    auto* correction = new QHBoxLayout;
+    correction->addWidget(sbAct);
+    correction->addWidget(corrLabel);
+    correction->addWidget(DBCorr);
+    correction->addStretch();
+    grid->addLayout(correction, 3, 0, 1, 4);
+    auto* filter = new QHBoxLayout;
+    filter->addWidget(DBCheckBox2);
+    filter->addSpacing(12);
+    filter->addWidget(weightLabel);
+    filter->addWidget(DBWeight);
+    filter->addStretch();
+    grid->addLayout(filter, 4, 0, 1, 4);
     grid->setColumnStretch(4, 1);
 
     limits = new QGroupBox(QStringLiteral("Предельное значение"));

@@ -402,10 +402,17 @@ void DBLookupComboBox::fill() {
     refresh();
 }
 
+void DBLookupComboBox::setAvailable(bool available) {
+    if (available == available_)
+        return;
+    available_ = available;
+    refresh();
+}
+
 void DBLookupComboBox::refresh() {
     const QSignalBlocker blocker(this);
-    setEnabled(link_.dataset().isOpen());
-    const QVariant key = link_.value();
+    setEnabled(link_.dataset().isOpen() && available_);
+    const QVariant key = available_ ? link_.value() : QVariant();
     int found = -1;
     for (int i = 0; !key.isNull() && i < count(); ++i) {
         if (itemData(i).toString() == key.toString()) {

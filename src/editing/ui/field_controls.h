@@ -127,6 +127,9 @@ public:
                      QWidget* parent = nullptr);
     ~DBLookupComboBox() override;
     void hidePopup() override;
+    // While unavailable the list is disabled and shows no choice, whatever its field holds
+    // (a channel without a module has no module channels to choose from).
+    void setAvailable(bool available);
 
 signals:
     void closeUp();
@@ -141,6 +144,7 @@ private:
     QString listField_;
     FieldLink link_;
     bool closing_ = false;  // the list closed; its closeUp() is on its way
+    bool available_ = true;
 };
 
 // A group of radio buttons bound to a field: item i stores values[i].
