@@ -82,6 +82,30 @@ QGridLayout* settingsGrid(QWidget* parent = nullptr) {
     return grid;
 }
 
+// A text that follows the datasets it watches: `text` is asked again after each change of
+// any of them (the channel's number, or the template list re-read for its module type).
+class FollowingLabel final : public QLabel, private DatasetObserver {
+public:
+    FollowingLabel(std::initializer_list<Dataset*> watched, std::function<QString()> text)
+        : watched_(watched), text_(std::move(text)) {
+        for (Dataset* dataset : watched_)
+            dataset->addObserver(this);
+        setText(text_());
+    }
+    ~FollowingLabel() override {
+        for (Dataset* dataset : watched_)
+            dataset->removeObserver(this);
+    }
+    FollowingLabel(const FollowingLabel&) = delete;
+    FollowingLabel& operator=(const FollowingLabel&) = delete;
+
+private:
+    void datasetChanged(Dataset&, const DatasetChange&) override { setText(text_()); }
+
+    QList<Dataset*> watched_;
+    std::function<QString()> text_;
+};
+
 bool contains(const QWidget* outer, const QWidget* widget) {
     return widget && (widget == outer || outer->isAncestorOf(widget));
 }
@@ -285,6 +309,13 @@ void TChannelFrame::postRow() {
         guarded([this] { dataset_.post(); });
 }
 
+QLabel* TChannelFrame::descriptionLabel(Dataset& templates) {
+    auto* label = new FollowingLabel({&dataset_, &templates},
+                                     [this, &templates] { return templateDescription(templates); });
+    label->setObjectName(QStringLiteral("DBText1"));
+    return label;
+}
+
 QString TChannelFrame::templateDescription(const Dataset& templates) const {
     if (!dataset_.isOpen() || !templates.isOpen() || !hasModule())
         return {};
@@ -318,8 +349,8 @@ QGridLayout* TChannelFrame::identityGrid(QWidget* besideName, DBLookupComboBox* 
         description->setMinimumWidth(60);
         grid->addWidget(description, row, 2);
     }
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(2, 1);
+    // A wider window leaves the controls their size and its room right of them.
+    grid->setColumnStretch(4, 1);
     return grid;
 }
 
@@ -354,8 +385,7 @@ TAChannel::TAChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
     DBLookupComboBox1 = moduleList(dataModule.DADevice);
     DBLookupComboBox4 = templateList(dataModule.DNAChannel, QStringLiteral("name"), true);
     DBLookupComboBox4->setObjectName(QStringLiteral("DBLookupComboBox4"));
-    DBText1 = new QLabel;
-    DBText1->setObjectName(QStringLiteral("DBText1"));
+    DBText1 = descriptionLabel(dataModule.DNAChannel);
     DBlpTypeTransf =
         new DBLookupComboBox(dataset_, QStringLiteral("t_transf"), dataModule.tblTypeTransf,
                              QStringLiteral("key"), QStringLiteral("t_transf"), messages);
@@ -422,12 +452,14 @@ void TAChannel::buildPanel() {
     // The correction and the filter take a row each: beside the ranges they would widen
     // the group past the smallest window.
     auto* correction = new QHBoxLayout;
+    correction->setSpacing(6);
     correction->addWidget(sbAct);
     correction->addWidget(corrLabel);
     correction->addWidget(DBCorr);
     correction->addStretch();
     grid->addLayout(correction, 3, 0, 1, 4);
     auto* filter = new QHBoxLayout;
+    filter->setSpacing(6);
     filter->addWidget(DBCheckBox2);
     filter->addSpacing(12);
     filter->addWidget(weightLabel);
@@ -442,6 +474,7 @@ void TAChannel::buildPanel() {
     place(limitGrid, 0,
           {{caption("Label10", QStringLiteral("Верхнее"), DBEdit8), DBEdit8},
            {caption("Label11", QStringLiteral("Нижнее"), DBEdit9), DBEdit9}});
+    limits->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     keepPlaceWhenHidden({limits});
 
     auto* callbackRow = new QHBoxLayout;
@@ -478,7 +511,6 @@ void TAChannel::showRowSettings() {
     weightLabel->setEnabled(filtered);
     limits->setVisible(integerAt(dataset_, row, u"callback") == 1);
     showTemplateChoice();
-    DBText1->setText(templateDescription(data_.DNAChannel));
 }
 
 // ---------------------------------------------------------------- discrete inputs
@@ -640,8 +672,7 @@ TNIChannel::TNIChannel(Platform& platform, TDataModule1& dataModule, TMainForm& 
     DBLookupComboBox1 = moduleList(dataModule.DNIDevice);
     DBLookupComboBox2 = templateList(dataModule.DNNIChannel, QStringLiteral("name"), false);
     DBLookupComboBox2->setObjectName(QStringLiteral("DBLookupComboBox2"));
-    DBText1 = new QLabel;
-    DBText1->setObjectName(QStringLiteral("DBText1"));
+    DBText1 = descriptionLabel(dataModule.DNNIChannel);
     DBLookupComboBox3 = unitList();
     createCorrection({"N1", "N2", "N4", "N5", "N6"});
     DBCorr->setDecimals(3);
@@ -678,7 +709,6 @@ TNIChannel::TNIChannel(Platform& platform, TDataModule1& dataModule, TMainForm& 
 void TNIChannel::showRowSettings() {
     showCorrection();
     showTemplateChoice();
-    DBText1->setText(templateDescription(data_.DNNIChannel));
 }
 
 // ---------------------------------------------------------------- KBHA channels
@@ -691,8 +721,7 @@ TKBHA::TKBHA(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm, 
     DBLookupComboBox1 = moduleList(dataModule.DKBHADevice);
     DBLookupComboBox2 = templateList(dataModule.DNKBHA, QStringLiteral("name"), true);
     DBLookupComboBox2->setObjectName(QStringLiteral("DBLookupComboBox2"));
-    DBText1 = new QLabel;
-    DBText1->setObjectName(QStringLiteral("DBText1"));
+    DBText1 = descriptionLabel(dataModule.DNKBHA);
     DBLookupComboBox3 = unitList();
 
     QGridLayout* grid = identityGrid(nullptr, DBLookupComboBox1, kModuleChannel, DBText1);
@@ -708,7 +737,6 @@ TKBHA::TKBHA(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm, 
 
 void TKBHA::showRowSettings() {
     showTemplateChoice();
-    DBText1->setText(templateDescription(data_.DNKBHA));
 }
 
 // ---------------------------------------------------------------- analog outputs

@@ -83,8 +83,9 @@ protected:
     // (on-board channels always have their board).
     void showTemplateChoice();
     bool hasModule() const;
-    // The template's description of the selected channel's number, for DBText1.
-    QString templateDescription(const Dataset& templates) const;
+    // DBText1: the description of the selected channel's template in `templates`, following
+    // the channel and the list.
+    QLabel* descriptionLabel(Dataset& templates);
     // Shows the correction of the current row on the button and enables the coefficient.
     void showCorrection();
     // Name (with `besideName` right of it), module (none on the board), the channel number
@@ -101,6 +102,7 @@ protected:
 
 private:
     void moduleChosen(Dataset& modules);
+    QString templateDescription(const Dataset& templates) const;
     void followTemplates();
     void focusMoved(QWidget* from, QWidget* to);
 
