@@ -159,7 +159,7 @@ bool TChannelFrame::hasModule() const {
     return !kind_.countColumn || integerAt(dataset_, dataset_.currentRow(), u"t_device") != 0;
 }
 
-void TChannelFrame::showTemplateChoice() {
+void TChannelFrame::showRowSettings() {
     // Without a module there are no channels to choose from.
     const bool module = hasModule();
     templateList_->setAvailable(module);
@@ -354,6 +354,15 @@ QGridLayout* TChannelFrame::identityGrid(QWidget* besideName, DBLookupComboBox* 
     return grid;
 }
 
+void TChannelFrame::fillPanel(std::initializer_list<QLayout*> parts) {
+    auto* panel = new QVBoxLayout(GroupBox1);
+    panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
+    panel->setSpacing(2);
+    for (QLayout* part : parts)
+        panel->addLayout(part);
+    panel->addStretch();
+}
+
 QWidget* TChannelFrame::disabledHolder(QWidget* control) {
     auto* holder = new QWidget;
     auto* layout = new QHBoxLayout(holder);
@@ -487,16 +496,11 @@ void TAChannel::buildPanel() {
     conversionRow->setContentsMargins(9, 0, 9, 0);
     conversionRow->addWidget(conversion);
 
-    auto* panel = new QVBoxLayout(GroupBox1);
-    panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
-    panel->setSpacing(2);
-    panel->addLayout(identity);
-    panel->addLayout(conversionRow);
-    panel->addLayout(callbackRow);
-    panel->addStretch();
+    fillPanel({identity, conversionRow, callbackRow});
 }
 
 void TAChannel::showRowSettings() {
+    TChannelFrame::showRowSettings();
     const int row = dataset_.currentRow();
     showCorrection();
     const bool ranges = integerAt(dataset_, row, u"t_transf") != 0;
@@ -510,10 +514,24 @@ void TAChannel::showRowSettings() {
     DBWeight->setEnabled(filtered && dataset_.isOpen());
     weightLabel->setEnabled(filtered);
     limits->setVisible(integerAt(dataset_, row, u"callback") == 1);
-    showTemplateChoice();
 }
 
-// ---------------------------------------------------------------- discrete inputs
+// ---------------------------------------------------------------- discrete channels
+
+TDiscreteFrame::TDiscreteFrame(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
+                               const ChannelKind& kind, QList<GridColumn> columns,
+                               const QString& panelTitle, const ChannelMenu& menu, Dataset* modules,
+                               Dataset& templates, QWidget* parent)
+    : TChannelFrame(platform, dataModule, mainForm, kind, std::move(columns), panelTitle, menu,
+                    parent) {
+    if (modules)
+        DBLookupComboBox1 = moduleList(*modules);
+    DBLookupComboBox2 = templateList(templates, QStringLiteral("name"), false);
+    DBLookupComboBox2->setObjectName(QStringLiteral("DBLookupComboBox2"));
+    DBCheckBox1 = new DBCheckBox(kArchived, dataset_, QStringLiteral("archive"), platform.messages);
+    DBCheckBox1->setObjectName(QStringLiteral("DBCheckBox1"));
+    DBCheckBox1->setToolTip(QStringLiteral("Архивировать канал"));
+}
 
 TDChannel::TDChannel(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
                      QWidget* parent)
@@ -522,7 +540,7 @@ TDChannel::TDChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
 
 TDChannel::TDChannel(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
                      bool onboard, QWidget* parent)
-    : TChannelFrame(
+    : TDiscreteFrame(
           platform, dataModule, mainForm, onboard ? kOnboardInputs : kDiscreteInputs,
           {iconColumn(),
            numberColumn(),
@@ -533,17 +551,10 @@ TDChannel::TDChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
                   : QStringLiteral("Настройка дискретного входа УСО"),
           onboard ? onboardChannelMenu(QStringLiteral("Удалить дискретный канал?\n"))
                   : moduleChannelMenu(QStringLiteral("Удалить дискретный канал?\n")),
-          parent) {
+          onboard ? nullptr : &dataModule.DDDevice,
+          onboard ? dataModule.DNEmDChannel : dataModule.DNDChannel, parent) {
     setObjectName(onboard ? QStringLiteral("EmDChannel") : QStringLiteral("DChannel"));
     MessageBoxes& messages = platform.messages;
-    if (!onboard)
-        DBLookupComboBox1 = moduleList(dataModule.DDDevice);
-    DBLookupComboBox2 = templateList(onboard ? dataModule.DNEmDChannel : dataModule.DNDChannel,
-                                     QStringLiteral("name"), false);
-    DBLookupComboBox2->setObjectName(QStringLiteral("DBLookupComboBox2"));
-    DBCheckBox1 = new DBCheckBox(kArchived, dataset_, QStringLiteral("archive"), messages);
-    DBCheckBox1->setObjectName(QStringLiteral("DBCheckBox1"));
-    DBCheckBox1->setToolTip(QStringLiteral("Архивировать канал"));
     DBCheckBox2 = new DBCheckBox(QStringLiteral("Инвертировать"), dataset_,
                                  QStringLiteral("invers"), messages);
     DBCheckBox2->setObjectName(QStringLiteral("DBCheckBox2"));
@@ -575,16 +586,13 @@ TDChannel::TDChannel(Platform& platform, TDataModule1& dataModule, TMainForm& ma
     keepPlaceWhenHidden({DBRadioGroup1});
     grid->addLayout(callbackRow, row, 0, 1, 3);
 
-    auto* panel = new QVBoxLayout(GroupBox1);
-    panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
-    panel->addLayout(grid);
-    panel->addStretch();
+    fillPanel({grid});
     connect(DBCheckBox3, &QCheckBox::clicked, this, &TDChannel::showRowSettings);
     finishFrame(PopupMenu1);
 }
 
 void TDChannel::showRowSettings() {
-    showTemplateChoice();
+    TChannelFrame::showRowSettings();
     DBRadioGroup1->setVisible(integerAt(dataset_, dataset_.currentRow(), u"callback") == 1);
 }
 
@@ -602,24 +610,16 @@ TDOChannel::TDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& 
 
 TDOChannel::TDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
                        bool onboard, QWidget* parent)
-    : TChannelFrame(platform, dataModule, mainForm, onboard ? kOnboardOutputs : kDiscreteOutputs,
-                    {iconColumn(), numberColumn(), nameColumn(), archivedColumn()},
-                    onboard ? QStringLiteral("Настройка дискретного выхода")
-                            : QStringLiteral("Настройка дискретного выхода УСО"),
-                    onboard
-                        ? onboardChannelMenu(QStringLiteral("Удалить дискретный выходной канал?\n"))
-                        : moduleChannelMenu(QStringLiteral("Удалить дискретный выходной канал?\n")),
-                    parent) {
+    : TDiscreteFrame(
+          platform, dataModule, mainForm, onboard ? kOnboardOutputs : kDiscreteOutputs,
+          {iconColumn(), numberColumn(), nameColumn(), archivedColumn()},
+          onboard ? QStringLiteral("Настройка дискретного выхода")
+                  : QStringLiteral("Настройка дискретного выхода УСО"),
+          onboard ? onboardChannelMenu(QStringLiteral("Удалить дискретный выходной канал?\n"))
+                  : moduleChannelMenu(QStringLiteral("Удалить дискретный выходной канал?\n")),
+          onboard ? nullptr : &dataModule.DDODevice,
+          onboard ? dataModule.DNEmDOChannel : dataModule.DNDOChannel, parent) {
     setObjectName(onboard ? QStringLiteral("EmDOChannel") : QStringLiteral("DOChannel"));
-    MessageBoxes& messages = platform.messages;
-    if (!onboard)
-        DBLookupComboBox1 = moduleList(dataModule.DDODevice);
-    DBLookupComboBox2 = templateList(onboard ? dataModule.DNEmDOChannel : dataModule.DNDOChannel,
-                                     QStringLiteral("name"), false);
-    DBLookupComboBox2->setObjectName(QStringLiteral("DBLookupComboBox2"));
-    DBCheckBox1 = new DBCheckBox(kArchived, dataset_, QStringLiteral("archive"), messages);
-    DBCheckBox1->setObjectName(QStringLiteral("DBCheckBox1"));
-    DBCheckBox1->setToolTip(QStringLiteral("Архивировать канал"));
     if (!onboard) {
         // The archive box stores its click at once.
         connect(DBCheckBox1, &QCheckBox::clicked, this, [this] {
@@ -644,15 +644,8 @@ TDOChannel::TDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& 
     const int row = grid->rowCount();
     grid->addWidget(initialLabel, row, 0);
     grid->addWidget(initialState, row, 1);
-    auto* panel = new QVBoxLayout(GroupBox1);
-    panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
-    panel->addLayout(grid);
-    panel->addStretch();
+    fillPanel({grid});
     finishFrame(PopupMenu1);
-}
-
-void TDOChannel::showRowSettings() {
-    showTemplateChoice();
 }
 
 TEmDOChannel::TEmDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
@@ -697,18 +690,14 @@ TNIChannel::TNIChannel(Platform& platform, TDataModule1& dataModule, TMainForm& 
     conversionRow->addWidget(conversion);
     conversionRow->addStretch();
 
-    auto* panel = new QVBoxLayout(GroupBox1);
-    panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
-    panel->addLayout(grid);
-    panel->addLayout(conversionRow);
-    panel->addStretch();
+    fillPanel({grid, conversionRow});
     checkDivisionOnLeaving(conversion);
     finishFrame(PopupMenu1);
 }
 
 void TNIChannel::showRowSettings() {
+    TChannelFrame::showRowSettings();
     showCorrection();
-    showTemplateChoice();
 }
 
 // ---------------------------------------------------------------- KBHA channels
@@ -728,15 +717,8 @@ TKBHA::TKBHA(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm, 
     const int row = grid->rowCount();
     grid->addWidget(caption("Label4", kUnit, DBLookupComboBox3), row, 0);
     grid->addWidget(DBLookupComboBox3, row, 1);
-    auto* panel = new QVBoxLayout(GroupBox1);
-    panel->setContentsMargins(0, panel->contentsMargins().top(), 0, 4);
-    panel->addLayout(grid);
-    panel->addStretch();
+    fillPanel({grid});
     finishFrame(PopupMenu1);
-}
-
-void TKBHA::showRowSettings() {
-    showTemplateChoice();
 }
 
 // ---------------------------------------------------------------- analog outputs

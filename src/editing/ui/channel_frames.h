@@ -8,6 +8,7 @@
 class QAction;
 class QGridLayout;
 class QLabel;
+class QLayout;
 class QRadioButton;
 class QToolButton;
 
@@ -79,9 +80,11 @@ protected:
     void checkDivisionOnLeaving(QWidget* group);
     // Stores the row being edited or added.
     void postRow();
+    // The panel of a frame: its parts one below the other.
+    void fillPanel(std::initializer_list<QLayout*> parts);
     // The module channel list and its caption are enabled only for a channel with a module
-    // (on-board channels always have their board).
-    void showTemplateChoice();
+    // (on-board channels always have their board); the derived frames add their own rules.
+    void showRowSettings() override;
     bool hasModule() const;
     // DBText1: the description of the selected channel's template in `templates`, following
     // the channel and the list.
@@ -147,17 +150,29 @@ private:
     void showRowSettings() override;
 };
 
+// The part the discrete editors share: the module list (none on the board), the list of the
+// module's inputs or outputs and the archive box.
+class TDiscreteFrame : public TChannelFrame {
+    Q_OBJECT
+public:
+    DBLookupComboBox* DBLookupComboBox1 = nullptr;  // none on the board
+    DBLookupComboBox* DBLookupComboBox2;
+    DBCheckBox* DBCheckBox1;  // "Архивируемый"
+
+protected:
+    TDiscreteFrame(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
+                   const ChannelKind& kind, QList<GridColumn> columns, const QString& panelTitle,
+                   const ChannelMenu& menu, Dataset* modules, Dataset& templates, QWidget* parent);
+};
+
 // Discrete inputs of the USPD's modules (SpecDChannel, "E") and on its own board
-// (SpecEmDChannel, "K").
-class TDChannel : public TChannelFrame {
+// (SpecEmDChannel, "K"). The archive box is shown disabled.
+class TDChannel : public TDiscreteFrame {
     Q_OBJECT
 public:
     TDChannel(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
               QWidget* parent = nullptr);
 
-    DBLookupComboBox* DBLookupComboBox1 = nullptr;  // none on the board
-    DBLookupComboBox* DBLookupComboBox2;
-    DBCheckBox* DBCheckBox1;  // "Архивируемый", shown disabled
     DBCheckBox* DBCheckBox2;  // "Инвертировать"
     DBCheckBox* DBCheckBox3;  // "Обратный вызов"
     DBRadioGroup* DBRadioGroup1;
@@ -179,16 +194,13 @@ public:
 };
 
 // Discrete outputs of the USPD's modules (SpecDOChannel, "L") and on its own board
-// (SpecEmDOChannel, "R").
-class TDOChannel : public TChannelFrame {
+// (SpecEmDOChannel, "R"). The archive box works for module outputs only.
+class TDOChannel : public TDiscreteFrame {
     Q_OBJECT
 public:
     TDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
                QWidget* parent = nullptr);
 
-    DBLookupComboBox* DBLookupComboBox1 = nullptr;  // none on the board
-    DBLookupComboBox* DBLookupComboBox2;
-    DBCheckBox* DBCheckBox1;  // "Архивируемый"
     // "Исходное состояние": shown disabled, stored nowhere.
     QLabel* initialLabel;
     QGroupBox* initialState;
@@ -196,9 +208,6 @@ public:
 protected:
     TDOChannel(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm, bool onboard,
                QWidget* parent);
-
-private:
-    void showRowSettings() override;
 };
 
 class TEmDOChannel : public TDOChannel {
@@ -236,9 +245,6 @@ public:
     DBLookupComboBox* DBLookupComboBox2;
     QLabel* DBText1;
     DBLookupComboBox* DBLookupComboBox3;
-
-private:
-    void showRowSettings() override;
 };
 
 // Analog outputs: not available yet; the frame says so and edits nothing.
