@@ -197,6 +197,16 @@ private slots:
         QCOMPARE(storedColumn("select id_achannel_p from SpecAChannel order by id_achannel"),
                  QStringList({"0", "1", "2"}));
         QCOMPARE(frame->DBGrid1->currentIndex().row(), 0);
+
+        // A channel just added, its name typed, is part of the group it compresses.
+        frame->addClick();
+        frame->DBEdit1->setFocus();
+        frame->DBEdit1->selectAll();
+        typeText(frame->DBEdit1, "Расход");
+        frame->Compress->trigger();
+        QCOMPARE(column(frame, 1), QStringList({"G1", "G2", "G3", "G4"}));
+        QCOMPARE(stored("select name from SpecAChannel where type_num='G4'").toString(),
+                 QStringLiteral("Расход"));
     }
 
     // The analog input panel follows the selected row: ranges with a conversion, the

@@ -181,8 +181,14 @@ void TChannelFrame::compressClick() {
     if (!storeTyped())
         return;
     postRow();
-    if (dataset_.state() == Dataset::State::Browse || !dataset_.isOpen())
-        guarded([this] { compressChannels(data_, kind_); });
+    if (dataset_.state() != Dataset::State::Browse && dataset_.isOpen())
+        return;
+    guarded([this] {
+        // Moving through the group needs none of the template lists each row would re-read.
+        TDataModule1::HeldReactions held = data_.holdReactions();
+        compressChannels(data_, kind_);
+        held.catchUp();
+    });
 }
 
 QLabel* TChannelFrame::caption(const char* name, const QString& text, QWidget* control) {
