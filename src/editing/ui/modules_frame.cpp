@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "editing/channel_fill.h"
 #include "editing/module_operations.h"
 #include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"

@@ -25,9 +25,6 @@ class TDataModule1;
 class TDevConf : public TListFrame {
     Q_OBJECT
 public:
-    // The copies "Копировать" offers, in menu order.
-    static constexpr std::array<int, 5> kCopyCounts = {1, 5, 10, 50, 100};
-
     TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& mainForm,
              QWidget* parent = nullptr);
 
