@@ -52,6 +52,21 @@ protected:
                               .arg(owner)
                               .arg(QLatin1String(kind.key)));
     }
+    // The stored rows of every channel table but that of `except`, each in key order.
+    QStringList otherKindsRows(const ChannelKind& except) {
+        QStringList rows;
+        for (const ChannelKind* kind : kChannelKinds) {
+            if (kind != &except) {
+                rows << storedRows(QStringLiteral("select '%1', * from %1 order by %2")
+                                       .arg(QLatin1String(kind->table), QLatin1String(kind->key)));
+            }
+        }
+        return rows;
+    }
+    void makeCurrent(int id) {
+        ASSERT_TRUE(data.tblUSPD.locate(u"id_uspd", id));
+        ASSERT_EQ(data.currentUspd(), id);
+    }
     // A stored module of `type` on a new interface, numbered `number`; returns its id_device.
     int storedModule(int type, int number, int interfacePosition) {
         Dataset& ifaces = data.tblSpecInterFace;
@@ -261,6 +276,122 @@ TEST_F(ChannelOperations, CorrectionAndDivisionCheck) {
                   QStringList({"0 0"}));
         EXPECT_TRUE(checkDivision(list, rig.test.messages));  // nothing more to refuse
         rig.test.messages.clear();
+    }
+}
+
+// Each kind counts only the current USPD's stored channels: another USPD's channels do not
+// shift the numbers, the numbers stored are those given on add, and after a deletion the
+// next channel repeats the last number.
+TEST_F(ChannelOperations, NumbersAreStoredPerUspdAndRepeatAfterADeletion) {
+    makeCurrent(other);
+    for (const ChannelKind* kind : kChannelKinds)
+        addStored(*kind, 4);
+    makeCurrent(uspd);
+    for (const ChannelKind* kind : kChannelKinds) {
+        const QString x = QLatin1String(kind->letter);
+        Dataset& list = channels(*kind);
+        addStored(*kind, 3);
+        EXPECT_EQ(numbers(*kind, uspd), QStringList({x + "1 0", x + "2 1", x + "3 2"}));
+
+        ASSERT_TRUE(list.locate(u"type_num", QString(x + "2")));
+        list.remove();
+        addChannel(data, *kind);
+        EXPECT_EQ(list.fieldByName(u"type_num").asString(), x + "3");
+        list.post();
+        EXPECT_EQ(numbers(*kind, uspd), QStringList({x + "1 0", x + "3 2", x + "3 2"}));
+        EXPECT_EQ(numbers(*kind, other), QStringList({x + "1 0", x + "2 1", x + "3 2", x + "4 3"}));
+    }
+}
+
+// Compress of every kind: the current USPD's stored channels get their numbers from their
+// keys, not from the numbers they held; the rows keep everything else, and no other table
+// and no other USPD's row changes.
+TEST_F(ChannelOperations, CompressOfEachKindFollowsTheKeysAndChangesNothingElse) {
+    makeCurrent(other);
+    for (const ChannelKind* kind : kChannelKinds)
+        addStored(*kind, 2);
+    makeCurrent(uspd);
+    for (const ChannelKind* kind : kChannelKinds)
+        addStored(*kind, 4);
+
+    for (const ChannelKind* kind : kChannelKinds) {
+        const QString x = QLatin1String(kind->letter);
+        const QString table = QLatin1String(kind->table);
+        const QString key = QLatin1String(kind->key);
+        Dataset& list = channels(*kind);
+        // Numbers in the reverse of the keys' order, names telling the rows apart.
+        execSql(data.ADOConnection1,
+                QStringLiteral("update %1 set %2=100-%3, type_num='%4'||(100-%3), name='n'||%3 "
+                               "where id_uspd=%5")
+                    .arg(table, QLatin1String(kind->position), key, x)
+                    .arg(uspd));
+        list.close();
+        list.open();
+        list.next();
+        list.remove();
+        addChannel(data, *kind);
+
+        const QString others = QStringLiteral("select * from %1 where id_uspd<>%2 order by %3")
+                                   .arg(table)
+                                   .arg(uspd)
+                                   .arg(key);
+        const QString kept = QStringLiteral(
+                                 "select %1, name, id_device, t_device, n_channel from %2 where "
+                                 "id_uspd=%3 order by %1")
+                                 .arg(key, table)
+                                 .arg(uspd);
+        const QStringList before = otherKindsRows(*kind);
+        const QStringList othersBefore = storedRows(others);
+        const QStringList keptBefore = storedRows(kept);
+
+        compressChannels(data, *kind);
+        EXPECT_EQ(numbers(*kind, uspd), QStringList({x + "1 0", x + "2 1", x + "3 2"}));
+        EXPECT_EQ(otherKindsRows(*kind), before) << kind->table;
+        EXPECT_EQ(storedRows(others), othersBefore) << kind->table;
+        EXPECT_EQ(storedRows(kept), keptBefore) << kind->table;
+        EXPECT_EQ(list.recordCount(), 3) << kind->table;
+        EXPECT_EQ(list.recordNumber(), 1) << kind->table;
+    }
+}
+
+// The division check over the action and the stored divisor: only "Разделить" by 0 (an
+// empty divisor reads 0) is refused, with one box, and then the action is none.
+TEST_F(ChannelOperations, DivisionCheckRefusesOnlyADivisionByZero) {
+    const struct {
+        int action;
+        QVariant divisor;
+        bool refused;
+        const char* stored;  // act_corr and coef_corr afterwards
+    } cases[] = {
+        {kDivide, 0.25, false, "4 0.25"}, {kDivide, 0.001, false, "4 0.001"},
+        {kDivide, 0.0, true, "0 0"},      {kDivide, QVariant(), true, "0 "},
+        {3, 0.0, false, "3 0"},           {0, 0.0, false, "0 0"},
+    };
+    for (const ChannelKind* kind : {&kAnalogInputs, &kCountingInputs}) {
+        Dataset& list = channels(*kind);
+        addChannel(data, *kind);
+        list.post();
+        for (const auto& c : cases) {
+            const QString label = QStringLiteral("%1 %2/%3")
+                                      .arg(QLatin1String(kind->table))
+                                      .arg(c.action)
+                                      .arg(c.divisor.toString());
+            list.edit();
+            list.fieldByName(u"act_corr").setAsInteger(c.action);
+            list.fieldByName(u"coef_corr").setValue(c.divisor);
+            list.post();
+            if (c.refused)
+                rig.test.messages.expectNotice(kDivisionByZero);
+            EXPECT_EQ(checkDivision(list, rig.test.messages), !c.refused) << label.toStdString();
+            EXPECT_EQ(rig.test.messages.shown().size(), size_t(c.refused ? 1 : 0))
+                << label.toStdString();
+            EXPECT_EQ(list.state(), Dataset::State::Browse) << label.toStdString();
+            EXPECT_EQ(storedRows(QStringLiteral("select act_corr, coef_corr from %1")
+                                     .arg(QLatin1String(kind->table))),
+                      QStringList(QString::fromLatin1(c.stored)))
+                << label.toStdString();
+            rig.test.messages.clear();
+        }
     }
 }
 
