@@ -14,7 +14,7 @@ set(allowed_link "core;store;image;serial;link")
 set(allowed_link/ui "core;core/ui;store;image;serial;link;link/ui")
 set(allowed_editing "core;store;editing")
 set(allowed_editing/ui "core;core/ui;store;image;serial;link;link/ui;editing;editing/ui")
-set(allowed_tools/orvet-cli "core;store;image;serial;link")
+set(allowed_tools/orvet-cli "core;store;image;serial;link;editing")
 set(allowed_tools/uspd-sim "core;serial;link")
 
 set(folders core core/ui store image serial link link/ui editing editing/ui)

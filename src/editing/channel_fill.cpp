@@ -170,14 +170,14 @@ FillResult fillAllModules(TDataModule1& data, BulkProgress& progress) {
     });
 }
 
-void copyModule(TDataModule1& data, int count, BulkProgress& progress) {
+QList<int> copyModule(TDataModule1& data, int count, BulkProgress& progress) {
     static const char16_t* const kNumbers[] = {
         u"t_device",      u"id_iface_s",   u"n_on_iface",    u"fl_retrans",      u"id_iface_s2",
         u"n_on_iface2",   u"t_pool",       u"to_answer",     u"to_byte_receive", u"t_start",
         u"col_achannel",  u"col_dchannel", u"col_aochannel", u"col_dochannel",   u"col_kvna",
         u"col_nichannel", u"num_mod"};
     static const char16_t* const kTexts[] = {u"fullname", u"password"};
-    allOrNothing(data, [&] {
+    return allOrNothing(data, [&] {
         Dataset& modules = data.tblSpecDevice;
         const bool hasModule = modules.isOpen() && modules.recordCount() > 0;
         std::vector<int> numbers;
@@ -187,6 +187,7 @@ void copyModule(TDataModule1& data, int count, BulkProgress& progress) {
         for (const char16_t* field : kTexts)
             texts << (hasModule ? modules.fieldByName(field).asString() : QString());
         progress.start(count);
+        QList<int> copies;
         for (int copy = 1; copy <= count; ++copy) {
             modules.append();
             for (std::size_t i = 0; i < numbers.size(); ++i) {
@@ -196,10 +197,11 @@ void copyModule(TDataModule1& data, int count, BulkProgress& progress) {
             for (std::size_t i = 0; i < std::size(kTexts); ++i)
                 modules.fieldByName(kTexts[i]).setAsString(texts[int(i)]);
             modules.post();
+            copies << modules.fieldByName(u"id_device").asInteger();
             progress.step();
             progress.moduleDone();
         }
-        return 0;
+        return copies;
     });
 }
 

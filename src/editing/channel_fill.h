@@ -47,7 +47,8 @@ FillResult fillAllModules(TDataModule1& data, BulkProgress& progress);
 // Appends `count` copies of the current module of tblSpecDevice (with no module, copies of
 // an empty one): type, interfaces, retransmission, times, channel counts, modem number, name
 // and password as they are, the number on the interface + 1, + 2, ... No channels are
-// copied. Leaves the list on the last copy. All or nothing.
-void copyModule(TDataModule1& data, int count, BulkProgress& progress);
+// copied. Leaves the list on the last copy and returns the copies' id_device. All or
+// nothing.
+QList<int> copyModule(TDataModule1& data, int count, BulkProgress& progress);
 
 }  // namespace orvet

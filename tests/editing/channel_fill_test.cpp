@@ -180,7 +180,9 @@ TEST_F(ChannelFill, CopiesNumberOnAndCopyNoChannels) {
     fillModuleChannels(data, progress);
     const int channels = count("SpecAChannel");
 
-    copyModule(data, 5, progress);
+    const QList<int> copies = copyModule(data, 5, progress);
+    EXPECT_EQ(copies.size(), 5);
+    EXPECT_EQ(copies.back(), modules.fieldByName(u"id_device").asInteger());
     EXPECT_EQ(
         rows("select n_on_iface, fullname, n_on_iface2, t_pool, col_achannel, "
              "id_iface is null from SpecDevice order by id_device"),
