@@ -1,10 +1,12 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QtTest>
 
+#include "editing/ui/bulk_progress_window.h"
 #include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
 #include "editing/ui/main_window.h"
@@ -344,6 +346,57 @@ private slots:
         QCOMPARE(stored("select count(*) from SpecAChannel").toInt(), 0);
     }
 
+    // "Добавить все каналы УСО" stores the module being edited, fills it under the progress
+    // window and reports; the channel editors show the new channels.
+    void fillAddsTheChannelsAndReports() {
+        frame_->N1Click();
+        chooseInList(frame_->devType, "Смешанный");
+        frame_->N1Click();
+        chooseInList(frame_->devType, "Не выбран");
+        frame_->N1Click();
+        chooseInList(frame_->devType, "КВНА-4");
+        frame_->DBGrid1->selectRow(0);
+        rig_->test.messages.expectNotice("Добавлены все каналы для Смешанный");
+        frame_->N4->trigger();
+        QVERIFY(!frame_->m_Progress->isVisible());
+        QCOMPARE(frame_->m_Progress->m_ProgBar->maximum(), 10);
+        QCOMPARE(frame_->m_Progress->m_ProgBar->value(), 10);
+        QCOMPARE(rig_->data->tblSpecAChannel.recordCount(), 4);
+        QCOMPARE(rig_->data->tblSpecDOChannel.recordCount(), 2);
+
+        rig_->test.messages.expectNotice("Добавлены все каналы всех модулей");
+        frame_->N6->trigger();
+        QCOMPARE(stored("select count(*) from SpecAChannel").toInt(), 8);
+        QCOMPARE(stored("select count(*) from SpecKBHA").toInt(), 4);
+        QCOMPARE(rig_->test.messages.shown().size(), size_t(2));
+    }
+
+    // A copy stores the module being edited first; a failure closes the progress window,
+    // is shown, and leaves no copy.
+    void copiesAreAllOrNothing() {
+        frame_->N1Click();
+        chooseInList(frame_->devType, "Счетчик-4");
+        frame_->devNOnIface->setFocus();
+        frame_->devNOnIface->selectAll();
+        typeText(frame_->devNOnIface, "3");
+        frame_->N5->actions()[1]->trigger();  // "5x", the number typed stored first
+        QCOMPARE(modules().recordCount(), 6);
+        QCOMPARE(stored("select max(n_on_iface) from SpecDevice").toInt(), 8);
+        QVERIFY(!frame_->m_Progress->isVisible());
+
+        QSqlQuery refuse(db());
+        QVERIFY(
+            refuse.exec("create trigger refuse before insert on SpecDevice when "
+                        "new.n_on_iface=12 begin select raise(abort, 'отказ'); end"));
+        rig_->test.messages.allowNotices();
+        frame_->CopyModule(10);
+        QCOMPARE(rig_->test.messages.shown().size(), size_t(1));
+        QVERIFY(rig_->test.messages.shown()[0].text.contains("отказ"));
+        QVERIFY(!frame_->m_Progress->isVisible());
+        QCOMPARE(stored("select count(*) from SpecDevice").toInt(), 6);
+        QCOMPARE(modules().recordCount(), 6);
+    }
+
     void contextMenuAndGrid() {
         QStringList items;
         for (QAction* action : frame_->PopupDev->actions()) {
@@ -352,8 +405,8 @@ private slots:
                                                   "|" + (action->isEnabled() ? "on" : "off"));
         }
         QCOMPARE(items, (QStringList{"Добавить модуль УСО|Ins|on", "Удалить модуль УСО|Del|on",
-                                     "Копировать||off", "-", "Добавить все каналы УСО||off",
-                                     "Все каналы всех модулей||off"}));
+                                     "Копировать||on", "-", "Добавить все каналы УСО||on",
+                                     "Все каналы всех модулей||on"}));
         QStringList copies;
         for (QAction* action : frame_->N5->actions())
             copies << action->text();

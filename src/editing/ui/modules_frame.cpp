@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -14,8 +15,10 @@
 
 #include "editing/channel_fill.h"
 #include "editing/module_operations.h"
+#include "editing/ui/bulk_progress_window.h"
 #include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
+#include "editing/ui/main_window.h"
 #include "store/data_module.h"
 
 namespace orvet {
@@ -44,6 +47,7 @@ TDevConf::TDevConf(Platform& platform, TDataModule1& dataModule, TMainForm& main
                    Qt::AlignHCenter}},
                  QStringLiteral("Настройка устройства"), parent),
       PopupDev(new QMenu(this)),
+      m_Progress(new Tm_Progress(&mainForm)),
       data_(dataModule),
       passwordRow_(new QWidget) {
     setObjectName(QStringLiteral("DevConf"));
@@ -79,9 +83,13 @@ void TDevConf::buildPopupMenu() {
     N4->setObjectName(QStringLiteral("N4"));
     N6 = PopupDev->addAction(QStringLiteral("Все каналы всех модулей"));
     N6->setObjectName(QStringLiteral("N6"));
-    // Copying and the channel auto-fill are not available yet.
-    for (QAction* pending : {N5->menuAction(), N4, N6})
-        pending->setEnabled(false);
+    for (int i = 0; i < copyItems.size(); ++i) {
+        copyItems[i]->setObjectName(QStringLiteral("N%1x1").arg(kCopyCounts[i]));
+        connect(copyItems[i], &QAction::triggered, this,
+                [this, count = kCopyCounts[i]] { CopyModule(count); });
+    }
+    connect(N4, &QAction::triggered, this, &TDevConf::N4Click);
+    connect(N6, &QAction::triggered, this, &TDevConf::N6Click);
     connect(N1, &QAction::triggered, this, &TDevConf::N1Click);
     connect(N2, &QAction::triggered, this, &TDevConf::N2Click);
 }
@@ -281,6 +289,38 @@ void TDevConf::updateIdentity() {
     if (!dataset_.isOpen() || dataset_.isEmpty())
         return;
     guarded([this] { updateModuleIdentity(data_); });
+}
+
+bool TDevConf::runBulk(const std::function<void()>& command) {
+    if (!dataset_.isOpen() || !storeTyped())
+        return false;
+    const Dataset::State state = dataset_.state();
+    if ((state == Dataset::State::Edit || state == Dataset::State::Insert) &&
+        !guarded([this] { dataset_.post(); }))
+        return false;
+    return guarded([&] {
+        // The window closes before a failure is shown.
+        const auto close = qScopeGuard([this] { m_Progress->hide(); });
+        command();
+    });
+}
+
+void TDevConf::N4Click() {
+    if (dataset_.isOpen() && dataset_.isEmpty())
+        return;
+    FillResult result;
+    if (runBulk([&] { result = fillModuleChannels(data_, *m_Progress); }))
+        platform_.messages.information(result.report, QString());
+}
+
+void TDevConf::N6Click() {
+    FillResult result;
+    if (runBulk([&] { result = fillAllModules(data_, *m_Progress); }))
+        platform_.messages.information(result.report, QString());
+}
+
+void TDevConf::CopyModule(int count) {
+    runBulk([&] { copyModule(data_, count, *m_Progress); });
 }
 
 void TDevConf::RetransClick() {

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <array>
+#include <functional>
 
 #include "editing/ui/list_frame.h"
 
@@ -17,6 +18,7 @@ class DBCheckBox;
 class DBEdit;
 class DBLookupComboBox;
 class TDataModule1;
+class Tm_Progress;
 
 // The I/O module editor: the current USPD's modules in order of creation, and the settings
 // of the selected one. Choosing a type or an interface, or leaving the number edit, updates
@@ -39,6 +41,13 @@ public:
     void devNOnIfaceExit();
     // Retransmission is only for type 0: on any other type the box is unchecked again.
     void RetransClick();
+    // "Добавить все каналы УСО": every channel of the selected module from its type's
+    // templates, then the report.
+    void N4Click();
+    // "Все каналы всех модулей": the same for every module of a type other than 0, one report.
+    void N6Click();
+    // "Копировать" → "1x" ... "100x": `count` copies of the selected module.
+    void CopyModule(int count);
 
     DBLookupComboBox* devType;
     DBLookupComboBox* devPort;
@@ -68,6 +77,7 @@ public:
     QList<QAction*> copyItems;  // "1x" ... "100x"
     QAction* N4;
     QAction* N6;
+    Tm_Progress* m_Progress;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,6 +94,9 @@ private:
     QHBoxLayout* buildTimingRow();
     void buildPasswordRow();
     void wireIdentityReactions();
+    // Runs a bulk command under the progress window, the module being edited stored first;
+    // a failure closes the window and is shown. False when it did not run or failed.
+    bool runBulk(const std::function<void()>& command);
 
     // The panel shows what the selected module's type has: retransmission for type 0, the
     // poll and start periods for the others, a password or a modem number for their types.
