@@ -26,6 +26,7 @@
 #include "editing/ui/list_frame.h"
 #include "editing/ui/modules_frame.h"
 #include "editing/ui/open_uspd_dialog.h"
+#include "editing/ui/uspd_settings_frames.h"
 #include "link/ui/link_parameters_dialog.h"
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
@@ -170,9 +171,14 @@ const std::array<TMainForm::NodeDef, kTreeNodeCount>& TMainForm::nodeDefs() {
              return f.IfaceTop = new TIfaceTop(f.platform_, f.data_, f);
          },
          [](TDataModule1& d) -> Dataset* { return &d.tblSpecInterFace; }},
-        {N::OnboardModules, "Встроенные модули", N::UspdParameters, 12, nullptr,
+        {N::OnboardModules, "Встроенные модули", N::UspdParameters, 12,
+         [](TMainForm& f) -> QWidget* { return f.Embdev = new TEmbdev(f.platform_, f.data_); },
          [](TDataModule1& d) -> Dataset* { return &d.tblHeadline; }},
-        {N::Callback, "Обратный вызов", N::UspdParameters, 15, nullptr, nullptr},
+        {N::Callback, "Обратный вызов", N::UspdParameters, 15,
+         [](TMainForm& f) -> QWidget* {
+             return f.SetCallback = new TSetCallback(f.platform_, f.data_);
+         },
+         nullptr},
         {N::Modules,
          "Внешние  модули",
          {},
@@ -215,7 +221,14 @@ const std::array<TMainForm::NodeDef, kTreeNodeCount>& TMainForm::nodeDefs() {
              return f.DOChannel = new TDOChannel(f.platform_, f.data_, f);
          },
          [](TDataModule1& d) -> Dataset* { return &d.tblSpecDOChannel; }},
-        {N::Archives, "Архивы", {}, 8, nullptr, nullptr},
+        {N::Archives,
+         "Архивы",
+         {},
+         8,
+         [](TMainForm& f) -> QWidget* {
+             return f.ArchiveCFG = new TArchiveCFG(f.platform_, f.data_);
+         },
+         nullptr},
     }};
     return defs;
 }
@@ -431,6 +444,10 @@ void TMainForm::MSaveClick() {
     const std::optional<TreeNode> selected = selectedNode();
     if (!selected || !editor(*selected))
         return;
+    if (*selected == TreeNode::Archives) {
+        ArchiveCFG->save();
+        return;
+    }
     const NodeDef& def = nodeDefs()[index(*selected)];
     Dataset* dataset = def.posted ? def.posted(data_) : nullptr;
     if (!dataset)

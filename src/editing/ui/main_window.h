@@ -21,6 +21,9 @@ namespace orvet {
 class Dataset;
 class TAboutBox;
 class TAChannel;
+class TArchiveCFG;
+class TEmbdev;
+class TSetCallback;
 class TAOChannel;
 class TDChannel;
 class TDOChannel;
@@ -135,6 +138,9 @@ public:
 
     TIfaceTop* IfaceTop;
     TDevConf* DevConf;
+    TEmbdev* Embdev;
+    TSetCallback* SetCallback;
+    TArchiveCFG* ArchiveCFG;
     TAChannel* AChannel;
     TAOChannel* AOChannel;
     TNIChannel* NIChannel;
