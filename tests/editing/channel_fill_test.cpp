@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStringList>
 
 #include "editing/channel_fill.h"
@@ -56,15 +54,7 @@ protected:
         return modules.fieldByName(u"id_device").asInteger();
     }
     QStringList rows(const QString& sql) {
-        QStringList result;
-        QSqlQuery query(sql, data.ADOConnection1.database());
-        while (query.next()) {
-            QStringList row;
-            for (int i = 0; i < query.record().count(); ++i)
-                row << query.value(i).toString();
-            result << row.join(u'|');
-        }
-        return result;
+        return testing::queryRows(data.ADOConnection1, sql, u'|');
     }
     int count(const QString& table) {
         return testing::queryValue(data.ADOConnection1, "select count(*) from " + table).toInt();

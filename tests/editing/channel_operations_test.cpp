@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStringList>
 
 #include "editing/channel_operations.h"
@@ -36,15 +34,7 @@ protected:
     }
     // A row of `sql` as texts.
     QStringList storedRows(const QString& sql) {
-        QStringList rows;
-        QSqlQuery query(sql, data.ADOConnection1.database());
-        while (query.next()) {
-            QStringList row;
-            for (int i = 0; i < query.record().count(); ++i)
-                row << query.value(i).toString();
-            rows << row.join(u' ');
-        }
-        return rows;
+        return testing::queryRows(data.ADOConnection1, sql, u' ');
     }
     QStringList numbers(const ChannelKind& kind, int owner) {
         return storedRows(QStringLiteral("select type_num, %1 from %2 where id_uspd=%3 order by %4")

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include "store/schema.h"
 #include "store/store_error.h"
@@ -30,6 +31,19 @@ QVariant queryValue(Connection& connection, const QString& sql) {
     QSqlQuery query(connection.database());
     EXPECT_TRUE(query.exec(sql) && query.next()) << sql.toStdString();
     return query.value(0);
+}
+
+QStringList queryRows(Connection& connection, const QString& sql, QChar separator) {
+    QSqlQuery query(connection.database());
+    EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
+    QStringList rows;
+    while (query.next()) {
+        QStringList row;
+        for (int i = 0; i < query.record().count(); ++i)
+            row << query.value(i).toString();
+        rows << row.join(separator);
+    }
+    return rows;
 }
 
 TempStore::TempStore()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
@@ -17,6 +18,8 @@ QString storeErrorOf(const std::function<void()>& action);
 void execSql(Connection& connection, const QString& sql);
 // The first column of the first row of `sql`.
 QVariant queryValue(Connection& connection, const QString& sql);
+// Every row of `sql`, its columns as texts joined by `separator`.
+QStringList queryRows(Connection& connection, const QString& sql, QChar separator);
 
 // A configuration store freshly created in a temporary folder, open on its own connection.
 struct TempStore {
