@@ -71,16 +71,18 @@ TArchiveCFG::TArchiveCFG(Platform& platform, TDataModule1& dataModule, QWidget* 
         result->setObjectName(QString::fromLatin1(name));
         return result;
     };
-    dbc_main_int = new DBCheckBox(QStringLiteral("Основной интервал"), dataModule.tblHeadline,
-                                  QStringLiteral("need_main_int"), messages);
-    dbc_main_int->setObjectName(QStringLiteral("dbc_main_int"));
+    const auto check = [&](const char* name, const QString& caption, const char* field) {
+        auto* result =
+            new DBCheckBox(caption, dataModule.tblHeadline, QString::fromLatin1(field), messages);
+        result->setObjectName(QString::fromLatin1(name));
+        return result;
+    };
+    dbc_main_int = check("dbc_main_int", QStringLiteral("Основной интервал"), "need_main_int");
     DBEdit1 = edit("DBEdit1", dataModule.tblMainArchive, "main_time_min");
     DBEdit2 = edit("DBEdit2", dataModule.tblMainArchive, "main_records");
     Label9 = new QLabel;
     Label9->setObjectName(QStringLiteral("Label9"));
-    DBCheckBox1 = new DBCheckBox(QStringLiteral("Короткий интервал"), dataModule.tblHeadline,
-                                 QStringLiteral("need_short_int"), messages);
-    DBCheckBox1->setObjectName(QStringLiteral("DBCheckBox1"));
+    DBCheckBox1 = check("DBCheckBox1", QStringLiteral("Короткий интервал"), "need_short_int");
     DBEdit3 = edit("DBEdit3", dataModule.tblShortArchive, "short_time_min");
     DBEdit4 = edit("DBEdit4", dataModule.tblShortArchive, "short_records");
     Label8 = new QLabel;
