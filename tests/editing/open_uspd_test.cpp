@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <functional>
 
+#include "editing/ui/channel_frames.h"
 #include "editing/ui/field_controls.h"
 #include "editing/ui/main_window.h"
 #include "editing/ui/open_uspd_dialog.h"
@@ -152,6 +153,31 @@ private slots:
         QCOMPARE(uspd().fieldByName(u"id_uspd").asInteger(), second);
         QCOMPARE(form_->windowTitle(),
                  QStringLiteral("Конфигурирование УСПД ORVET-4410 - Второй - Завод"));
+    }
+
+    // The whole way from the keyboard, keys going where the window sends them: the window
+    // takes the keyboard back from the closed dialog, arrows pick the node, Tab enters its
+    // list and Insert adds a channel there.
+    void keyboardOnlyFromOpeningToANewChannel() {
+        rig_->addUspd("Котельная");
+        QApplication::setActiveWindow(form_.get());
+        QWindow* window = form_->windowHandle();
+        whileOpen(form_->MOpen, [&] {
+            QApplication::setActiveWindow(form_->frmOpenUSPD);
+            QTest::keyClick(form_->frmOpenUSPD->windowHandle(), Qt::Key_Return);
+            QVERIFY(!form_->frmOpenUSPD->isVisible());
+        });
+        QTRY_COMPARE(QApplication::activeWindow(), form_.get());
+        QCOMPARE(QApplication::focusWidget(), form_->TreeView1);
+        for (int step = 0; step < 6; ++step)
+            QTest::keyClick(window, Qt::Key_Down);
+        QCOMPARE(form_->selectedNode(), std::optional{TreeNode::AnalogInputs});
+        QTest::keyClick(window, Qt::Key_Tab);
+        auto* channels = static_cast<TChannelFrame*>(form_->editor(TreeNode::AnalogInputs));
+        QCOMPARE(QApplication::focusWidget(), channels->DBGrid1);
+        QTest::keyClick(window, Qt::Key_Insert);
+        QCOMPARE(rig_->data->tblSpecAChannel.rowCount(), 1);
+        QCOMPARE(rig_->data->tblSpecAChannel.state(), Dataset::State::Insert);
     }
 
     // The cell editors take at most the 50 characters the name and the enterprise hold, so

@@ -18,6 +18,7 @@
 
 #include "core/guarded.h"
 #include "core/texts.h"
+#include "core/ui/owner_activation.h"
 #include "editing/ui/about_dialog.h"
 #include "editing/ui/channel_frames.h"
 #include "editing/ui/field_controls.h"
@@ -64,6 +65,8 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
       workArea_(new QWidget),
       startPanel_(new QFrame) {
     setObjectName(QStringLiteral("MainForm"));
+    // Its dialogs and message boxes give the keyboard back to it when they close.
+    new OwnerActivation(this);
     CommPort1.SetMonitorEvents(
         eventSet({evRxChar, evTxEmpty, evCTS, evDSR, evRlsd, evBreak, evError}));
     setWindowTitle(kCaption);
