@@ -2,6 +2,8 @@
 
 #include <QHash>
 #include <deque>
+#include <map>
+#include <optional>
 #include <utility>
 
 #include "editing/channel_operations.h"
@@ -98,8 +100,27 @@ auto allOrNothing(TDataModule1& data, Command command) {
     }
 }
 
+// The templates a command has read, by module type and template kind: a fill of all modules
+// reads those of each type once.
+class TemplateCache {
+public:
+    explicit TemplateCache(TDataModule1& data) : data_(data) {}
+
+    const QHash<int, Template>& of(int type, int kind) {
+        const auto key = std::make_pair(type, kind);
+        auto found = read_.find(key);
+        if (found == read_.end())
+            found = read_.emplace(key, templatesOf(data_, type, kind)).first;
+        return found->second;
+    }
+
+private:
+    TDataModule1& data_;
+    std::map<std::pair<int, int>, QHash<int, Template>> read_;
+};
+
 // The fill of the current module, inside a command's transaction.
-QStringList fillCurrentModule(TDataModule1& data, BulkProgress& progress) {
+QStringList fillCurrentModule(TDataModule1& data, TemplateCache& cache, BulkProgress& progress) {
     Dataset& module = data.tblSpecDevice;
     const QVariant id = module.fieldByName(u"id_device").value();
     const int type = module.fieldByName(u"t_device").asInteger();
@@ -115,28 +136,41 @@ QStringList fillCurrentModule(TDataModule1& data, BulkProgress& progress) {
         const int count = module.fieldByName(filled.count).asInteger();
         if (count <= 0)
             continue;
-        const QHash<int, Template> templates = filled.templateKind
-                                                   ? templatesOf(data, type, filled.templateKind)
-                                                   : QHash<int, Template>();
+        const QHash<int, Template> templates =
+            filled.templateKind ? cache.of(type, filled.templateKind) : QHash<int, Template>();
         Dataset& channels = data.*filled.kind->dataset;
+        // The fields a new row sets, found once for the kind.
+        Field name = channels.fieldByName(u"name");
+        Field moduleId = channels.fieldByName(u"id_device");
+        Field moduleType = channels.fieldByName(u"t_device");
+        Field moduleIface = channels.fieldByName(u"num_iface");
+        Field moduleNumber = channels.fieldByName(u"numdevice");
+        Field channel = channels.fieldByName(u"n_channel");
+        Field typeNum = channels.fieldByName(u"type_num");
+        // Kinds without templates have no unit.
+        std::optional<Field> unitField;
+        std::optional<Field> unitName;
+        if (filled.templateKind) {
+            unitField = channels.fieldByName(u"u_measure");
+            unitName = channels.fieldByName(u"n_u_measure");
+        }
         for (int k = 0; k < count; ++k) {
             addChannel(data, *filled.kind);
             if (filled.templateKind) {
                 const auto found = templates.constFind(k);
                 const bool known = found != templates.constEnd();
                 if (known && !found->description.isEmpty())
-                    channels.fieldByName(u"name").setAsString(found->description);
+                    name.setAsString(found->description);
                 const bool unit = known && found->unit != 0;
-                channels.fieldByName(u"u_measure").setAsInteger(unit ? found->unit : kNoUnit);
-                channels.fieldByName(u"n_u_measure")
-                    .setAsString(unit ? found->shortName : kNoUnitName);
+                unitField->setAsInteger(unit ? found->unit : kNoUnit);
+                unitName->setAsString(unit ? found->shortName : kNoUnitName);
             }
-            channels.fieldByName(u"id_device").setValue(id);
-            channels.fieldByName(u"t_device").setAsInteger(type);
-            channels.fieldByName(u"num_iface").setAsInteger(iface);
-            channels.fieldByName(u"numdevice").setAsInteger(number);
-            channels.fieldByName(u"n_channel").setAsInteger(k);
-            created << channels.fieldByName(u"type_num").asString();
+            moduleId.setValue(id);
+            moduleType.setAsInteger(type);
+            moduleIface.setAsInteger(iface);
+            moduleNumber.setAsInteger(number);
+            channel.setAsInteger(k);
+            created << typeNum.asString();
             progress.step();
         }
         channels.post();
@@ -153,17 +187,19 @@ QString fillReport(TDataModule1& data) {
 
 FillResult fillModuleChannels(TDataModule1& data, BulkProgress& progress) {
     return allOrNothing(data, [&] {
-        return FillResult{fillReport(data), fillCurrentModule(data, progress)};
+        TemplateCache templates(data);
+        return FillResult{fillReport(data), fillCurrentModule(data, templates, progress)};
     });
 }
 
 FillResult fillAllModules(TDataModule1& data, BulkProgress& progress) {
     return allOrNothing(data, [&] {
         FillResult result{QStringLiteral("Добавлены все каналы всех модулей"), {}};
+        TemplateCache templates(data);
         Dataset& modules = data.tblSpecDevice;
         for (modules.first(); !modules.eof(); modules.next()) {
             if (modules.fieldByName(u"t_device").asInteger() != 0)
-                result.created << fillCurrentModule(data, progress);
+                result.created << fillCurrentModule(data, templates, progress);
             progress.moduleDone();
         }
         return result;

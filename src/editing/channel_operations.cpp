@@ -13,10 +13,11 @@ namespace {
 
 using Defaults = std::vector<std::pair<const char16_t*, QVariant>>;
 
-// The values of a new channel of `kind`, besides its number.
-Defaults newChannel(const ChannelKind& kind) {
+// The values of a new channel of `kind`, besides its number; built once, as a fill of many
+// modules asks for them for every channel.
+const Defaults& newChannel(const ChannelKind& kind) {
     if (&kind == &kAnalogInputs) {
-        return {
+        static const Defaults analog{
             {u"archive", 0},   {u"emerg_val", -1}, {u"name", QStringLiteral("Аналоговый вход УСО")},
             {u"id_device", 0}, {u"t_device", 0},   {u"t_transf", 0},
             {u"u_measure", 0}, {u"n_channel", 0},  {u"min_value", 0},
@@ -24,48 +25,58 @@ Defaults newChannel(const ChannelKind& kind) {
             {u"st_filter", 0}, {u"coef_corr", 0},  {u"act_corr", 0},
             {u"callback", 0},  {u"W", 90},         {u"hi_lim", 0},
             {u"lo_lim", 0}};
+        return analog;
     }
     if (&kind == &kDiscreteInputs) {
-        return {{u"archive", 0},   {u"name", QStringLiteral("Дискретный вход УСО")},
-                {u"id_device", 0}, {u"t_device", 0},
-                {u"n_channel", 0}, {u"invers", 0},
-                {u"callback", 0},  {u"cbevent", 3}};
+        static const Defaults discreteInputs{
+            {u"archive", 0},   {u"name", QStringLiteral("Дискретный вход УСО")},
+            {u"id_device", 0}, {u"t_device", 0},
+            {u"n_channel", 0}, {u"invers", 0},
+            {u"callback", 0},  {u"cbevent", 3}};
+        return discreteInputs;
     }
     if (&kind == &kDiscreteOutputs) {
-        return {{u"archive", 0},
-                {u"name", QStringLiteral("Дискретный выход УСО")},
-                {u"id_device", 0},
-                {u"t_device", 0},
-                {u"n_channel", 0}};
+        static const Defaults discreteOutputs{{u"archive", 0},
+                                              {u"name", QStringLiteral("Дискретный выход УСО")},
+                                              {u"id_device", 0},
+                                              {u"t_device", 0},
+                                              {u"n_channel", 0}};
+        return discreteOutputs;
     }
     if (&kind == &kOnboardInputs) {
-        return {{u"archive", 0},      {u"name", QStringLiteral("Дискретный вход")},
-                {u"id_device", 0},    {u"t_device", kBoardType},
-                {u"n_channel", 0},    {u"invers", 0},
-                {u"num_iface", -1},   {u"numdevice", -1},
-                {u"callback", 0},     {u"cbevent", 3},
-                {u"jingle_time", 100}};
+        static const Defaults onboardInputs{
+            {u"archive", 0},      {u"name", QStringLiteral("Дискретный вход")},
+            {u"id_device", 0},    {u"t_device", kBoardType},
+            {u"n_channel", 0},    {u"invers", 0},
+            {u"num_iface", -1},   {u"numdevice", -1},
+            {u"callback", 0},     {u"cbevent", 3},
+            {u"jingle_time", 100}};
+        return onboardInputs;
     }
     if (&kind == &kOnboardOutputs) {
-        return {{u"archive", 0},   {u"name", QStringLiteral("Дискретный выход")},
-                {u"id_device", 0}, {u"t_device", kBoardType},
-                {u"n_channel", 0}, {u"num_iface", -1},
-                {u"numdevice", -1}};
+        static const Defaults onboardOutputs{
+            {u"archive", 0},   {u"name", QStringLiteral("Дискретный выход")},
+            {u"id_device", 0}, {u"t_device", kBoardType},
+            {u"n_channel", 0}, {u"num_iface", -1},
+            {u"numdevice", -1}};
+        return onboardOutputs;
     }
     if (&kind == &kCountingInputs) {
-        return {{u"name", QStringLiteral("Счетный вход УСО")},
-                {u"id_device", 0},
-                {u"t_device", 0},
-                {u"u_measure", 0},
-                {u"n_channel", 0},
-                {u"coef_corr", 0},
-                {u"act_corr", 0}};
+        static const Defaults counting{{u"name", QStringLiteral("Счетный вход УСО")},
+                                       {u"id_device", 0},
+                                       {u"t_device", 0},
+                                       {u"u_measure", 0},
+                                       {u"n_channel", 0},
+                                       {u"coef_corr", 0},
+                                       {u"act_corr", 0}};
+        return counting;
     }
-    return {{u"name", QStringLiteral("КВНА")},
-            {u"id_device", 0},
-            {u"t_device", 0},
-            {u"u_measure", 0},
-            {u"n_channel", 0}};
+    static const Defaults kbha{{u"name", QStringLiteral("КВНА")},
+                               {u"id_device", 0},
+                               {u"t_device", 0},
+                               {u"u_measure", 0},
+                               {u"n_channel", 0}};
+    return kbha;
 }
 
 void editRow(Dataset& channels) {

@@ -16,8 +16,13 @@ namespace {
 
 size_t foldedHash(QStringView name) {
     size_t hash = 1469598103934665603ull;
-    for (QChar c : name)
-        hash = (hash ^ c.toCaseFolded().unicode()) * 1099511628211ull;
+    for (QChar c : name) {
+        // Field names are nearly always ASCII, whose folding needs no table.
+        const char16_t u = c.unicode();
+        const char16_t folded =
+            u < 0x80 ? (u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u) : c.toCaseFolded().unicode();
+        hash = (hash ^ folded) * 1099511628211ull;
+    }
     return hash;
 }
 
@@ -158,6 +163,7 @@ void Dataset::load() {
 
     statements_.clear();
     updateStatements_.clear();
+    insertStatements_.clear();
     fields_ = std::move(fields);
     fieldHashes_ = std::move(hashes);
     keyIndex_ = key;
@@ -414,27 +420,12 @@ QSqlQuery& Dataset::prepared(const QString& sql) {
 }
 
 void Dataset::insertRow() {
-    const QSqlDriver* driver = connection_.database().driver();
-    QString columns;
-    QString marks;
     std::vector<int> bound;
     for (int i = 0; i < int(fields_.size()); ++i) {
-        if (buffer_[i].isNull())
-            continue;
-        if (!bound.empty()) {
-            columns += u',';
-            marks += u',';
-        }
-        columns += driver->escapeIdentifier(fields_[i].name, QSqlDriver::FieldName);
-        marks += u'?';
-        bound.push_back(i);
+        if (!buffer_[i].isNull())
+            bound.push_back(i);
     }
-    const QString table = driver->escapeIdentifier(table_, QSqlDriver::TableName);
-    const QString sql =
-        bound.empty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, columns, marks);
-    QSqlQuery& query = prepared(sql);
+    QSqlQuery& query = prepared(insertStatement(bound));
     for (int i = 0; i < int(bound.size()); ++i)
         query.bindValue(i, buffer_[bound[i]]);
     if (!query.exec())
@@ -475,6 +466,29 @@ void Dataset::updateRow() {
         query.finish();
     }
     row = std::move(buffer_);
+}
+
+const QString& Dataset::insertStatement(const std::vector<int>& fields) {
+    auto found = insertStatements_.find(fields);
+    if (found != insertStatements_.end())
+        return found->second;
+    const QSqlDriver* driver = connection_.database().driver();
+    QString columns;
+    QString marks;
+    for (int i : fields) {
+        if (!columns.isEmpty()) {
+            columns += u',';
+            marks += u',';
+        }
+        columns += driver->escapeIdentifier(fields_[i].name, QSqlDriver::FieldName);
+        marks += u'?';
+    }
+    const QString table = driver->escapeIdentifier(table_, QSqlDriver::TableName);
+    const QString sql =
+        fields.empty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, columns, marks);
+    return insertStatements_.emplace(fields, sql).first->second;
 }
 
 const QString& Dataset::updateStatement(const std::vector<int>& fields) {
@@ -595,7 +609,8 @@ void Dataset::remove() {
 int Dataset::dataFieldIndex(QStringView name) const {
     const size_t hash = foldedHash(name);
     for (int i = 0; i < int(fields_.size()); ++i) {
-        if (fieldHashes_[i] == hash && fields_[i].name.compare(name, Qt::CaseInsensitive) == 0) {
+        if (fieldHashes_[i] == hash &&
+            (fields_[i].name == name || fields_[i].name.compare(name, Qt::CaseInsensitive) == 0)) {
             return i;
         }
     }

@@ -191,6 +191,9 @@ private:
     // The statement that updates `fields` (indexes) of a row by its key; built once per
     // field list while the dataset stays open.
     const QString& updateStatement(const std::vector<int>& fields);
+    // The statement that inserts a row with `fields` (indexes) set, the others taking their
+    // defaults; built once per field list while the dataset stays open.
+    const QString& insertStatement(const std::vector<int>& fields);
     int dataFieldIndex(QStringView name) const;
     void fire(const Handler& handler);
     void notifyAbout(DatasetChange::Kind kind, int row = -1);
@@ -222,6 +225,7 @@ private:
 
     QHash<QString, std::shared_ptr<QSqlQuery>> statements_;
     std::map<std::vector<int>, QString> updateStatements_;
+    std::map<std::vector<int>, QString> insertStatements_;
     int suspended_ = 0;
     std::vector<DatasetObserver*> observers_;
 };

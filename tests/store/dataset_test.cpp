@@ -123,6 +123,28 @@ protected:
     std::unique_ptr<QueryDataset> phones;
 };
 
+// Rows appended one after another with different fields filled each store exactly what
+// they hold: a field left empty takes its default, not the value of an earlier row.
+TEST_P(DatasetContract, AppendedRowsStoreTheirOwnFields) {
+    uspd->open();
+    const std::pair<QString, QString> rows[] = {
+        {"A", "Завод"}, {"B", ""}, {"", "ТЭЦ"}, {"D", "Завод"}, {"", ""}};
+    for (const auto& [name, enterprise] : rows) {
+        uspd->append();
+        if (!name.isEmpty())
+            uspd->fieldByName(u"uspd_name").setAsString(name);
+        if (!enterprise.isEmpty())
+            uspd->fieldByName(u"enterprise").setAsString(enterprise);
+    }
+    uspd->post();
+    EXPECT_EQ(queryValue(*connection,
+                         "SELECT group_concat(coalesce(uspd_name, '-') || '/' || "
+                         "coalesce(enterprise, '-'), ' ') FROM "
+                         "(SELECT * FROM USPD ORDER BY id_uspd)")
+                  .toString(),
+              "A/Завод B/- -/ТЭЦ D/Завод -/-");
+}
+
 TEST_P(DatasetContract, PendingRowLife) {
     uspd->open();
     EXPECT_TRUE(uspd->isEmpty());

@@ -1,0 +1,204 @@
+// "Все каналы всех модулей" beside a bare baseline, on a USPD with 16 interfaces and 300
+// modules of 32 channels each (12 analog inputs, 4 counting inputs, 8 discrete inputs,
+// 6 discrete outputs, 2 KBHA channels):
+//   Fill_Layer  fill every module as the module editor does: the editors' values and
+//               numbering, the templates' names and units, one transaction
+//   Fill_Bare   the same 9 600 rows, every column as the fill wrote it, inserted through a
+//               prepared bare QSqlQuery per table in one transaction
+// Between runs the channels are deleted and the lists read again, outside the timing.
+// The ratio layer/bare is printed at the end; the goal is at most 1.5.
+#include <benchmark/benchmark.h>
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <vector>
+
+#include "bench_support.h"
+#include "editing/channel_fill.h"
+
+namespace orvet {
+namespace {
+
+constexpr int kInterfaces = 16;
+
+// A table the fill writes, and its key.
+struct FilledTable {
+    const char* table;
+    const char* key;
+};
+constexpr FilledTable kFilled[] = {
+    {"SpecAChannel", "id_achannel"}, {"SpecNIChannel", "id_nichannel"},
+    {"SpecDChannel", "id_dchannel"}, {"SpecDOChannel", "id_dochannel"},
+    {"SpecKBHA", "id_kvna"},
+};
+constexpr int kChannelsPerModule = 32;
+
+class Bench : public BenchStore {
+public:
+    Bench() {
+        fill();
+        openFirstUspd();
+    }
+
+    qint64 uspd() const { return uspd_; }
+    const QList<qint64>& modules() const { return modules_; }
+
+    // Deletes every channel and reads the lists again, leaving the module list on its
+    // first row as the editor does.
+    void clearChannels() {
+        QSqlQuery query(db());
+        for (const FilledTable& kind : kFilled)
+            query.exec(QStringLiteral("DELETE FROM %1").arg(kind.table));
+        for (const ChannelKind& kind : kChannelKinds) {
+            QueryDataset& dataset = dm().*kind.dataset;
+            dataset.close();
+            dataset.open();
+        }
+        dm().tblSpecDevice.first();
+    }
+
+    // The rows of one table as the fill wrote them, without their key.
+    struct Rows {
+        QString insert;  // a prepared INSERT of every column but the key
+        std::vector<QVariantList> values;
+    };
+
+    // Reads the rows the last fill wrote, for the baseline to insert again.
+    std::vector<Rows> snapshot() {
+        std::vector<Rows> tables;
+        for (const FilledTable& kind : kFilled) {
+            QSqlQuery query(db());
+            query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(kind.table, kind.key));
+            const QSqlRecord record = query.record();
+            QStringList columns;
+            QStringList marks;
+            for (int i = 0; i < record.count(); ++i) {
+                if (record.fieldName(i) != QLatin1String(kind.key)) {
+                    columns << record.fieldName(i);
+                    marks << QStringLiteral("?");
+                }
+            }
+            Rows rows{QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(kind.table, columns.join(u','), marks.join(u',')),
+                      {}};
+            while (query.next()) {
+                QVariantList values;
+                for (int i = 0; i < record.count(); ++i) {
+                    if (record.fieldName(i) != QLatin1String(kind.key))
+                        values << query.value(i);
+                }
+                rows.values.push_back(std::move(values));
+            }
+            tables.push_back(std::move(rows));
+        }
+        return tables;
+    }
+
+    qint64 channelCount() {
+        qint64 count = 0;
+        QSqlQuery query(db());
+        for (const FilledTable& kind : kFilled) {
+            query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(kind.table));
+            if (query.next())
+                count += query.value(0).toLongLong();
+        }
+        return count;
+    }
+
+private:
+    void fill() {
+        db().transaction();
+        uspd_ = addUspd();
+        QSqlQuery query(db());
+        for (const char* table : {"Headline", "ShortArchive", "MainArchive"})
+            query.exec(
+                QStringLiteral("INSERT INTO %1 (id_uspd) VALUES (%2)").arg(table).arg(uspd_));
+        query.prepare(
+            "INSERT INTO SpecInterFace (id_uspd, port, baud, data, stop) VALUES (?, ?, 4, 8, 1)");
+        QList<qint64> interfaces;
+        for (int i = 0; i < kInterfaces; ++i) {
+            query.addBindValue(uspd_);
+            query.addBindValue(i + 1);
+            exec(query);
+            interfaces.append(query.lastInsertId().toLongLong());
+        }
+        query.prepare(
+            "INSERT INTO SpecDevice (id_uspd, id_iface_s, t_device, n_on_iface, fullname, "
+            "col_achannel, col_nichannel, col_dchannel, col_dochannel, col_kvna) "
+            "VALUES (?, ?, 6, ?, ?, 12, 4, 8, 6, 2)");
+        for (int i = 0; i < kModules; ++i) {
+            query.addBindValue(uspd_);
+            query.addBindValue(interfaces[i % kInterfaces]);
+            query.addBindValue(i / kInterfaces + 1);
+            query.addBindValue(QStringLiteral("Смешанный, на COM%1, №%2").arg(i % 8 + 1).arg(i));
+            exec(query);
+            modules_.append(query.lastInsertId().toLongLong());
+        }
+        db().commit();
+    }
+
+    qint64 uspd_ = 0;
+    QList<qint64> modules_;
+};
+
+Bench& bench() {
+    static Bench instance;
+    return instance;
+}
+
+// Every run must have created all the channels, or the figures compare different work.
+void checkCreated(benchmark::State& state) {
+    const qint64 created = bench().channelCount();
+    if (created != qint64{kModules} * kChannelsPerModule)
+        state.SkipWithError("the run did not create every channel");
+}
+
+void Fill_Layer(benchmark::State& state) {
+    BulkProgress progress;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench().clearChannels();
+        state.ResumeTiming();
+        const FillResult result = fillAllModules(bench().dm(), progress);
+        benchmark::DoNotOptimize(result.created.size());
+        state.PauseTiming();
+        checkCreated(state);
+        state.ResumeTiming();
+    }
+}
+
+void Fill_Bare(benchmark::State& state) {
+    bench().clearChannels();
+    BulkProgress progress;
+    fillAllModules(bench().dm(), progress);
+    const std::vector<Bench::Rows> tables = bench().snapshot();
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench().clearChannels();
+        state.ResumeTiming();
+        bench().db().transaction();
+        for (const Bench::Rows& rows : tables) {
+            QSqlQuery query(bench().db());
+            query.prepare(rows.insert);
+            for (const QVariantList& values : rows.values) {
+                for (int i = 0; i < values.size(); ++i)
+                    query.bindValue(i, values[i]);
+                exec(query);
+            }
+        }
+        bench().db().commit();
+        state.PauseTiming();
+        checkCreated(state);
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(Fill_Layer)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(Fill_Bare)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+}  // namespace orvet
+
+int main(int argc, char** argv) {
+    return orvet::runBenchmarks(argc, argv, "fill_bench", {"Fill"}, 1.5);
+}
