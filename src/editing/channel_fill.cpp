@@ -1,6 +1,7 @@
 #include "editing/channel_fill.h"
 
 #include <QHash>
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <optional>
@@ -119,17 +120,22 @@ private:
     std::map<std::pair<int, int>, QHash<int, Template>> read_;
 };
 
-// The fill of the current module, inside a command's transaction.
+// The channels a fill creates for the module in `row` of the module list.
+int channelsToFill(const Dataset& modules, int row) {
+    int total = 0;
+    for (const FilledKind& filled : kFilledKinds)
+        total += std::max(0, valueAsInteger(modules.value(row, modules.fieldIndex(filled.count))));
+    return total;
+}
+
+// The fill of the current module, inside a command's transaction; steps the bar once per
+// channel.
 QStringList fillCurrentModule(TDataModule1& data, TemplateCache& cache, BulkProgress& progress) {
     Dataset& module = data.tblSpecDevice;
     const QVariant id = module.fieldByName(u"id_device").value();
     const int type = module.fieldByName(u"t_device").asInteger();
     const int iface = module.fieldByName(u"id_iface").asInteger();
     const int number = module.fieldByName(u"n_on_iface").asInteger();
-    int total = 0;
-    for (const FilledKind& filled : kFilledKinds)
-        total += module.fieldByName(filled.count).asInteger();
-    progress.start(total);
 
     QStringList created;
     for (const FilledKind& filled : kFilledKinds) {
@@ -188,6 +194,7 @@ QString fillReport(TDataModule1& data) {
 FillResult fillModuleChannels(TDataModule1& data, BulkProgress& progress) {
     return allOrNothing(data, [&] {
         TemplateCache templates(data);
+        progress.start(channelsToFill(data.tblSpecDevice, data.tblSpecDevice.currentRow()));
         return FillResult{fillReport(data), fillCurrentModule(data, templates, progress)};
     });
 }
@@ -197,6 +204,14 @@ FillResult fillAllModules(TDataModule1& data, BulkProgress& progress) {
         FillResult result{QStringLiteral("Добавлены все каналы всех модулей"), {}};
         TemplateCache templates(data);
         Dataset& modules = data.tblSpecDevice;
+        // One bar over the channels of every module that is filled.
+        const int type = modules.fieldIndex(u"t_device");
+        int total = 0;
+        for (int row = 0; row < modules.recordCount(); ++row) {
+            if (valueAsInteger(modules.value(row, type)) != 0)
+                total += channelsToFill(modules, row);
+        }
+        progress.start(total);
         for (modules.first(); !modules.eof(); modules.next()) {
             if (modules.fieldByName(u"t_device").asInteger() != 0)
                 result.created << fillCurrentModule(data, templates, progress);

@@ -136,7 +136,9 @@ TEST_F(ChannelFill, AllModulesFillsEachWithItsOwnIdentity) {
     const int counter = storedModule(5, 1, 7);
     const FillResult result = fillAllModules(data, progress);
     EXPECT_EQ(result.report, QStringLiteral("Добавлены все каналы всех модулей"));
-    EXPECT_EQ(progress.maxima, QList<int>({8, 4}));
+    // One bar over the channels of both filled modules, a step for each.
+    EXPECT_EQ(progress.maxima, QList<int>({12}));
+    EXPECT_EQ(progress.steps, 12);
     EXPECT_EQ(progress.modules, 3);
     EXPECT_EQ(result.created.size(), 12);
     EXPECT_EQ(rows("select distinct id_device, t_device, num_iface, numdevice from SpecAChannel"),
