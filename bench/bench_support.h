@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/main_thread.h"
@@ -25,8 +26,9 @@ namespace orvet {
 constexpr int kModules = 300;
 
 // One channel kind of a benchmark USPD: its dataset, table, key, position field, number of
-// channels (10 000 over the seven kinds) and kind letter.
-struct ChannelKind {
+// channels (10 000 over the seven kinds) and kind letter. Named apart from the program's own
+// ChannelKind, which the libraries under measurement define in the same namespace.
+struct BenchKind {
     QueryDataset TDataModule1::*dataset;
     const char* table;
     const char* key;
@@ -35,7 +37,7 @@ struct ChannelKind {
     const char* letter;
 };
 
-inline const ChannelKind kChannelKinds[] = {
+inline const BenchKind kBenchKinds[] = {
     {&TDataModule1::tblSpecAChannel, "SpecAChannel", "id_achannel", "id_achannel_p", 3000, "G"},
     {&TDataModule1::tblSpecDChannel, "SpecDChannel", "id_dchannel", "id_dchannel_p", 2500, "E"},
     {&TDataModule1::tblSpecDOChannel, "SpecDOChannel", "id_dochannel", "id_dochannel_p", 1500, "L"},
@@ -72,6 +74,60 @@ public:
         query.prepare(QStringLiteral("INSERT INTO USPD (uspd_name) VALUES ('УСПД')"));
         exec(query);
         return query.lastInsertId().toLongLong();
+    }
+
+    // Stores a USPD row with its flag and archive rows; returns its id_uspd.
+    qint64 addUspdWithSettings() {
+        const qint64 uspd = addUspd();
+        QSqlQuery query(db());
+        for (const char* table : {"Headline", "ShortArchive", "MainArchive"}) {
+            query.prepare(QStringLiteral("INSERT INTO %1 (id_uspd) VALUES (?)").arg(table));
+            query.addBindValue(uspd);
+            exec(query);
+        }
+        return uspd;
+    }
+
+    // Stores an interface of `uspd` on each of `ports`; returns their keys in that order.
+    QList<qint64> addInterfaces(qint64 uspd, const QList<int>& ports) {
+        QSqlQuery query(db());
+        query.prepare(
+            "INSERT INTO SpecInterFace (id_uspd, port, baud, data, stop) VALUES (?, ?, 4, 8, 1)");
+        QList<qint64> interfaces;
+        for (const int port : ports) {
+            query.addBindValue(uspd);
+            query.addBindValue(port);
+            exec(query);
+            interfaces.append(query.lastInsertId().toLongLong());
+        }
+        return interfaces;
+    }
+
+    // Stores kModules mixed modules (type 6) of `uspd`, spread over `interfaces` in turn and
+    // numbered on each from 1, with the channel counts `counts` (column, count); returns
+    // their id_device in order.
+    QList<qint64> addMixedModules(qint64 uspd, const QList<qint64>& interfaces,
+                                  std::initializer_list<std::pair<const char*, int>> counts) {
+        QString columns;
+        QString values;
+        for (const auto& [column, count] : counts) {
+            columns += QStringLiteral(", %1").arg(column);
+            values += QStringLiteral(", %1").arg(count);
+        }
+        QSqlQuery query(db());
+        query.prepare(QStringLiteral("INSERT INTO SpecDevice (id_uspd, id_iface_s, t_device, "
+                                     "n_on_iface, fullname%1) VALUES (?, ?, 6, ?, ?%2)")
+                          .arg(columns, values));
+        QList<qint64> modules;
+        for (int i = 0; i < kModules; ++i) {
+            query.addBindValue(uspd);
+            query.addBindValue(interfaces[i % interfaces.size()]);
+            query.addBindValue(i / interfaces.size() + 1);
+            query.addBindValue(QStringLiteral("Смешанный, на COM%1, №%2").arg(i % 8 + 1).arg(i));
+            exec(query);
+            modules.append(query.lastInsertId().toLongLong());
+        }
+        return modules;
     }
 
     // Makes the first USPD current and opens its datasets, as opening it in the program does.

@@ -48,34 +48,20 @@ public:
 private:
     void fill() {
         db().transaction();
-        const qint64 uspd = addUspd();
+        const qint64 uspd = addUspdWithSettings();
+        // Ports in descending order, so that the compiler's renumbering has work to do.
+        QList<int> ports;
+        for (int i = 0; i < kInterfaces; ++i)
+            ports.append(kInterfaces - i);
+        const QList<qint64> interfaces = addInterfaces(uspd, ports);
+        const QList<qint64> modules = addMixedModules(uspd, interfaces,
+                                                      {{"col_achannel", 10},
+                                                       {"col_dchannel", 9},
+                                                       {"col_dochannel", 5},
+                                                       {"col_kvna", 2},
+                                                       {"col_nichannel", 4}});
         QSqlQuery query(db());
-        for (const char* table : {"Headline", "ShortArchive", "MainArchive"}) {
-            query.exec(QStringLiteral("INSERT INTO %1 (id_uspd) VALUES (%2)").arg(table).arg(uspd));
-        }
-        query.prepare(
-            "INSERT INTO SpecInterFace (id_uspd, port, baud, data, stop) VALUES (?, ?, 4, 8, 1)");
-        QList<qint64> interfaces;
-        for (int i = 0; i < kInterfaces; ++i) {
-            query.addBindValue(uspd);
-            query.addBindValue(kInterfaces - i);
-            exec(query);
-            interfaces.append(query.lastInsertId().toLongLong());
-        }
-        query.prepare(
-            "INSERT INTO SpecDevice (id_uspd, id_iface_s, t_device, n_on_iface, fullname, "
-            "col_achannel, col_dchannel, col_dochannel, col_kvna, col_nichannel) "
-            "VALUES (?, ?, 6, ?, ?, 10, 9, 5, 2, 4)");
-        QList<qint64> modules;
-        for (int i = 0; i < kModules; ++i) {
-            query.addBindValue(uspd);
-            query.addBindValue(interfaces[i % kInterfaces]);
-            query.addBindValue(i / kInterfaces + 1);
-            query.addBindValue(QStringLiteral("Смешанный, на COM%1, №%2").arg(i % 8 + 1).arg(i));
-            exec(query);
-            modules.append(query.lastInsertId().toLongLong());
-        }
-        for (const ChannelKind& kind : kChannelKinds) {
+        for (const BenchKind& kind : kBenchKinds) {
             const bool onBoard = QLatin1String(kind.table).startsWith(QLatin1String("SpecEm"));
             query.prepare(QStringLiteral("INSERT INTO %1 (id_uspd, id_device, t_device, name, "
                                          "n_channel%2) VALUES (?, ?, ?, ?, ?%3)")
@@ -128,7 +114,7 @@ void Compile_Bare(benchmark::State& state) {
         const char* letter;
     };
     std::vector<Target> targets;
-    for (const ChannelKind& kind : kChannelKinds) {
+    for (const BenchKind& kind : kBenchKinds) {
         targets.push_back({QStringLiteral("UPDATE %1 SET %2=?, type_num=? WHERE %3=?")
                                .arg(kind.table, kind.position, kind.key),
                            bench().keys(kind.table, kind.key), kind.letter});

@@ -40,16 +40,13 @@ public:
         openFirstUspd();
     }
 
-    qint64 uspd() const { return uspd_; }
-    const QList<qint64>& modules() const { return modules_; }
-
     // Deletes every channel and reads the lists again, leaving the module list on its
     // first row as the editor does.
     void clearChannels() {
         QSqlQuery query(db());
         for (const FilledTable& kind : kFilled)
             query.exec(QStringLiteral("DELETE FROM %1").arg(kind.table));
-        for (const ChannelKind& kind : kChannelKinds) {
+        for (const BenchKind& kind : kBenchKinds) {
             QueryDataset& dataset = dm().*kind.dataset;
             dataset.close();
             dataset.open();
@@ -108,37 +105,18 @@ public:
 private:
     void fill() {
         db().transaction();
-        uspd_ = addUspd();
-        QSqlQuery query(db());
-        for (const char* table : {"Headline", "ShortArchive", "MainArchive"})
-            query.exec(
-                QStringLiteral("INSERT INTO %1 (id_uspd) VALUES (%2)").arg(table).arg(uspd_));
-        query.prepare(
-            "INSERT INTO SpecInterFace (id_uspd, port, baud, data, stop) VALUES (?, ?, 4, 8, 1)");
-        QList<qint64> interfaces;
-        for (int i = 0; i < kInterfaces; ++i) {
-            query.addBindValue(uspd_);
-            query.addBindValue(i + 1);
-            exec(query);
-            interfaces.append(query.lastInsertId().toLongLong());
-        }
-        query.prepare(
-            "INSERT INTO SpecDevice (id_uspd, id_iface_s, t_device, n_on_iface, fullname, "
-            "col_achannel, col_nichannel, col_dchannel, col_dochannel, col_kvna) "
-            "VALUES (?, ?, 6, ?, ?, 12, 4, 8, 6, 2)");
-        for (int i = 0; i < kModules; ++i) {
-            query.addBindValue(uspd_);
-            query.addBindValue(interfaces[i % kInterfaces]);
-            query.addBindValue(i / kInterfaces + 1);
-            query.addBindValue(QStringLiteral("Смешанный, на COM%1, №%2").arg(i % 8 + 1).arg(i));
-            exec(query);
-            modules_.append(query.lastInsertId().toLongLong());
-        }
+        const qint64 uspd = addUspdWithSettings();
+        QList<int> ports;
+        for (int i = 0; i < kInterfaces; ++i)
+            ports.append(i + 1);
+        addMixedModules(uspd, addInterfaces(uspd, ports),
+                        {{"col_achannel", 12},
+                         {"col_nichannel", 4},
+                         {"col_dchannel", 8},
+                         {"col_dochannel", 6},
+                         {"col_kvna", 2}});
         db().commit();
     }
-
-    qint64 uspd_ = 0;
-    QList<qint64> modules_;
 };
 
 Bench& bench() {

@@ -41,7 +41,7 @@ public:
     }
 
     // The value of field `field` of the `n`-th new channel.
-    static QVariant channelValue(QStringView name, int n, const ChannelKind& kind) {
+    static QVariant channelValue(QStringView name, int n, const BenchKind& kind) {
         if (name == u"name")
             return QStringLiteral("Канал %1").arg(n);
         if (name == u"type_num")
@@ -57,7 +57,7 @@ public:
 
     // Removes the channels added by a run, so every run starts from the same store.
     void removeAddedChannels() {
-        for (const ChannelKind& kind : kChannelKinds) {
+        for (const BenchKind& kind : kBenchKinds) {
             QSqlQuery query(db());
             query.prepare(
                 QStringLiteral("DELETE FROM %1 WHERE name LIKE 'Канал %'").arg(kind.table));
@@ -83,7 +83,7 @@ private:
             exec(query);
             modules.append(query.lastInsertId().toLongLong());
         }
-        for (const ChannelKind& kind : kChannelKinds) {
+        for (const BenchKind& kind : kBenchKinds) {
             query.prepare(
                 QStringLiteral("INSERT INTO %1 (id_uspd, id_device, t_device, name, %2, type_num) "
                                "VALUES (?, ?, 6, ?, ?, ?)")
@@ -143,7 +143,7 @@ void OpenDatasets_Bare(benchmark::State& state) {
 
 void AppendPost_Layer(benchmark::State& state) {
     for (auto _ : state) {
-        for (const ChannelKind& kind : kChannelKinds) {
+        for (const BenchKind& kind : kBenchKinds) {
             Dataset& dataset = bench().dm().*kind.dataset;
             for (int n = 0; n < kind.count; ++n) {
                 dataset.append();
@@ -163,7 +163,7 @@ void AppendPost_Bare(benchmark::State& state) {
     const QSqlDriver* driver = bench().db().driver();
     const qint64 uspd = bench().uspd();
     for (auto _ : state) {
-        for (const ChannelKind& kind : kChannelKinds) {
+        for (const BenchKind& kind : kBenchKinds) {
             // The statement the layer runs: the link field and the assigned fields, in the
             // table's column order.
             QStringList fields;
