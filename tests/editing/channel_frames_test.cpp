@@ -11,9 +11,9 @@
 
 #include "editing/module_operations.h"
 #include "editing/ui/channel_frames.h"
-#include "editing/ui/field_controls.h"
 #include "editing/ui/main_window.h"
 #include "image/compiler.h"
+#include "store/ui/field_controls.h"
 #include "support/store_rig.h"
 #include "widget_helpers.h"
 

@@ -2,8 +2,8 @@
 #include <QTableView>
 #include <QtTest>
 
-#include "editing/ui/dataset_table_model.h"
-#include "editing/ui/field_controls.h"
+#include "store/ui/dataset_table_model.h"
+#include "store/ui/field_controls.h"
 #include "support/store_rig.h"
 #include "widget_helpers.h"
 

@@ -9,11 +9,11 @@
 #include <QTableView>
 #include <QtTest>
 
-#include "editing/ui/dataset_table_model.h"
 #include "editing/ui/icons.h"
 #include "editing/ui/interfaces_frame.h"
 #include "editing/ui/main_window.h"
 #include "editing/ui/modules_frame.h"
+#include "store/ui/dataset_table_model.h"
 #include "support/store_rig.h"
 #include "widget_helpers.h"
 

@@ -7,10 +7,10 @@
 #include <QtTest>
 
 #include "editing/ui/bulk_progress_window.h"
-#include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
 #include "editing/ui/main_window.h"
 #include "editing/ui/modules_frame.h"
+#include "store/ui/field_controls.h"
 #include "support/store_rig.h"
 #include "widget_helpers.h"
 

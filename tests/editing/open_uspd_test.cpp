@@ -11,9 +11,9 @@
 #include <functional>
 
 #include "editing/ui/channel_frames.h"
-#include "editing/ui/field_controls.h"
 #include "editing/ui/main_window.h"
 #include "editing/ui/open_uspd_dialog.h"
+#include "store/ui/field_controls.h"
 #include "support/store_rig.h"
 #include "widget_helpers.h"
 

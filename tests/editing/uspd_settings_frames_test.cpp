@@ -6,9 +6,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "editing/ui/field_controls.h"
 #include "editing/ui/main_window.h"
 #include "editing/ui/uspd_settings_frames.h"
+#include "store/ui/field_controls.h"
 #include "support/store_rig.h"
 #include "widget_helpers.h"
 

@@ -11,10 +11,10 @@
 #include <functional>
 #include <memory>
 
-#include "editing/ui/field_controls.h"
 #include "editing/ui/main_window.h"
 #include "editing/ui/open_uspd_dialog.h"
 #include "store/data_module.h"
+#include "store/ui/field_controls.h"
 #include "support/store_rig.h"
 
 namespace orvet::testing {

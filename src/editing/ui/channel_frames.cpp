@@ -13,10 +13,10 @@
 #include <QVBoxLayout>
 
 #include "editing/channel_operations.h"
-#include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
 #include "store/channel_kinds.h"
 #include "store/data_module.h"
+#include "store/ui/field_controls.h"
 
 namespace orvet {
 namespace {

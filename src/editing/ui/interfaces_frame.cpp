@@ -9,9 +9,9 @@
 #include <QVBoxLayout>
 
 #include "editing/interface_operations.h"
-#include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
 #include "store/data_module.h"
+#include "store/ui/field_controls.h"
 
 namespace orvet {
 

@@ -15,9 +15,9 @@
 #include <algorithm>
 
 #include "core/texts.h"
-#include "editing/ui/field_controls.h"
 #include "editing/ui/main_window.h"
 #include "store/store_error.h"
+#include "store/ui/field_controls.h"
 
 namespace orvet {
 namespace {

@@ -6,8 +6,8 @@
 #include <initializer_list>
 
 #include "core/platform.h"
-#include "editing/ui/dataset_table_model.h"
 #include "store/dataset.h"
+#include "store/ui/dataset_table_model.h"
 
 class QAbstractItemView;
 class QGroupBox;

@@ -21,7 +21,6 @@
 #include "core/ui/owner_activation.h"
 #include "editing/ui/about_dialog.h"
 #include "editing/ui/channel_frames.h"
-#include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
 #include "editing/ui/interfaces_frame.h"
 #include "editing/ui/list_frame.h"
@@ -32,6 +31,7 @@
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
 #include "store/data_module.h"
+#include "store/ui/field_controls.h"
 
 namespace orvet {
 namespace {

@@ -16,10 +16,10 @@
 #include "editing/channel_fill.h"
 #include "editing/module_operations.h"
 #include "editing/ui/bulk_progress_window.h"
-#include "editing/ui/field_controls.h"
 #include "editing/ui/icons.h"
 #include "editing/ui/main_window.h"
 #include "store/data_module.h"
+#include "store/ui/field_controls.h"
 
 namespace orvet {
 namespace {

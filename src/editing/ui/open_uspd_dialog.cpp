@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 
 #include "core/texts.h"
-#include "editing/ui/dataset_table_model.h"
 #include "store/data_module.h"
+#include "store/ui/dataset_table_model.h"
 
 namespace orvet {
 namespace {

@@ -14,13 +14,13 @@
 #include "core/guarded.h"
 #include "core/texts.h"
 #include "editing/archive_settings.h"
-#include "editing/ui/dataset_table_model.h"
-#include "editing/ui/field_controls.h"
 #include "editing/ui/list_frame.h"
 #include "image/image_records.h"
 #include "image/image_values.h"
 #include "store/data_module.h"
 #include "store/store_error.h"
+#include "store/ui/dataset_table_model.h"
+#include "store/ui/field_controls.h"
 
 namespace orvet {
 namespace {

@@ -1,4 +1,4 @@
-#include "editing/ui/field_controls.h"
+#include "store/ui/field_controls.h"
 
 #include <QButtonGroup>
 #include <QFocusEvent>

@@ -1,4 +1,4 @@
-#include "editing/ui/dataset_table_model.h"
+#include "store/ui/dataset_table_model.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "core/guarded.h"
-#include "editing/ui/field_controls.h"
+#include "store/ui/field_controls.h"
 
 namespace orvet {
 
