@@ -20,7 +20,7 @@ set(allowed_editing/ui "core;core/ui;store;store/ui;image;serial;link;link/ui;ex
 set(allowed_tools/orvet-cli "core;store;image;serial;link;export;editing")
 set(allowed_tools/uspd-sim "core;serial;link")
 
-set(folders core core/ui store store/ui image serial link link/ui export editing editing/ui)
+set(folders core core/ui store store/ui image serial link link/ui export export/ui editing editing/ui)
 set(failures "")
 foreach(folder IN LISTS folders ITEMS tools/orvet-cli tools/uspd-sim)
   if(folder MATCHES "^tools/")
