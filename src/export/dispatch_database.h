@@ -24,12 +24,13 @@ public:
 
     // The stored connection string; empty when none was stored.
     static QString storedConnectString(const Settings& settings);
+    // Keeps `connectString` as "ConnectString"; "Соединиться" does so before it tries the
+    // string. Throws SettingsError when it cannot be stored.
+    static void storeConnectString(const Settings& settings, const QString& connectString);
 
-    // "Соединиться": closes the connection, takes `connectString`, stores it as
-    // "ConnectString" in `settings` before trying it, then opens tblUSD (which connects) and
+    // Closes the connection, takes `connectString` and opens tblUSD (which connects) and
     // tblChannels. Throws StoreError with the driver's text when the database cannot be
-    // reached or lacks a table, and SettingsError when the string cannot be stored.
-    void connectTo(const QString& connectString, const Settings& settings);
+    // reached or lacks a table.
     void connectTo(const QString& connectString);
     // Makes the tblUSD row whose ID_USPD is `idUspd` current; false when the list (USPDs that
     // are not hot-reserve units) has no such row.
@@ -41,7 +42,6 @@ public:
     // The dispatch database's USPDs that are not hot-reserve units (HotReservFor=0).
     QueryDataset tblUSD;
     QueryDataset tblChannels;
-    QueryDataset qryChannels;
 };
 
 // The columns of USD that the target list shows, in order, as the dispatch system declares
