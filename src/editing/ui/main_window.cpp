@@ -27,6 +27,7 @@
 #include "editing/ui/modules_frame.h"
 #include "editing/ui/open_uspd_dialog.h"
 #include "editing/ui/uspd_settings_frames.h"
+#include "export/ui/export_window.h"
 #include "link/ui/link_parameters_dialog.h"
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
@@ -60,6 +61,7 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
       Prgrs(nullptr),
       frmOpenUSPD(nullptr),
       m_CParam(nullptr),
+      frmExpToDB(nullptr),
       platform_(platform),
       data_(dataModule),
       workArea_(new QWidget),
@@ -97,6 +99,7 @@ void TMainForm::createDialogs() {
     Prgrs->installEventFilter(this);
     frmOpenUSPD = new TfrmOpenUSPD(platform_, data_, this);
     m_CParam = new Tm_CParam(platform_, link_, this);
+    frmExpToDB = new TfrmExpToDB(platform_, data_, this);
 }
 
 void TMainForm::buildMenu() {
@@ -126,6 +129,7 @@ void TMainForm::buildMenu() {
     connect(MOpen, &QAction::triggered, this, &TMainForm::MOpenClick);
     connect(MSave, &QAction::triggered, this, &TMainForm::MSaveClick);
     connect(MSaveTo, &QAction::triggered, this, &TMainForm::MSaveToClick);
+    connect(MExpToADO, &QAction::triggered, this, &TMainForm::MExpToADOClick);
 
     MAdd = bar->addMenu(QStringLiteral("&Добавить"));
     MAdd->setObjectName(QStringLiteral("MAdd"));
@@ -472,6 +476,11 @@ void TMainForm::MSaveClick() {
 void TMainForm::MSaveToClick() {
     if (PortConfig->exec() == QDialog::Accepted)
         Prgrs->start();
+}
+
+void TMainForm::MExpToADOClick() {
+    // The window goes back to its connection page by itself when it closes.
+    frmExpToDB->exec();
 }
 
 bool TMainForm::settleEdits() {

@@ -34,6 +34,7 @@ class TNIChannel;
 class TDataModule1;
 class TDevConf;
 class TIfaceTop;
+class TfrmExpToDB;
 class TfrmOpenUSPD;
 class Tm_CParam;
 class TPortConfig;
@@ -102,6 +103,8 @@ public:
     void MSaveClick();
     // "Записать в УСП&Д": the connection dialog, then the progress window runs the upload.
     void MSaveToClick();
+    // "Экспорт в БД (ADO)": the export window, modally, for the open USPD.
+    void MExpToADOClick();
 
     QTreeWidget* TreeView1;
     QSplitter* Splitter1;
@@ -156,6 +159,7 @@ public:
     TPrgrs* Prgrs;
     TfrmOpenUSPD* frmOpenUSPD;
     Tm_CParam* m_CParam;
+    TfrmExpToDB* frmExpToDB;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -117,7 +117,8 @@ TConnectParam::TConnectParam(QWidget* parent)
       GroupBox1(new QGroupBox(QStringLiteral("Строка соединения"))),
       Edit1(new QLineEdit),
       Button4(button("Button4", QStringLiteral("Построить..."))),
-      GroupBox2(new QGroupBox(QStringLiteral("Выберете УСПД к которому должны быть приписаны каналы"))),
+      GroupBox2(
+          new QGroupBox(QStringLiteral("Выберете УСПД к которому должны быть приписаны каналы"))),
       DBGrid1(grid()),
       Button3(button("Button3", QStringLiteral("Соединиться"))),
       Button1(button("Button1", QStringLiteral("Отмена"))),
@@ -171,7 +172,8 @@ TChangeParam::TChangeParam(QWidget* parent)
     // The keys of the program's other grids, and Ctrl+Delete; they work while the grid itself
     // has the focus, not inside a cell editor.
     DeleteRow->setObjectName(QStringLiteral("DeleteRow"));
-    DeleteRow->setShortcuts({QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_Delete)});
+    DeleteRow->setShortcuts(
+        {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_Delete)});
     DeleteRow->setShortcutContext(Qt::WidgetShortcut);
     DBGrid1->addAction(DeleteRow);
     auto* menu = new QMenu(this);
@@ -330,8 +332,11 @@ void TfrmExpToDB::ConnectParam1Button4Click() {
 void TfrmExpToDB::ConnectParam1Button3Click() {
     ConnectParam1->Button2->setEnabled(false);
     const QString connectString = ConnectParam1->Edit1->text();
-    const QString failure =
-        attempt(connectString, [&] { dispatch_.connectTo(connectString, platform_.settings); });
+    // The string is kept before it is tried: a failed attempt can be corrected next time.
+    const QString failure = attempt(connectString, [&] {
+        DispatchDatabase::storeConnectString(platform_.settings, connectString);
+        dispatch_.connectTo(connectString);
+    });
     showUsdColumns();
     if (!failure.isEmpty()) {
         platform_.messages.error(failure, texts::kError);
@@ -383,8 +388,8 @@ void TfrmExpToDB::ChangeParam1Button1Click() {
     if (!settlePreview())
         return;
     ChangeParam1->showWaitPanel(kApplying);
-    const QString failure = attempt(ConnectParam1->Edit1->text(),
-                                    [this] { applyPreview(data_, dispatch_, target_); });
+    const QString failure =
+        attempt(ConnectParam1->Edit1->text(), [this] { applyPreview(data_, dispatch_, target_); });
     ChangeParam1->showWaitPanel({});
     if (!failure.isEmpty()) {
         // Nothing was written; the plan stays for another try.

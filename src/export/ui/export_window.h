@@ -84,8 +84,8 @@ public:
     static inline const QString kBuilding = QStringLiteral("Пожалуйста подождите...");
     static inline const QString kApplying = QStringLiteral("Идет экспорт. Подождите...");
     static inline const QString kDone = QStringLiteral("Экспорт в БД (ADO) завершен");
-    static inline const QString kNoTarget =
-        QStringLiteral("В базе данных диспетчеризации нет УСПД, к которому можно приписать каналы.");
+    static inline const QString kNoTarget = QStringLiteral(
+        "В базе данных диспетчеризации нет УСПД, к которому можно приписать каналы.");
     static inline const QString kAskDeleteRow = QStringLiteral("Удалить запись?");
 
     TfrmExpToDB(Platform& platform, TDataModule1& dataModule, QWidget* parent = nullptr);
