@@ -210,6 +210,8 @@ void TChangeParam::showWaitPanel(const QString& text) {
         return;
     }
     Panel1->setText(text);
+    // A page shown just now has its final size only once its layout has run.
+    layout()->activate();
     placeWaitPanel();
     Panel1->show();
     Panel1->raise();
@@ -301,6 +303,7 @@ void TfrmExpToDB::showConnectionPage() {
 void TfrmExpToDB::showPreviewPage() {
     ConnectParam1->hide();
     ChangeParam1->show();
+    layout()->activate();
 }
 
 void TfrmExpToDB::showUsdColumns() {
