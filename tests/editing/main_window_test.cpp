@@ -17,6 +17,8 @@
 #include "editing/ui/main_window.h"
 #include "editing/ui/modules_frame.h"
 #include "editing/ui/open_uspd_dialog.h"
+#include "export/dispatch_database.h"
+#include "export/ui/export_window.h"
 #include "link/ui/link_parameters_dialog.h"
 #include "support/store_rig.h"
 #include "widget_helpers.h"
@@ -245,6 +247,28 @@ private slots:
         form.N11->trigger();
         QCOMPARE(form.linkSettings().PakLen, 100);
         QCOMPARE(test_->settings().readInteger("PakLen", 0), 100);
+    }
+
+    // F7 shows the export window modally on its connection page with the stored string.
+    void exportCommandShowsTheExportWindow() {
+        auto form = testing::openedForm(*rig_, rig_->addUspd("Котельная"));
+        const QString stored = QStringLiteral("DRIVER=SQLite3;Database=dispatch.db");
+        test_->settings().writeString(DispatchDatabase::kConnectString, stored);
+        TfrmExpToDB* window = form->frmExpToDB;
+        bool ran = false;
+        QTimer::singleShot(0, window, [&] {
+            ran = true;
+            QVERIFY(window->isVisible());
+            QVERIFY(window->isModal());
+            QCOMPARE(window->windowTitle(), QStringLiteral("Экспорт каналов в базу данных"));
+            QVERIFY(window->ConnectParam1->isVisible());
+            QCOMPARE(window->ConnectParam1->Edit1->text(), stored);
+            QVERIFY(!window->ConnectParam1->Button2->isEnabled());
+            window->ConnectParam1->Button1->click();
+        });
+        QTest::keyClick(form.get(), Qt::Key_F7);
+        QVERIFY(ran);
+        QVERIFY(!window->isVisible());
     }
 
     void aboutBoxLinksLightUpUnderThePointer() {
