@@ -358,8 +358,9 @@ private slots:
         addChannels(kAnalogInputs, 3);
         addChannels(kCountingInputs, 2);
         connectWindow();
+        // The row chosen in the list is the target.
         QTableView* usd = window_->ConnectParam1->DBGrid1;
-        usd->setCurrentIndex(usd->model()->index(0, 0));
+        usd->setCurrentIndex(usd->model()->index(1, 0));
         goToPreview();
         PaintWatch watch(window_->ChangeParam1->Panel1);
 
@@ -368,9 +369,9 @@ private slots:
         QCOMPARE(rig_->test.messages.shown().back(),
                  (Box{Kind::Information, TfrmExpToDB::kDone, QString()}));
         QCOMPARE(
-            channelsOf(target, QStringLiteral("TypeChan, NumChan, ProtocolMask, WaitMask")),
+            channelsOf(other, QStringLiteral("TypeChan, NumChan, ProtocolMask, WaitMask")),
             QStringList({"C|1|143|64", "C|2|143|64", "G|1|143|64", "G|2|143|64", "G|3|143|64"}));
-        QVERIFY(channelsOf(other, QStringLiteral("TypeChan")).isEmpty());
+        QVERIFY(channelsOf(target, QStringLiteral("TypeChan")).isEmpty());
         QVERIFY(!window_->isVisible());
         QCOMPARE(window_->result(), int(QDialog::Accepted));
         QVERIFY(!window_->dispatch().tblChannels.isOpen());
@@ -540,6 +541,12 @@ private slots:
             QVERIFY(!dialog->FileEdit->isVisible());
             QCOMPARE(dialog->ServerEdit->text(), QStringLiteral("db.local"));
             QCOMPARE(dialog->UserEdit->text(), QStringLiteral("ivan"));
+            QApplication::setActiveWindow(dialog);
+            QCOMPARE(
+                tabChain(dialog->DriverBox, 9),
+                (QList<QWidget*>{dialog->DriverBox, dialog->ServerEdit, dialog->PortEdit,
+                                 dialog->DatabaseEdit, dialog->UserEdit, dialog->PasswordEdit,
+                                 dialog->ButtonCheck, dialog->ButtonOK, dialog->ButtonCancel}));
             dialog->PortEdit->setText(QStringLiteral("5433"));
             dialog->ButtonOK->click();
         });

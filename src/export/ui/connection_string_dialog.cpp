@@ -189,7 +189,7 @@ TConnectionStringDialog::TConnectionStringDialog(Platform& platform, QWidget* pa
       fileRow_(new QWidget) {
     setObjectName(QStringLiteral("ConnectionStringDialog"));
     setWindowTitle(QStringLiteral("Строка соединения"));
-    setMinimumWidth(420);
+    setMinimumWidth(480);
 
     const std::pair<QWidget*, const char*> names[] = {
         {DriverBox, "DriverBox"},       {ServerEdit, "ServerEdit"},
@@ -313,8 +313,7 @@ void TConnectionStringDialog::ButtonCheckClick() {
 void TConnectionStringDialog::ButtonFileClick() {
     const QString file = QFileDialog::getOpenFileName(
         this, QStringLiteral("Файл базы данных"), FileEdit->text(),
-        QStringLiteral("Базы данных SQLite (*.db *.sqlite *.sqlite3);;Все файлы (*)"), nullptr,
-        QFileDialog::DontConfirmOverwrite);
+        QStringLiteral("Базы данных SQLite (*.db *.sqlite *.sqlite3);;Все файлы (*)"));
     if (!file.isEmpty())
         FileEdit->setText(file);
 }
