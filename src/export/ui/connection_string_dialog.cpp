@@ -129,13 +129,14 @@ ConnectionSettings readConnectionString(const QString& text) {
         {&kUserKeys, &ConnectionSettings::user},
         {&kPasswordKeys, &ConnectionSettings::password},
     };
-    for (const auto& [key, value] : parseConnectionString(text)) {
-        const auto field = std::find_if(std::begin(fields), std::end(fields),
-                                        [&key](const auto& f) { return isKey(key, *f.first); });
+    for (const auto& pair : parseConnectionString(text)) {
+        const auto field =
+            std::find_if(std::begin(fields), std::end(fields),
+                         [&pair](const auto& f) { return isKey(pair.first, *f.first); });
         if (field == std::end(fields))
-            settings.others.append({key, value});
+            settings.others.append(pair);
         else
-            settings.*(field->second) = value;
+            settings.*(field->second) = pair.second;
     }
     return settings;
 }
