@@ -83,20 +83,7 @@ private:
             exec(query);
             modules.append(query.lastInsertId().toLongLong());
         }
-        for (const BenchKind& kind : kBenchKinds) {
-            query.prepare(
-                QStringLiteral("INSERT INTO %1 (id_uspd, id_device, t_device, name, %2, type_num) "
-                               "VALUES (?, ?, 6, ?, ?, ?)")
-                    .arg(kind.table, kind.position));
-            for (int i = 0; i < kind.count; ++i) {
-                query.addBindValue(uspd);
-                query.addBindValue(modules[i % kModules]);
-                query.addBindValue(QStringLiteral("Вход %1").arg(i));
-                query.addBindValue(i);
-                query.addBindValue(QStringLiteral("%1%2").arg(kind.letter).arg(i + 1));
-                exec(query);
-            }
-        }
+        addNumberedChannels(uspd, modules);
         db().commit();
     }
 };

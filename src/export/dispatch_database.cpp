@@ -115,8 +115,10 @@ QStringList installedOdbcDrivers() {
     SQLHENV environment = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
         return drivers;
-    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
-                  reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(SQL_OV_ODBC3)), 0);
+    // ODBC passes an integer attribute in its pointer argument.
+    const auto version = reinterpret_cast<SQLPOINTER>(  // NOLINT(performance-no-int-to-ptr)
+        static_cast<std::uintptr_t>(SQL_OV_ODBC3));
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, version, 0);
     SQLCHAR description[256];
     SQLCHAR attributes[1024];
     SQLSMALLINT descriptionLength = 0;

@@ -20,10 +20,15 @@ void compressChannels(TDataModule1& data, const ChannelKind& kind,
             Connection::Transaction writes(data.ADOConnection1);
             for (channels.first(); !channels.eof(); channels.next()) {
                 const int number = channels.recordNumber();
-                channels.edit();
-                channels.fieldByName(position).setAsInteger(number - 1);
-                channels.fieldByName(u"type_num").setAsString(channelNumber(kind, number - 1));
-                channels.post();
+                const QString typeNum = channelNumber(kind, number - 1);
+                // A row that already holds its numbers is left as it is.
+                if (channels.fieldByName(position).value() != QVariant(qint64{number - 1}) ||
+                    channels.fieldByName(u"type_num").value() != QVariant(typeNum)) {
+                    channels.edit();
+                    channels.fieldByName(position).setAsInteger(number - 1);
+                    channels.fieldByName(u"type_num").setAsString(typeNum);
+                    channels.post();
+                }
                 if (eachRow)
                     eachRow(channels);
             }

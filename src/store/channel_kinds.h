@@ -68,11 +68,11 @@ QString channelNumber(const ChannelKind& kind, int position);
 
 // Numbers the current USPD's channels of `kind` densely ("Сжать группу каналов"): reopens the
 // kind's list from the store (a pending row is dropped), then gives each stored row, in
-// ascending key, its position from 0 and its type_num, posting each; `eachRow` (if given) runs
-// on every renumbered row after its post. The writes are one transaction and touch no other
-// table; on a failure none of them stays (unless an enclosing transaction commits them) and
-// the list is read again. Ends on the first row, with the list's display suspended meanwhile.
-// Throws StoreError.
+// ascending key, its position from 0 and its type_num, posting each row whose numbers change;
+// `eachRow` (if given) runs on every renumbered row after its post. The writes are one transaction
+// and touch no other table; on a failure none of them stays (unless an enclosing transaction
+// commits them) and the list is read again. Ends on the first row, with the list's display
+// suspended meanwhile. Throws StoreError.
 void compressChannels(TDataModule1& data, const ChannelKind& kind,
                       const std::function<void(Dataset&)>& eachRow = {});
 
