@@ -87,8 +87,8 @@ QString attempt(const QString& connectString, const std::function<void()>& actio
     }
 }
 
-}  // namespace
-
+// The colours of a preview row by its action (ChPreview.recaction): add rows green, delete
+// rows red, both with white text; none (the grid's own) for the others.
 QVariant previewRowColour(int action, int role) {
     if (action != kAddChannel && action != kDeleteChannel)
         return {};
@@ -98,6 +98,16 @@ QVariant previewRowColour(int action, int role) {
         return QColor(Qt::white);
     return {};
 }
+
+// Preview cells take their row's colours; a selected cell keeps them and shows its text in
+// the highlight-text colour.
+class PreviewCellDelegate final : public FieldEditorDelegate {
+public:
+    using FieldEditorDelegate::FieldEditorDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+};
 
 void PreviewCellDelegate::initStyleOption(QStyleOptionViewItem* option,
                                           const QModelIndex& index) const {
@@ -111,6 +121,8 @@ void PreviewCellDelegate::initStyleOption(QStyleOptionViewItem* option,
     option->palette.setColor(QPalette::Text, highlightText);
     option->palette.setColor(QPalette::HighlightedText, highlightText);
 }
+
+}  // namespace
 
 TConnectParam::TConnectParam(QWidget* parent)
     : QWidget(parent),

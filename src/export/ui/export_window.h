@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QStyledItemDelegate>
 
 #include "core/platform.h"
 #include "export/dispatch_database.h"
@@ -60,19 +59,6 @@ protected:
 private:
     void placeWaitPanel();
 };
-
-// Preview cells take their row's colours; a selected cell keeps them and shows its text in
-// the highlight-text colour.
-class PreviewCellDelegate : public FieldEditorDelegate {
-    Q_OBJECT
-public:
-    using FieldEditorDelegate::FieldEditorDelegate;
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
-};
-
-// The colours of a preview row by its action (ChPreview.recaction): add rows green, delete
-// rows red, both with white text; none (the grid's own) for the others.
-QVariant previewRowColour(int action, int role);
 
 // "Экспорт каналов в базу данных": the export of the current USPD's channels into the
 // dispatch database, shown modally. It keeps the dispatch database's connection for the
