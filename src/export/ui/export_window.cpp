@@ -1,7 +1,6 @@
 #include "export/ui/export_window.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
