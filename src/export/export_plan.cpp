@@ -216,20 +216,8 @@ void previewDeletions(TDataModule1& data, const TargetChannels& target,
     });
 }
 
-}  // namespace
-
-void buildPreview(TDataModule1& data, DispatchDatabase& dispatch, int target) {
-    data.ADOCommand1.execute(QStringLiteral("DELETE FROM ChPreview"));
-    data.tblChPreview.close();
-    data.tblChPreview.open();
-
-    std::vector<std::unique_ptr<DisplaySuspension>> suspended;
-    for (const ChannelKind* kind : kExportOrder)
-        suspended.push_back(std::make_unique<DisplaySuspension>(data.*kind->dataset));
-    // The template lists need to follow only the rows left current at the end.
-    TDataModule1::HeldReactions held = data.holdReactions();
-    auto catchUp = qScopeGuard([&held] { held.catchUp(); });
-
+// The preview rows of every kind and the deletions, for the USD row `target`.
+void fillPreview(TDataModule1& data, DispatchDatabase& dispatch, int target) {
     Dataset& headline = data.tblHeadline;
     headline.open();
     const QVariant needMain = headline.currentValue(headline.fieldIndex(u"need_main_int"));
@@ -243,6 +231,32 @@ void buildPreview(TDataModule1& data, DispatchDatabase& dispatch, int target) {
     }
     previewDeletions(data, channels, counts);
     data.ADOCommand1.execute(QStringLiteral("UPDATE ChPreview SET id_uspd=%1").arg(target));
+}
+
+}  // namespace
+
+void buildPreview(TDataModule1& data, DispatchDatabase& dispatch, int target) {
+    data.ADOCommand1.execute(QStringLiteral("DELETE FROM ChPreview"));
+    data.tblChPreview.close();
+    data.tblChPreview.open();
+
+    std::vector<std::unique_ptr<DisplaySuspension>> suspended;
+    for (const ChannelKind* kind : kExportOrder)
+        suspended.push_back(std::make_unique<DisplaySuspension>(data.*kind->dataset));
+    // The template lists need to follow only the rows left current at the end.
+    TDataModule1::HeldReactions held = data.holdReactions();
+    try {
+        fillPreview(data, dispatch, target);
+    } catch (const StoreError&) {
+        // The build's refusal is the one to report; the lists are brought up to date as far
+        // as the store lets them be.
+        try {
+            held.catchUp();
+        } catch (const StoreError&) {
+        }
+        throw;
+    }
+    held.catchUp();
 
     data.tblChPreview.close();
     data.tblChPreview.open();
