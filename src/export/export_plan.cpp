@@ -1,6 +1,8 @@
 #include "export/export_plan.h"
 
 #include <QScopeGuard>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <map>
 #include <memory>
 #include <optional>
@@ -9,6 +11,7 @@
 #include "export/dispatch_database.h"
 #include "store/channel_kinds.h"
 #include "store/command.h"
+#include "store/connection.h"
 #include "store/field.h"
 #include "store/sql_text.h"
 #include "store/store_error.h"
@@ -33,13 +36,6 @@ const ChannelKind* kindOfLetter(const QString& letter) {
             return kind;
     }
     return nullptr;
-}
-
-// A number as a statement writes it: decimal, or NULL when there is none.
-QString sqlNumber(const QVariant& value) {
-    if (value.isNull() || !value.isValid() || value.toString().trimmed().isEmpty())
-        return QStringLiteral("NULL");
-    return QString::number(value.toLongLong());
 }
 
 // A number as the apply writes it into Channels: an empty one is 0.
@@ -81,19 +77,50 @@ std::vector<Column> kindFlags(const ChannelKind& kind, const QVariant& needMain,
             {"needcurrent", zero}, {"needcurrdiskret", one}, {"needevents", zero}};
 }
 
-QString previewInsert(int action, const QString& letter, const QString& name, int number,
-                      const std::vector<Column>& columns) {
-    QString names = QStringLiteral("recaction, typechan, name, numchan");
-    QString values = QStringLiteral("%1, %2, %3, %4")
-                         .arg(action)
-                         .arg(sqlQuoted(letter), sqlQuoted(name))
-                         .arg(number);
-    for (const Column& column : columns) {
-        names += QStringLiteral(", ") + QLatin1String(column.name);
-        values += QStringLiteral(", ") + sqlNumber(column.value);
+// Writes preview rows into the store's ChPreview, one insert statement a row that names the
+// row's columns; each statement is prepared once per set of columns and run with the values.
+class PreviewWriter {
+public:
+    explicit PreviewWriter(Connection& store) : store_(store) {}
+
+    void insert(int action, const QString& letter, const QString& name, int number,
+                const std::vector<Column>& columns) {
+        QString names = QStringLiteral("recaction, typechan, name, numchan");
+        for (const Column& column : columns)
+            names += QStringLiteral(", ") + QLatin1String(column.name);
+        auto found = statements_.find(names);
+        if (found == statements_.end()) {
+            QSqlQuery query(store_.database());
+            QString marks = QStringLiteral("?");
+            for (size_t i = 1; i < columns.size() + 4; ++i)
+                marks += QStringLiteral(", ?");
+            if (!query.prepare(
+                    QStringLiteral("insert into ChPreview (%1) values (%2)").arg(names, marks)))
+                throw engineError(query.lastError());
+            found = statements_.emplace(names, std::move(query)).first;
+        }
+        QSqlQuery& query = found->second;
+        query.bindValue(0, action);
+        query.bindValue(1, letter);
+        query.bindValue(2, name);
+        query.bindValue(3, number);
+        for (size_t i = 0; i < columns.size(); ++i)
+            query.bindValue(int(i) + 4, storedNumber(columns[i].value));
+        if (!query.exec())
+            throw engineError(query.lastError());
     }
-    return QStringLiteral("insert into ChPreview (%1) values (%2)").arg(names, values);
-}
+
+private:
+    // A number as ChPreview holds it; empty stays empty.
+    static QVariant storedNumber(const QVariant& value) {
+        if (value.isNull() || !value.isValid() || value.toString().trimmed().isEmpty())
+            return QVariant();
+        return value.toLongLong();
+    }
+
+    Connection& store_;
+    std::map<QString, QSqlQuery> statements_;
+};
 
 // Runs `work` in a store transaction whose rows stay also when it fails part-way: a failed
 // build keeps the preview rows inserted before the refusal.
@@ -116,7 +143,12 @@ public:
     // Reads the Channels rows of `target` into tblChannels.
     TargetChannels(DispatchDatabase& dispatch, int target) : rows_(dispatch.tblChannels) {
         rows_.close();
-        rows_.setSql(QStringLiteral("select * from Channels where id_uspd=%1").arg(target));
+        // The columns a delete row copies; the dispatch system's own ones are not read.
+        rows_.setSql(QStringLiteral("select ID_Channel, TypeChan, NumChan, Name, NeedMain, "
+                                    "NeedShort, NeedSumm, NeedCurrent, NeedCurrDiskret, "
+                                    "NeedEvents, ID_Units, uTypeDevice, uNumIFace, uNumDevice, "
+                                    "uNumChanDev from Channels where id_uspd=%1")
+                         .arg(target));
         rows_.open();
         const int key = rows_.fieldIndex(u"ID_Channel");
         const int letter = rows_.fieldIndex(u"TypeChan");
@@ -155,6 +187,7 @@ void previewKind(TDataModule1& data, const TargetChannels& target, const Channel
     const int device = channels.fieldIndex(u"numdevice");
     const int channel = channels.fieldIndex(u"n_channel");
     const QString letter = QLatin1String(kind.letter);
+    PreviewWriter writer(data.ADOConnection1);
     keepingWhatIsDone(data.ADOConnection1, [&] {
         for (int row = 0; row < channels.recordCount(); ++row) {
             const int number = channels.value(row, position).toInt() + 1;
@@ -168,9 +201,8 @@ void previewKind(TDataModule1& data, const TargetChannels& target, const Channel
             columns.push_back({"numchandev", moduleChannel.isNull()
                                                  ? QVariant()
                                                  : QVariant(moduleChannel.toInt() + 1)});
-            data.ADOCommand1.execute(previewInsert(exists ? kUpdateChannel : kAddChannel, letter,
-                                                   channels.value(row, name).toString(), number,
-                                                   columns));
+            writer.insert(exists ? kUpdateChannel : kAddChannel, letter,
+                          channels.value(row, name).toString(), number, columns);
         }
     });
 }
@@ -195,6 +227,7 @@ void previewDeletions(TDataModule1& data, const TargetChannels& target,
         {"numdevice", column("uNumDevice")},
         {"numchandev", column("uNumChanDev")},
     };
+    PreviewWriter writer(data.ADOConnection1);
     keepingWhatIsDone(data.ADOConnection1, [&] {
         for (int row = 0; row < rows.recordCount(); ++row) {
             const QString rowLetter = trimmedText(rows.value(row, letter));
@@ -210,8 +243,8 @@ void previewDeletions(TDataModule1& data, const TargetChannels& target,
             std::vector<Column> columns;
             for (const auto& [preview, index] : copied)
                 columns.push_back({preview, index < 0 ? QVariant() : rows.value(row, index)});
-            data.ADOCommand1.execute(previewInsert(
-                kDeleteChannel, rowLetter, trimmedText(rows.value(row, name)), rowNumber, columns));
+            writer.insert(kDeleteChannel, rowLetter, trimmedText(rows.value(row, name)), rowNumber,
+                          columns);
         }
     });
 }
