@@ -43,7 +43,7 @@ private slots:
         whileOpen(form_->MCreate, [&] {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Создать УСПД"));
             QCOMPARE(dialog->width(), 369);
-            QVERIFY(!dialog->m_Clone->isEnabled());
+            QVERIFY(dialog->m_Clone->isEnabled());
             QCOMPARE(dialog->m_Clone->text(), QStringLiteral("Клонировать УСПД"));
             QApplication::setActiveWindow(dialog);
             dialog->DBGrid1->setFocus();
@@ -228,6 +228,37 @@ private slots:
         QCOMPARE(storedCount("SpecInterFace"), 1);
         QCOMPARE(storedCount(QStringLiteral("SpecInterFace where id_uspd=%1").arg(first)), 0);
         QCOMPARE(rig_->test.messages.shown().front().caption, QStringLiteral("Подтверждение"));
+    }
+
+    // Ctrl+C in the list stores a copy of the chosen USPD with its rows and chooses the copy;
+    // on an empty list it does nothing.
+    void cloneCopiesTheUspdAndChoosesTheCopy() {
+        TfrmOpenUSPD* dialog = form_->frmOpenUSPD;
+        whileOpen(form_->MOpen, [&] {
+            QApplication::setActiveWindow(dialog);
+            dialog->DBGrid1->setFocus();
+            QTest::keyClick(dialog->DBGrid1, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(storedCount("USPD"), 0);
+            dialog->reject();
+        });
+        rig_->addUspd("Котельная", "ТЭЦ");
+        addInterface();
+        whileOpen(form_->MOpen, [&] {
+            QApplication::setActiveWindow(dialog);
+            dialog->DBGrid1->setFocus();
+            QTest::keyClick(dialog->DBGrid1, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(storedCount("USPD"), 2);
+            QCOMPARE(uspd().fieldByName(u"uspd_name").asString(),
+                     QStringLiteral("Котельная (копия)"));
+            QCOMPARE(dialog->DBGrid1->currentIndex().row(), 1);
+            QCOMPARE(dialog->focusWidget(), dialog->DBGrid1);
+            QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+        });
+        QCOMPARE(form_->windowTitle(),
+                 QStringLiteral("Конфигурирование УСПД ORVET-4410 - Котельная (копия) - ТЭЦ"));
+        QCOMPARE(storedCount(QStringLiteral("SpecInterFace where id_uspd=%1")
+                                 .arg(uspd().fieldByName(u"id_uspd").asInteger())),
+                 1);
     }
 
     void deleteOnAnEmptyListAsksNothing() {

@@ -9,10 +9,12 @@
 #include <functional>
 #include <new>
 
+#include "editing/uspd_clone.h"
 #include "image/compiler.h"
 #include "image/image_dump.h"
 #include "image_fixtures.h"
 #include "store/data_module.h"
+#include "store/store_error.h"
 #include "support/store_test_support.h"
 #include "support/test_files.h"
 #include "support/test_platform.h"
@@ -425,6 +427,60 @@ TEST_F(Compiler, AgainChangesNothing) {
     EXPECT_EQ(readFile(store.imagePath()), first);
     for (size_t i = 0; i < std::size(kRenumberedRich); ++i)
         EXPECT_EQ(store.rows(kRenumberedRich[i].sql), rows[int(i)]);
+}
+
+// A clone holds a copy of every row of the USPD, its modules on the copies of its
+// interfaces and its channels on the copies of its modules, and compiles to the same image.
+TEST_F(Compiler, ACloneCompilesToTheSameImage) {
+    const qint64 clone = cloneUspd(store.dm.ADOConnection1, int(rich.uspd));
+    const QString c = QString::number(clone);
+    EXPECT_EQ(store.rows("SELECT uspd_name FROM USPD WHERE id_uspd=" + c),
+              QStringLiteral("Котельная №1 (копия)"));
+    for (const char* table :
+         {"SpecInterFace", "SpecDevice", "SpecAChannel", "SpecNIChannel", "SpecDChannel",
+          "SpecDOChannel", "SpecKBHA", "SpecEmDChannel", "SpecEmDOChannel", "Headline",
+          "ShortArchive", "MainArchive", "CallbackPhone"}) {
+        const QString count = QStringLiteral("SELECT count(*) FROM %1 WHERE id_uspd=").arg(table);
+        EXPECT_EQ(store.rows(count + c), store.rows(count + QString::number(rich.uspd))) << table;
+    }
+    EXPECT_EQ(store.rows("SELECT count(*) FROM SpecDevice d JOIN SpecInterFace i ON "
+                         "i.id_iface_s=d.id_iface_s WHERE d.id_uspd=" +
+                         c + " AND i.id_uspd=" + c),
+              "3");
+    EXPECT_EQ(store.rows("SELECT i.port FROM SpecDevice d JOIN SpecInterFace i ON "
+                         "i.id_iface_s=d.id_iface_s2 WHERE d.id_uspd=" +
+                         c + " AND i.id_uspd=" + c),
+              "1");
+    for (const char* table :
+         {"SpecAChannel", "SpecNIChannel", "SpecDChannel", "SpecDOChannel", "SpecKBHA"}) {
+        EXPECT_EQ(store.rows(QStringLiteral("SELECT count(*) FROM %1 x LEFT JOIN SpecDevice d ON "
+                                            "d.id_device=x.id_device AND d.id_uspd=%2 WHERE "
+                                            "x.id_uspd=%2 AND d.id_device IS NULL")
+                                 .arg(table, c)),
+                  "0")
+            << table;
+    }
+
+    ASSERT_TRUE(store.compile().succeeded());
+    const QByteArray original = readFile(store.imagePath());
+    store.dm.tblUSPD.close();  // read again: the clone was stored behind its back
+    store.open(clone);
+    ASSERT_TRUE(store.compile().succeeded());
+    EXPECT_EQ(readFile(store.imagePath()).toHex(' '), original.toHex(' '));
+}
+
+// A clone that cannot be made leaves the store as it was.
+TEST_F(Compiler, ARefusedCloneAddsNothing) {
+    const QString uspds = QStringLiteral("SELECT count(*) FROM USPD");
+    const QString before = store.rows(uspds);
+    EXPECT_EQ(testing::storeErrorOf([&] { cloneUspd(store.dm.ADOConnection1, 999); }),
+              QStringLiteral("В базе нет УСПД с id_uspd 999."));
+    EXPECT_FALSE(testing::storeErrorOf([&] {
+                     cloneUspd(store.dm.ADOConnection1, int(rich.uspd), QString(51, u'Я'));
+                 }).isEmpty());
+    EXPECT_EQ(store.rows(uspds), before);
+    // A name cut to fit: the whole clone name holds 50 characters.
+    EXPECT_EQ(cloneName(QString(50, u'Я')), QString(42, u'Я') + QStringLiteral(" (копия)"));
 }
 
 // Records what the controls bound to a dataset are told.

@@ -86,5 +86,24 @@ TEST_F(BulkCommands, AFailureLeavesTheStoreAsItWas) {
               "orvet-cli copy-module: у УСПД нет модуля с id_device 9\n");
 }
 
+// clone-uspd prints the copy; a copy the store refuses part-way leaves nothing behind.
+TEST_F(BulkCommands, CloneCopiesTheUspdOrNothing) {
+    execSql(*store.connection, "insert into SpecInterFace (id_uspd, port) values (1, 1)");
+    const ProgramRun clone = run({"clone-uspd", "--uspd", "1"});
+    ASSERT_EQ(clone.exitCode, 0) << clone.errors.toStdString();
+    EXPECT_EQ(clone.out.toStdString(), "USPD 2: Котельная (копия)\n");
+    EXPECT_EQ(count("select count(*) from SpecDevice where id_uspd=2"), 2);
+
+    execSql(*store.connection,
+            "create trigger refuse before insert on SpecDevice when new.t_device=0 begin "
+            "select raise(abort, 'запись отклонена'); end");
+    const ProgramRun refused = run({"clone-uspd", "--uspd", "1", "--name", "Третий"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.errors.contains("запись отклонена")) << refused.errors.toStdString();
+    EXPECT_EQ(count("select count(*) from USPD"), 2);
+    EXPECT_EQ(count("select count(*) from SpecInterFace"), 2);
+    EXPECT_EQ(run({"clone-uspd"}).exitCode, 2);
+}
+
 }  // namespace
 }  // namespace orvet

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/texts.h"
+#include "editing/uspd_clone.h"
 #include "store/data_module.h"
 #include "store/ui/dataset_table_model.h"
 
@@ -118,7 +119,6 @@ void TfrmOpenUSPD::buildPopupMenu() {
     m_Clone = PopupMenu1->addAction(QStringLiteral("Клонировать УСПД"));
     m_Clone->setObjectName(QStringLiteral("m_Clone"));
     m_Clone->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    m_Clone->setEnabled(false);
     // The keys work while the grid itself has the focus, not inside a cell editor.
     for (QAction* action : {N1, N2, m_Clone}) {
         action->setShortcutContext(Qt::WidgetShortcut);
@@ -126,6 +126,7 @@ void TfrmOpenUSPD::buildPopupMenu() {
     }
     connect(N1, &QAction::triggered, this, &TfrmOpenUSPD::N1Click);
     connect(N2, &QAction::triggered, this, &TfrmOpenUSPD::N2Click);
+    connect(m_Clone, &QAction::triggered, this, &TfrmOpenUSPD::m_CloneClick);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
 }
@@ -187,6 +188,21 @@ void TfrmOpenUSPD::N2Click() {
         return;
     }
     model_->guarded([&uspd] { uspd.remove(); });
+}
+
+void TfrmOpenUSPD::m_CloneClick() {
+    Dataset& uspd = data_.tblUSPD;
+    DBGrid1Exit();  // the USPD being typed is stored first, and is what is cloned
+    if (!uspd.isOpen() || uspd.isEmpty() || uspd.state() != Dataset::State::Browse)
+        return;
+    model_->guarded([this, &uspd] {
+        const int clone = cloneUspd(data_.ADOConnection1, uspd.fieldByName(u"id_uspd").asInteger());
+        // The list is read again to show the clone, which becomes the chosen row.
+        uspd.close();
+        uspd.open();
+        uspd.locate(u"id_uspd", clone);
+    });
+    DBGrid1->setFocus();
 }
 
 void TfrmOpenUSPD::DBGrid1Exit() {

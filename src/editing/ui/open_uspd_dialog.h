@@ -36,6 +36,8 @@ public:
 
     void N1Click();
     void N2Click();
+    // "Клонировать УСПД": a copy of the chosen USPD with all its rows, chosen in its place.
+    void m_CloneClick();
     void Button1Click();
 
 protected:
