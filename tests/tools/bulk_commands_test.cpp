@@ -2,6 +2,7 @@
 // and a store left as it was when one fails.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QStringList>
 
 #include "support/program_run.h"
@@ -103,6 +104,30 @@ TEST_F(BulkCommands, CloneCopiesTheUspdOrNothing) {
     EXPECT_EQ(count("select count(*) from USPD"), 2);
     EXPECT_EQ(count("select count(*) from SpecInterFace"), 2);
     EXPECT_EQ(run({"clone-uspd"}).exitCode, 2);
+}
+
+// channels export writes the kind's CSV file and channels import takes it back; a file the
+// store cannot take is refused with its line and column, exit status 1.
+TEST_F(BulkCommands, ChannelsGoToAndFromCsv) {
+    ASSERT_EQ(run({"fill-channels", "--module", "5"}).exitCode, 0);
+    const QString file = store.dir.filePath("g.csv");
+    const ProgramRun exported = run({"channels", "export", "--kind", "G", file});
+    ASSERT_EQ(exported.exitCode, 0) << exported.errors.toStdString();
+    const ProgramRun imported = run({"channels", "import", "--kind", "G", file});
+    ASSERT_EQ(imported.exitCode, 0) << imported.errors.toStdString();
+    EXPECT_EQ(imported.out.toStdString(), "imported 4 channels\n");
+    EXPECT_EQ(count("select count(*) from SpecAChannel where id_uspd=1"), 8);
+
+    QFile bad(file);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("name;n_channel\nА;много\n");
+    bad.close();
+    const ProgramRun refused = run({"channels", "import", "--kind", "G", "--replace", file});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.errors.contains("Строка 2, столбец «n_channel»"))
+        << refused.errors.toStdString();
+    EXPECT_EQ(count("select count(*) from SpecAChannel where id_uspd=1"), 8);
+    EXPECT_EQ(run({"channels", "export", "--kind", "Q", file}).exitCode, 2);
 }
 
 }  // namespace
