@@ -115,9 +115,12 @@ private slots:
     void menusHaveTheirItemsAndKeys_data() {
         QTest::addColumn<int>("node");
         QTest::addColumn<QStringList>("items");
-        const QStringList module = {"Добавить канал УСО", "Удалить канал УСО", "",
-                                    "Сжать группу каналов"};
-        const QStringList plain = {"Добавить канал", "Удалить канал", "", "Сжать группу каналов"};
+        const QStringList csv = {"", "Экспорт в CSV…", "Импорт из CSV…"};
+        const QStringList module =
+            QStringList{"Добавить канал УСО", "Удалить канал УСО", "", "Сжать группу каналов"} +
+            csv;
+        const QStringList plain =
+            QStringList{"Добавить канал", "Удалить канал", "", "Сжать группу каналов"} + csv;
         QTest::newRow("analog") << int(TreeNode::AnalogInputs) << module;
         QTest::newRow("discrete") << int(TreeNode::ModuleDiscreteInputs) << module;
         QTest::newRow("outputs") << int(TreeNode::ModuleDiscreteOutputs) << module;
@@ -207,6 +210,41 @@ private slots:
         QCOMPARE(column(frame, 1), QStringList({"G1", "G2", "G3", "G4"}));
         QCOMPARE(stored("select name from SpecAChannel where type_num='G4'").toString(),
                  QStringLiteral("Расход"));
+    }
+
+    // The group goes to a CSV file and comes back as added channels; a channel still being
+    // typed is stored first; a file the store cannot take is refused whole with its line.
+    void csvExportAndImportTheGroup() {
+        auto* frame = form_->KBHA;
+        form_->selectNode(TreeNode::Kbha);
+        frame->addClick();
+        frame->addClick();
+        frame->DBEdit1->setFocus();
+        frame->DBEdit1->selectAll();
+        typeText(frame->DBEdit1, "Задвижка; \"Ю\"");
+        const QString path = rig_->test.dir() + "/b.csv";
+        frame->chooseCsvFile = [&path](bool) { return path; };
+        frame->csvExport->trigger();
+        QCOMPARE(stored("select count(*) from SpecKBHA").toInt(), 2);
+
+        rig_->test.messages.expectNotice("Добавлено каналов: 2");
+        frame->csvImport->trigger();
+        QCOMPARE(column(frame, 1), QStringList({"B1", "B2", "B1", "B2"}));
+        QCOMPARE(stored("select count(*) from SpecKBHA where name='Задвижка; \"Ю\"'").toInt(), 2);
+
+        QFile bad(path);
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("name;n_channel\nА;1\nБ;много\n");
+        bad.close();
+        frame->csvImport->trigger();
+        QCOMPARE(frame->DBGrid1->model()->rowCount(), 4);
+        QVERIFY(rig_->test.messages.shown().back().text.startsWith(
+            QStringLiteral("Строка 3, столбец «n_channel»")));
+        rig_->test.messages.clear();
+
+        frame->chooseCsvFile = [](bool) { return QString(); };  // cancelled
+        frame->csvImport->trigger();
+        QCOMPARE(frame->DBGrid1->model()->rowCount(), 4);
     }
 
     // The analog input panel follows the selected row: ranges with a conversion, the

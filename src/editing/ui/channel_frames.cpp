@@ -2,20 +2,26 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "editing/channel_csv.h"
 #include "editing/channel_operations.h"
 #include "editing/ui/icons.h"
 #include "store/channel_kinds.h"
 #include "store/data_module.h"
+#include "store/store_error.h"
 #include "store/ui/field_controls.h"
 
 namespace orvet {
@@ -135,6 +141,22 @@ TChannelFrame::TChannelFrame(Platform& platform, TDataModule1& dataModule, TMain
     connect(addItem, &QAction::triggered, this, &TChannelFrame::addClick);
     connect(deleteItem, &QAction::triggered, this, &TChannelFrame::deleteClick);
     connect(Compress, &QAction::triggered, this, &TChannelFrame::compressClick);
+    PopupMenu1->addSeparator();
+    csvExport = PopupMenu1->addAction(QStringLiteral("Экспорт в CSV…"));
+    csvExport->setObjectName(QStringLiteral("csvExport"));
+    csvImport = PopupMenu1->addAction(QStringLiteral("Импорт из CSV…"));
+    csvImport->setObjectName(QStringLiteral("csvImport"));
+    connect(csvExport, &QAction::triggered, this, &TChannelFrame::exportCsvClick);
+    connect(csvImport, &QAction::triggered, this, &TChannelFrame::importCsvClick);
+    chooseCsvFile = [this](bool save) {
+        const QString title =
+            save ? QStringLiteral("Экспорт в CSV") : QStringLiteral("Импорт из CSV");
+        const QString filter = QStringLiteral("Файлы CSV (*.csv);;Все файлы (*)");
+        return save ? QFileDialog::getSaveFileName(
+                          this, title, QString::fromLatin1(kind_.table) + QStringLiteral(".csv"),
+                          filter)
+                    : QFileDialog::getOpenFileName(this, title, QString(), filter);
+    };
 
     DBEdit1 = new DBEdit(dataset_, QStringLiteral("name"), platform.messages);
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
@@ -176,12 +198,7 @@ void TChannelFrame::deleteClick() {
 }
 
 void TChannelFrame::compressClick() {
-    // A channel just added or edited is part of the group: it is stored before the group is
-    // read again.
-    if (!storeTyped())
-        return;
-    postRow();
-    if (dataset_.state() != Dataset::State::Browse && dataset_.isOpen())
+    if (!storeGroup())
         return;
     guarded([this] {
         // Moving through the group needs none of the template lists each row would re-read.
@@ -189,6 +206,57 @@ void TChannelFrame::compressClick() {
         compressChannels(data_, kind_);
         held.catchUp();
     });
+}
+
+bool TChannelFrame::storeGroup() {
+    // A channel just added or edited is part of the group: it is stored first.
+    if (!storeTyped())
+        return false;
+    postRow();
+    return dataset_.state() == Dataset::State::Browse || !dataset_.isOpen();
+}
+
+void TChannelFrame::exportCsvClick() {
+    if (!storeGroup())
+        return;
+    const QString path = chooseCsvFile(true);
+    if (path.isEmpty())
+        return;
+    guarded([this, &path] {
+        const QByteArray csv = exportChannelsCsv(data_.ADOConnection1, kind_, data_.currentUspd());
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
+            throw StoreError(QStringLiteral("Файл %1 не записан: %2")
+                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+        }
+    });
+}
+
+void TChannelFrame::importCsvClick() {
+    if (!storeGroup())
+        return;
+    const QString path = chooseCsvFile(false);
+    if (path.isEmpty())
+        return;
+    int added = 0;
+    const bool done = guarded([this, &path, &added] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            throw StoreError(QStringLiteral("Файл %1 не прочитан: %2")
+                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+        }
+        added = importChannelsCsv(data_.ADOConnection1, kind_, data_.currentUspd(), file.readAll(),
+                                  false);
+        // The group is read again to show the new channels, from the first.
+        TDataModule1::HeldReactions held = data_.holdReactions();
+        dataset_.close();
+        dataset_.open();
+        held.catchUp();
+    });
+    if (done) {
+        platform_.messages.information(QStringLiteral("Добавлено каналов: %1").arg(added),
+                                       QStringLiteral("Импорт из CSV"));
+    }
 }
 
 QLabel* TChannelFrame::caption(const char* name, const QString& text, QWidget* control) {

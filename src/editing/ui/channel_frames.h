@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <array>
+#include <functional>
 
 #include "editing/ui/list_frame.h"
 
@@ -45,11 +46,21 @@ public:
     void addClick();
     void deleteClick();
     void compressClick();
+    // "Экспорт в CSV…": the group's channels into a file the user names.
+    void exportCsvClick();
+    // "Импорт из CSV…": the channels of a file the user picks, added to the group.
+    void importCsvClick();
+
+    // Asks for the CSV file to write (`save`) or read; empty when the user cancels. A file
+    // dialog unless replaced (tests answer without one).
+    std::function<QString(bool save)> chooseCsvFile;
 
     QMenu* PopupMenu1;
     QAction* addItem;
     QAction* deleteItem;
     QAction* Compress;
+    QAction* csvExport;
+    QAction* csvImport;
     QLabel* nameLabel;
     DBEdit* DBEdit1;  // "Наименование"
     // The correction, for the kinds that have one (analog and counting inputs).
@@ -80,6 +91,9 @@ protected:
     void checkDivisionOnLeaving(QWidget* group);
     // Stores the row being edited or added.
     void postRow();
+    // Stores what is typed and the row being edited or added, before a command on the whole
+    // group; false when that was refused.
+    bool storeGroup();
     // The panel of a frame: its parts one below the other.
     void fillPanel(std::initializer_list<QLayout*> parts);
     // The module channel list and its caption are enabled only for a channel with a module
