@@ -6,12 +6,14 @@ LinkSettings LinkSettings::load(const Settings& settings) {
     LinkSettings link;
     link.PakLen = settings.readInteger(QStringLiteral("PakLen"), kDefaultPakLen);
     link.TOAnswer = settings.readInteger(QStringLiteral("TOAnswer"), kDefaultTOAnswer);
+    link.FastExchange = settings.readInteger(QStringLiteral("FastExchange"), 0) != 0;
     return link;
 }
 
 void LinkSettings::save(const Settings& settings) const {
     settings.writeInteger(QStringLiteral("PakLen"), PakLen);
     settings.writeInteger(QStringLiteral("TOAnswer"), TOAnswer);
+    settings.writeInteger(QStringLiteral("FastExchange"), FastExchange ? 1 : 0);
 }
 
 QString LinkSettings::validate() const {

@@ -8,7 +8,7 @@
 
 namespace orvet {
 
-// The two per-user settings that shape every upload.
+// The per-user settings that shape every upload.
 struct LinkSettings {
     static constexpr int kDefaultPakLen = 255;
     static constexpr int kDefaultTOAnswer = 2000;
@@ -17,11 +17,14 @@ struct LinkSettings {
 
     int PakLen = kDefaultPakLen;      // image bytes per 'T' frame
     int TOAnswer = kDefaultTOAnswer;  // reply time-out, ms; 0: a lost reply is never re-sent
+    // "Быстрый обмен": a reply that arrives whole ends its collection window at once instead
+    // of after the full window; anything else still waits the window out.
+    bool FastExchange = false;
 
-    // Reads "PakLen" and "TOAnswer" from group "1.0"; missing or non-decimal values give the
-    // defaults. No range check: see validate().
+    // Reads "PakLen", "TOAnswer" and "FastExchange" (1 or 0) from group "1.0"; missing or
+    // non-decimal values give the defaults. No range check: see validate().
     static LinkSettings load(const Settings& settings);
-    // Writes both values.
+    // Writes all three values.
     void save(const Settings& settings) const;
     // Why these values cannot drive an upload, in the words of the link parameters dialog;
     // empty when they can.

@@ -49,6 +49,41 @@ void UploadExchange::onDataReceived() {
     // restart it. The time-out waits meanwhile; a window without a usable reply resumes it.
     TO_BYTE_RECEIVE.setInterval(kReplyWindowMs);
     TO_ANSWER.setEnabled(false);
+    if (link_.FastExchange && replyComplete())
+        replyWindowClosed();
+}
+
+bool UploadExchange::replyComplete() const {
+    // While a question is open the bytes wait for its answer, as in a full window.
+    if (!awaitsReply() || asking_ || !port_.isOpen())
+        return false;
+    int expected = 0;
+    switch (curCmd_) {
+        case LinkCommand::Link:
+            expected = 6;  // address, letter, two version bytes, CRC
+            break;
+        case LinkCommand::Block:
+            expected = 5;  // address, letter, block number, CRC
+            break;
+        case LinkCommand::Size:
+        case LinkCommand::Restart:
+            expected = 4;
+            break;
+        case LinkCommand::End:
+            return false;
+    }
+    const QByteArray bytes = port_.received();
+    if (bytes.size() != expected)
+        return false;
+    int device = 0;
+    try {
+        device = strToInt(deviceNumber_ ? deviceNumber_() : QString());
+    } catch (const ConversionError&) {
+        return false;  // the full window reports it
+    }
+    const Reply reply =
+        checkReply(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size(), device);
+    return reply.status == Reply::Status::Accepted && reply.letter == static_cast<char>(curCmd_);
 }
 
 void UploadExchange::onCarrierChanged(bool present) {

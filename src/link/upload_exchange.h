@@ -95,7 +95,8 @@ public:
     // Modem: sends the dial command ("ATDP" for pulse, "ATDT" for tone, the phone, CR) and
     // waits for the carrier.
     void startModem(bool toneDialling, const QString& phone);
-    // The port's data-received event: opens the reply collection window.
+    // The port's data-received event: opens the reply collection window. With
+    // LinkSettings::FastExchange a reply that is now whole closes the window at once.
     void onDataReceived();
     // The port's carrier event (acted on only while the progress window is visible).
     void onCarrierChanged(bool present);
@@ -133,6 +134,9 @@ private:
     void notify(const QString& text, bool warning = false);
     void showWaiting(LinkCommand command);
     QByteArray buildRequest(LinkCommand command);
+    // Fast exchange: the bytes received are exactly the reply the last request awaits, with
+    // a CRC that checks; anything else leaves the window to run its full length.
+    bool replyComplete() const;
     void replyWindowClosed();
     void replyTimedOut();
     void react(const Reply& reply);

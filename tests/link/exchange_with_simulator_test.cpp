@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <string>
+#include <tuple>
 
 #include "link/fake_link.h"
 #include "link/upload_exchange.h"
@@ -63,12 +65,14 @@ struct Scenario {
     UploadExchange::State stopsIn = UploadExchange::State::Stalled;
 };
 
-// The exchange wired to a simulated device over the loopback line, with a 3000-byte image.
+// The exchange wired to a simulated device over the loopback line, with a 3000-byte image;
+// `fast` turns on the fast exchange.
 struct Rig {
-    explicit Rig(const sim::Options& options)
+    explicit Rig(const sim::Options& options, bool fast = false)
         : line(test.clock),
           exchange(test.platform(), line, link, view, decisions),
           device(test.clock, line, options) {
+        link.FastExchange = fast;
         image.resize(3000);
         for (int i = 0; i < image.size(); ++i)
             image[i] = static_cast<char>((i * 31) ^ (i >> 3));
@@ -93,11 +97,12 @@ struct Rig {
     std::vector<UploadExchange::Outcome> outcomes;
 };
 
-class ExchangeWithSimulator : public ::testing::TestWithParam<Scenario> {};
+// Every scenario ends alike with and without the fast exchange.
+class ExchangeWithSimulator : public ::testing::TestWithParam<std::tuple<Scenario, bool>> {};
 
 TEST_P(ExchangeWithSimulator, Uploads) {
-    const Scenario& scenario = GetParam();
-    Rig rig(scenario.options);
+    const Scenario& scenario = std::get<0>(GetParam());
+    Rig rig(scenario.options, std::get<1>(GetParam()));
     auto& messages = rig.test.messages;
     for (const char* notice : scenario.notices)
         messages.expectNotice(QString::fromUtf8(notice));
@@ -144,13 +149,16 @@ TEST(ExchangeThroughModem, CarrierLostDuringTheTransferEndsIt) {
     sim::Options options;
     options.modem = true;
     options.faults.dropCarrierAfterBlocks = 3;
-    Rig rig(options);
-    rig.exchange.startModem(false, "77");
-    rig.test.clock.advance(60'000);
-    EXPECT_EQ(rig.outcomes, (std::vector{UploadExchange::Outcome::CarrierLost}));
-    EXPECT_FALSE(rig.line.open);
-    EXPECT_FALSE(rig.view.visible);
-    EXPECT_FALSE(rig.device.imageComplete());
+    for (const bool fast : {false, true}) {
+        SCOPED_TRACE(fast ? "fast exchange" : "full windows");
+        Rig rig(options, fast);
+        rig.exchange.startModem(false, "77");
+        rig.test.clock.advance(60'000);
+        EXPECT_EQ(rig.outcomes, (std::vector{UploadExchange::Outcome::CarrierLost}));
+        EXPECT_FALSE(rig.line.open);
+        EXPECT_FALSE(rig.view.visible);
+        EXPECT_FALSE(rig.device.imageComplete());
+    }
 }
 
 sim::Options with(const std::function<void(sim::Options&)>& change) {
@@ -161,50 +169,67 @@ sim::Options with(const std::function<void(sim::Options&)>& change) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ExchangeWithSimulator,
-    ::testing::Values(Scenario{"Clean", {}, {}, true},
-                      Scenario{"Device300", with([](auto& o) { o.device = 300; }), {}, true},
-                      Scenario{
-                          "SwappedCrc", with([](auto& o) { o.faults.swapCrc = true; }), {}, true},
-                      Scenario{"SplitReplies30ms",
-                               with([](auto& o) {
-                                   o.faults.splitAt = 2;
-                                   o.faults.splitDelayMs = 30;
-                               }),
-                               {},
-                               true},
-                      Scenario{"SilentFirstFrames",
-                               with([](auto& o) {
-                                   o.faults.silentFirst['L'] = 2;
-                                   o.faults.silentFirst['T'] = 1;
-                                   o.faults.silentFirst['X'] = 1;
-                               }),
-                               {},
-                               true},
-                      Scenario{"ThreeRefusedAccessWords",
-                               with([](auto& o) { o.faults.refuseSize = 3; }),
-                               {"Неверный пароль!"},
-                               true},
-                      Scenario{"CorruptLinkReplyIsRepeated",
-                               with([](auto& o) { o.faults.corruptCrc['L'] = 1; }),
-                               {"Ошибка CRC"},
-                               true},
-                      Scenario{"StaleAcknowledgementResendsTheBlock",
-                               with([](auto& o) { o.faults.staleAckAtBlock = 2; }),
-                               {},
-                               true},
-                      // Without a bound the window goes on asking until the user cancels.
-                      Scenario{"ForeignAddressRepeatsTheRequest",
-                               with([](auto& o) { o.faults.foreignAddress = 9; }),
-                               {},
-                               false,
-                               nullptr,
-                               UploadExchange::State::Link},
-                      Scenario{"OldFirmwareDeclined",
-                               with([](auto& o) { o.minor = 19; }),
-                               {},
-                               false,
-                               "firmware 2.19"}),
-    [](const ::testing::TestParamInfo<Scenario>& param) { return param.param.name; });
+    ::testing::Combine(
+        ::testing::Values(
+            Scenario{"Clean", {}, {}, true},
+            Scenario{"Device300", with([](auto& o) { o.device = 300; }), {}, true},
+            Scenario{"SwappedCrc", with([](auto& o) { o.faults.swapCrc = true; }), {}, true},
+            Scenario{"SplitReplies30ms",
+                     with([](auto& o) {
+                         o.faults.splitAt = 2;
+                         o.faults.splitDelayMs = 30;
+                     }),
+                     {},
+                     true},
+            Scenario{"SilentFirstFrames",
+                     with(
+                         [](auto& o) {
+                             o.faults.silentFirst['L'] = 2;
+                             o.faults.silentFirst['T'] = 1;
+                             o.faults.silentFirst['X'] = 1;
+                         }),
+                     {},
+                     true},
+            Scenario{"ThreeRefusedAccessWords",
+                     with([](auto& o) { o.faults.refuseSize = 3; }),
+                     {"Неверный пароль!"},
+                     true},
+            Scenario{"CorruptLinkReplyIsRepeated",
+                     with([](auto& o) { o.faults.corruptCrc['L'] = 1; }),
+                     {"Ошибка CRC"},
+                     true},
+            // A device that takes a block as soon as it is whole and answers
+            // at once, or after a turnaround.
+            Scenario{"QuickDevice", with([](auto& o) { o.turnaroundMs = 0; }), {}, true},
+            Scenario{"QuickDeviceWithTurnaroundAndStaleAcknowledgement",
+                     with(
+                         [](auto& o) {
+                             o.turnaroundMs = 5;
+                             o.faults.staleAckAtBlock = 2;
+                         }),
+                     {},
+                     true},
+            Scenario{"StaleAcknowledgementResendsTheBlock",
+                     with([](auto& o) { o.faults.staleAckAtBlock = 2; }),
+                     {},
+                     true},
+            // Without a bound the window goes on asking until the user cancels.
+            Scenario{"ForeignAddressRepeatsTheRequest",
+                     with([](auto& o) { o.faults.foreignAddress = 9; }),
+                     {},
+                     false,
+                     nullptr,
+                     UploadExchange::State::Link},
+            Scenario{"OldFirmwareDeclined",
+                     with([](auto& o) { o.minor = 19; }),
+                     {},
+                     false,
+                     "firmware 2.19"}),
+        ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<Scenario, bool>>& param) {
+        return std::string(std::get<0>(param.param).name) +
+               (std::get<1>(param.param) ? "_Fast" : "");
+    });
 
 void PrintTo(const Scenario& s, std::ostream* os) {
     *os << s.name;

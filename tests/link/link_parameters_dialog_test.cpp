@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -126,6 +127,34 @@ private slots:
         QCOMPARE(settings().readString("PakLen", "none"), QStringLiteral("none"));
         QCOMPARE(inUse_.PakLen, 300);
         QCOMPARE(inUse_.TOAnswer, 400);
+    }
+
+    // "Быстрый обмен" is off until the user turns it on; it is stored and applied with the
+    // other two, and a refused packet length stores it no more than them.
+    void fastExchangeIsKeptWithTheOtherSettings() {
+        dialog_->show();
+        QVERIFY(!dialog_->cbFastExchange->isChecked());
+        dialog_->cbFastExchange->setChecked(true);
+        dialog_->edPakLen->setText("1025");
+        test_->messages.expectNotice(QStringLiteral("Длина пакета не может превышать 1024 байта"));
+        QTest::mouseClick(dialog_->OKBtn, Qt::LeftButton);
+        QCOMPARE(settings().readString("FastExchange", "none"), QStringLiteral("none"));
+        QVERIFY(!inUse_.FastExchange);
+
+        dialog_->edPakLen->setText("1024");
+        QTest::mouseClick(dialog_->OKBtn, Qt::LeftButton);
+        QVERIFY(!dialog_->isVisible());
+        QCOMPARE(settings().readString("FastExchange", ""), QStringLiteral("1"));
+        QVERIFY(inUse_.FastExchange);
+
+        // Shown as stored; turned off and cancelled, it stays on.
+        inUse_.FastExchange = false;
+        dialog_->show();
+        QVERIFY(dialog_->cbFastExchange->isChecked());
+        dialog_->cbFastExchange->setChecked(false);
+        QTest::mouseClick(dialog_->CancelBtn, Qt::LeftButton);
+        QCOMPARE(settings().readString("FastExchange", ""), QStringLiteral("1"));
+        QVERIFY(!inUse_.FastExchange);
     }
 
     void enterPressesOk() {

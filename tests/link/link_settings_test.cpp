@@ -53,11 +53,28 @@ TEST(LinkSettings, ValidateNamesTheLimits) {
 }
 
 TEST(LinkSettings, SaveThenLoadGivesTheSameValues) {
-    testing::TestPlatform test;
-    const LinkSettings link{64, 0};
-    link.save(test.settings());
-    EXPECT_EQ(LinkSettings::load(test.settings()), link);
-    EXPECT_EQ(test.settings().readString("PakLen", ""), QStringLiteral("64"));
+    for (const bool fast : {false, true}) {
+        testing::TestPlatform test;
+        const LinkSettings link{64, 0, fast};
+        link.save(test.settings());
+        EXPECT_EQ(LinkSettings::load(test.settings()), link);
+        EXPECT_EQ(test.settings().readString("PakLen", ""), QStringLiteral("64"));
+        EXPECT_EQ(test.settings().readString("FastExchange", ""), fast ? "1" : "0");
+    }
+}
+
+TEST(LinkSettings, FastExchangeIsOffUnlessStoredOn) {
+    const struct {
+        const char* stored;  // nullptr: not stored
+        bool fast;
+    } cases[] = {{nullptr, false}, {"0", false}, {"abc", false}, {"1", true}};
+    for (const auto& c : cases) {
+        testing::TestPlatform test;
+        if (c.stored)
+            test.settings().writeString("FastExchange", c.stored);
+        EXPECT_EQ(LinkSettings::load(test.settings()).FastExchange, c.fast)
+            << (c.stored ? c.stored : "(none)");
+    }
 }
 
 TEST(ConnectionSettings, UnstoredValuesComeFromWhatIsShown) {

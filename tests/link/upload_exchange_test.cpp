@@ -3,6 +3,7 @@
 #include <QFile>
 #include <algorithm>
 #include <functional>
+#include <ostream>
 
 #include "link/fake_link.h"
 #include "link/upload_exchange.h"
@@ -414,6 +415,110 @@ TEST_F(UploadExchangeTest, ReplyCollectionWindow) {
     test.clock.advance(100);
     EXPECT_EQ(lastLetter(), 'S');
     EXPECT_EQ(view.rxdDimmed, 3);
+}
+
+TEST_F(UploadExchangeTest, FastExchangeTakesAWholeReplyAtOnce) {
+    link.FastExchange = true;
+    writeImage(1000);
+    decisions.restart = decisions.clear = true;
+    exchange.startDirect();
+    // Every reply arrives whole: the upload runs to the end without the clock moving, but
+    // for the pause before 'X'.
+    port.input = buildFrame(1, LinkCommand::Link, bytes({2, 25}));
+    exchange.onDataReceived();
+    ASSERT_EQ(lastLetter(), 'S');
+    // The CRC bytes may come in either order, as in the full window.
+    QByteArray size = buildFrame(1, LinkCommand::Size);
+    std::swap(size[2], size[3]);
+    arrive(size);
+    for (int block = 0; block < 4; ++block) {
+        ASSERT_EQ(lastLetter(), 'T');
+        arrive(buildFrame(1, LinkCommand::Block, bytes({block})));
+    }
+    EXPECT_EQ(lastLetter(), 'X');
+    test.messages.expectNotice("УСПД перезагружен");
+    arrive(buildFrame(1, LinkCommand::Restart));
+    EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::Restarted}));
+    EXPECT_EQ(test.clock.nowMs(), UploadExchange::kRestartPauseMs);
+    // Each window that closed early put out its lamp (the window is hidden once 'W' is sent).
+    EXPECT_EQ(view.rxdDimmed, 6);
+
+    // A reply in two parts 30 ms apart is taken with its second part.
+    port.open = true;
+    port.flushInput();  // the 'X' reply stays behind a closed port
+    port.sent.clear();
+    exchange.startDirect();
+    const QByteArray full = buildFrame(1, LinkCommand::Link, bytes({2, 25}));
+    arrive(full.left(3));
+    test.clock.advance(30);
+    EXPECT_EQ(lastLetter(), 'L');
+    arrive(full.mid(3));
+    EXPECT_EQ(lastLetter(), 'S');
+    EXPECT_TRUE(port.input.isEmpty());
+    // The window it ended does not close again on its own.
+    test.clock.advance(UploadExchange::kReplyWindowMs);
+    EXPECT_EQ(port.sent.size(), 2u);
+}
+
+// What the exchange did with one reply, at two moments.
+struct ReplyHandling {
+    std::vector<QByteArray> sent;
+    UploadExchange::State state = UploadExchange::State::Idle;
+    QByteArray left;  // bytes still in the input
+    QStringList problems;
+    std::vector<ScriptedMessageBoxes::Box> boxes;
+    bool operator==(const ReplyHandling&) const = default;
+};
+
+void PrintTo(const ReplyHandling& h, std::ostream* os) {
+    *os << h.sent.size() << " frames sent, state " << static_cast<int>(h.state) << ", "
+        << h.left.size() << " bytes left, problems: " << h.problems.join(" | ").toStdString();
+}
+
+TEST(FastExchange, RepliesThatAreNotWholeWaitTheFullWindowAsWithoutIt) {
+    const QByteArray link = buildFrame(1, LinkCommand::Link, bytes({2, 25}));
+    QByteArray corrupt = link;
+    corrupt[3] = 26;
+    const struct {
+        const char* name;
+        QByteArray reply;
+    } cases[] = {
+        {"bad CRC", corrupt},
+        {"trailing byte", link + bytes({0})},
+        {"foreign address", buildFrame(2, LinkCommand::Link, bytes({2, 25}))},
+        {"short frame", link.left(3)},
+        {"another letter", buildFrame(1, LinkCommand::End, bytes({2, 25}))},
+        {"refused, without the version", buildFrame(1, static_cast<LinkCommand>('L' | 0x80))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // [mode][moment]: 99 ms after the reply, at 100 ms, after the request's time-out.
+        ReplyHandling seen[2][3];
+        for (const bool fast : {false, true}) {
+            testing::TestPlatform test;
+            test.messages.allowNotices();
+            FakePort port;
+            FakeView view;
+            FakeDecisions decisions;
+            LinkSettings settings;
+            settings.FastExchange = fast;
+            UploadExchange exchange(test.platform(), port, settings, view, decisions);
+            exchange.setDeviceNumberSource([] { return QStringLiteral("1"); });
+            exchange.startDirect();
+            port.input = c.reply;
+            exchange.onDataReceived();
+            for (const int step : {UploadExchange::kReplyWindowMs - 1, 1, settings.TOAnswer}) {
+                test.clock.advance(step);
+                const int moment = step == 1 ? 1 : step == settings.TOAnswer ? 2 : 0;
+                seen[fast][moment] = {port.sent, exchange.state(), port.input, view.problems,
+                                      test.messages.shown()};
+            }
+        }
+        EXPECT_EQ(seen[1][0], seen[0][0]) << "undecided until the window ends";
+        EXPECT_EQ(seen[1][0].sent.size(), 1u);
+        EXPECT_EQ(seen[1][1], seen[0][1]);
+        EXPECT_EQ(seen[1][2], seen[0][2]);
+    }
 }
 
 TEST_F(UploadExchangeTest, ForeignAndCorruptRepliesAreNoReply) {

@@ -2,6 +2,7 @@
 // image the simulated device received is the file the compiler wrote.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
@@ -75,6 +76,24 @@ TEST_F(UploadEndToEnd, DeviceReceivesTheCompiledImage) {
     EXPECT_EQ(upload.exitCode, 0) << upload.errors.toStdString();
     EXPECT_TRUE(upload.errors.contains(QStringLiteral("УСПД перезагружен")));
     EXPECT_EQ(testing::readFile(received()), testing::readFile(image()));
+}
+
+// The fast exchange over a real line, against a device that answers at once and one whose
+// replies come in two parts (which wait for their second part).
+TEST_F(UploadEndToEnd, FastExchangeDeliversTheImage) {
+    for (const QStringList& device :
+         {QStringList{"--turnaround", "0"}, QStringList{"--turnaround", "2", "--split", "3:30"}}) {
+        SCOPED_TRACE(device.join(' ').toStdString());
+        QFile::remove(received());
+        startSimulator(device);
+        const CliRun upload = runCli({"upload", "--port", link(), "--file", image(), "--paklen",
+                                      "50", "--answer-timeout", "500", "--fast", "--restart"});
+        EXPECT_EQ(upload.exitCode, 0) << upload.errors.toStdString();
+        EXPECT_TRUE(upload.errors.contains(QStringLiteral("УСПД перезагружен")));
+        EXPECT_EQ(testing::readFile(received()), testing::readFile(image()));
+        sim.terminate();
+        sim.waitForFinished(5000);
+    }
 }
 
 TEST_F(UploadEndToEnd, UnsupportedFirmwareEndsBeforeTheImage) {

@@ -29,6 +29,7 @@ struct Arguments {
     bool restart = false;
     bool clearArchives = false;
     bool acceptFirmware = false;
+    bool fast = false;
     int maxRepeats = 10;
 };
 
@@ -53,6 +54,7 @@ bool parse(const CommandLine& args, Arguments* parsed) {
     parsed->restart = args.isSet(QStringLiteral("restart"));
     parsed->clearArchives = args.isSet(QStringLiteral("clear-archives"));
     parsed->acceptFirmware = args.isSet(QStringLiteral("accept-firmware"));
+    parsed->fast = args.isSet(QStringLiteral("fast"));
     if (parsed->port.isEmpty()) {
         args.refuse(QStringLiteral("не указано устройство порта (--port PATH)"));
         return false;
@@ -158,6 +160,8 @@ int run(const CommandLine& args) {
         link.PakLen = *arguments.pakLen;
     if (arguments.answerTimeout)
         link.TOAnswer = *arguments.answerTimeout;
+    if (arguments.fast)
+        link.FastExchange = true;
     if (!answerTimeoutFits(link.TOAnswer)) {
         report(QStringLiteral("сохранённый таймаут ответа %1 мс вне пределов %2..%3: укажите "
                               "--answer-timeout")
@@ -211,8 +215,8 @@ int run(const CommandLine& args) {
 const CommandRegistration registration({
     .name = "upload",
     .synopsis = "--port PATH [--baud BPS] [--device N] [--file PATH] [--paklen N] "
-                "[--answer-timeout MS] [--restart] [--clear-archives] [--accept-firmware] "
-                "[--max-repeats N]",
+                "[--answer-timeout MS] [--fast] [--restart] [--clear-archives] "
+                "[--accept-firmware] [--max-repeats N]",
     .summary = "send an image to a USPD over a serial device (exit 0 once delivered, and "
                "restarted with --restart)",
     .description = "Sends a configuration image to a USPD over a serial device with the exchange\n"
@@ -229,6 +233,10 @@ const CommandRegistration registration({
             {"paklen", "Image bytes per block (default from the settings).", "N"},
             {"answer-timeout", "Reply time-out, ms, 1 to 600000 (default from the settings).",
              "MS"},
+            {"fast",
+             "Take a reply as soon as it is whole and its CRC checks, instead of after the "
+             "full 100 ms window; any other reply still waits the window out (default from "
+             "the settings)."},
             {"restart", "Answer \"yes\" to restarting the USPD."},
             {"clear-archives", "Answer \"yes\" to clearing all archives."},
             {"accept-firmware", "Answer \"yes\" to going on with an unsupported firmware."},

@@ -102,6 +102,11 @@ int main(int argc, char* argv[]) {
         option("reply-letter", "Answer every frame with LETTER in place of its own.", "LETTER"),
         option("foreign-address", "Answer from address N.", "N"),
         option("frame-gap", "Quiet time that ends a frame, ms (default 20).", "MS", "20"),
+        option("turnaround",
+               "Answer MS after a request ends, and end a 'T' frame as soon as its block is "
+               "whole instead of after the quiet time (default: 'T' frames end with the quiet "
+               "time, other requests are answered at once).",
+               "MS"),
     });
     parser.process(app);
     if (!parser.isSet(QStringLiteral("link")))
@@ -151,6 +156,11 @@ int main(int argc, char* argv[]) {
             number(parser.value(QStringLiteral("foreign-address")), "foreign-address");
     }
     options.frameGapMs = number(parser.value(QStringLiteral("frame-gap")), "frame-gap");
+    if (parser.isSet(QStringLiteral("turnaround"))) {
+        options.turnaroundMs = number(parser.value(QStringLiteral("turnaround")), "turnaround");
+        if (options.turnaroundMs < 0)
+            fail(QStringLiteral("--turnaround wants 0 or more ms"));
+    }
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)

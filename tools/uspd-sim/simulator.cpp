@@ -1,5 +1,8 @@
 #include "simulator.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "link/crc16.h"
 #include "link/frame.h"
 
@@ -10,7 +13,8 @@ UspdSimulator::UspdSimulator(Clock& clock, SimLine& line, Options options)
       options_(std::move(options)),
       gap_(clock, 0),
       carrierUp_(clock, 0),
-      secondPart_(clock, 0) {
+      secondPart_(clock, 0),
+      turnaround_(clock, 0) {
     gap_.setOnTimer([this] { frameGapElapsed(); });
     carrierUp_.setOnTimer([this] {
         carrierUp_.setInterval(0);
@@ -21,6 +25,10 @@ UspdSimulator::UspdSimulator(Clock& clock, SimLine& line, Options options)
     secondPart_.setOnTimer([this] {
         secondPart_.setInterval(0);
         line_.write(secondPartBytes_);
+    });
+    turnaround_.setOnTimer([this] {
+        turnaround_.setInterval(0);
+        send(std::exchange(turnaroundBytes_, {}));
     });
     // Without a modem the line is always connected.
     carrier_ = !options_.modem;
@@ -92,9 +100,25 @@ int fixedLength(char letter) {
 
 }  // namespace
 
+int UspdSimulator::blockFrameLength() const {
+    if (options_.turnaroundMs < 0 || blockLength_ == 0 || pending_.size() < 3 || pending_[1] != 'T')
+        return 0;
+    const qint64 start = qint64{static_cast<std::uint8_t>(pending_[2])} * blockLength_;
+    const qint64 rest = std::clamp<qint64>(qint64{announcedSize_} - start, 0, blockLength_);
+    const int length = 5 + static_cast<int>(rest);
+    if (pending_.size() < length)
+        return 0;
+    // A block whose CRC does not check there is left to the quiet gap.
+    const auto* data = reinterpret_cast<const std::uint8_t*>(pending_.constData());
+    const std::uint16_t crc = crc16(data, length - 2);
+    return data[length - 2] == (crc & 0xFF) && data[length - 1] == (crc >> 8) ? length : 0;
+}
+
 void UspdSimulator::takeFixedFrames() {
     while (pending_.size() >= 2) {
-        const int length = fixedLength(pending_[1]);
+        int length = fixedLength(pending_[1]);
+        if (length == 0)
+            length = blockFrameLength();
         if (length == 0 || pending_.size() < length)
             return;
         const QByteArray frame = pending_.left(length);
@@ -159,6 +183,7 @@ void UspdSimulator::handleFrame(const QByteArray& frame) {
                              static_cast<std::uint8_t>(payload[2]) << 16 |
                              static_cast<quint32>(static_cast<std::uint8_t>(payload[3])) << 24;
             blocks_.clear();
+            blockLength_ = 0;
             blocksAcked_ = 0;
             complete_ = false;
             log(QStringLiteral("'S': image of %1 bytes").arg(announcedSize_));
@@ -170,6 +195,8 @@ void UspdSimulator::handleFrame(const QByteArray& frame) {
                 return;
             const int number = static_cast<std::uint8_t>(payload[0]);
             blocks_[number] = payload.mid(1);
+            if (number == 0)
+                blockLength_ = static_cast<int>(payload.size() - 1);
             int ack = number;
             if (options_.faults.staleAckAlways ||
                 (number == options_.faults.staleAckAtBlock && !staleDone_)) {
@@ -223,6 +250,16 @@ void UspdSimulator::reply(char letter, const QByteArray& payload, bool refused) 
         frame[frame.size() - 1] = static_cast<char>(frame[frame.size() - 1] ^ 0x5A);
         log(QStringLiteral("'%1' reply: CRC corrupted").arg(QChar::fromLatin1(letter)));
     }
+    if (options_.turnaroundMs > 0) {
+        turnaroundBytes_ = frame;
+        turnaround_.setInterval(options_.turnaroundMs);
+        return;
+    }
+    send(frame);
+}
+
+void UspdSimulator::send(const QByteArray& frame) {
+    const Faults& faults = options_.faults;
     if (faults.splitAt > 0 && faults.splitAt < frame.size()) {
         line_.write(frame.left(faults.splitAt));
         secondPartBytes_ = frame.mid(faults.splitAt);

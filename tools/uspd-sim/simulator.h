@@ -45,13 +45,19 @@ struct Options {
     int carrierDelayMs = 1000;
     // A frame ends when the line stays quiet this long.
     int frameGapMs = 20;
+    // >= 0: answer this many ms after a request's last byte, and take a 'T' frame as ended as
+    // soon as it holds its block with a CRC that checks (the block length learnt from block 0,
+    // the last block the rest of the announced size) instead of after the quiet gap. -1: 'T'
+    // frames end with the gap and the other requests are answered at once.
+    int turnaroundMs = -1;
 };
 
 // A USPD as the configurator sees it over the line: answers 'L' with its firmware version,
 // checks the access word of 'S', acknowledges 'T' blocks, keeps the image received until 'W'
 // and answers 'X'. Requests of a fixed length are taken as soon as they are whole; a 'T'
-// frame ends with the quiet gap after it, as on a serial line. Runs on any clock: the test clock
-// in-process, the real one in the tool.
+// frame ends with the quiet gap after it, as on a serial line, or with a turnaround as soon
+// as its block is whole. Runs on any clock: the test clock in-process, the real one in the
+// tool.
 class UspdSimulator {
 public:
     UspdSimulator(Clock& clock, SimLine& line, Options options);
@@ -76,6 +82,10 @@ public:
 
 private:
     void takeFixedFrames();
+    // With a turnaround: the length of the 'T' frame at the start of `pending_` once its
+    // block length is known, else 0.
+    int blockFrameLength() const;
+    void send(const QByteArray& frame);
     void frameGapElapsed();
     void checkFrame(const QByteArray& frame);
     void handleFrame(const QByteArray& frame);
@@ -88,8 +98,10 @@ private:
     Timer gap_;
     Timer carrierUp_;
     Timer secondPart_;
-    QByteArray pending_;     // bytes of the frame being received
-    QByteArray modemInput_;  // command-mode text before the carrier
+    Timer turnaround_;
+    QByteArray turnaroundBytes_;  // the reply that waits for the turnaround
+    QByteArray pending_;          // bytes of the frame being received
+    QByteArray modemInput_;       // command-mode text before the carrier
     QByteArray secondPartBytes_;
     bool carrier_ = false;
     std::vector<QByteArray> frames_;
@@ -100,6 +112,7 @@ private:
     quint32 announcedSize_ = 0;
     // By block number; a repeated number replaces the block (an image has at most 255).
     std::map<int, QByteArray> blocks_;
+    int blockLength_ = 0;  // bytes of block 0 of the image announced last; 0: none yet
     int blocksAcked_ = 0;
     QByteArray image_;
     bool complete_ = false;

@@ -1,5 +1,6 @@
 #include "link/ui/link_parameters_dialog.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +18,7 @@ Tm_CParam::Tm_CParam(Platform& platform, LinkSettings& inUse, QWidget* parent)
     : QDialog(parent),
       edPakLen(new QLineEdit(this)),
       edToAnswer(new QLineEdit(this)),
+      cbFastExchange(new QCheckBox(QStringLiteral("Быстрый обмен"), this)),
       OKBtn(new QPushButton(QStringLiteral("OK"), this)),
       CancelBtn(new QPushButton(QStringLiteral("Отмена"), this)),
       platform_(platform),
@@ -25,6 +27,10 @@ Tm_CParam::Tm_CParam(Platform& platform, LinkSettings& inUse, QWidget* parent)
     setWindowTitle(QStringLiteral("Параметры связи"));
     edPakLen->setObjectName(QStringLiteral("edPakLen"));
     edToAnswer->setObjectName(QStringLiteral("edToAnswer"));
+    cbFastExchange->setObjectName(QStringLiteral("cbFastExchange"));
+    cbFastExchange->setToolTip(
+        QStringLiteral("Принимать ответ УСПД сразу, как только пришёл весь кадр с верной "
+                       "контрольной суммой, не дожидаясь конца окна приёма 100 мс"));
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
 
@@ -35,6 +41,7 @@ Tm_CParam::Tm_CParam(Platform& platform, LinkSettings& inUse, QWidget* parent)
     fields->addWidget(new QLabel(QStringLiteral("Таймаут ответа"), this), 1, 0);
     fields->addWidget(edToAnswer, 1, 1);
     fields->addWidget(new QLabel(QStringLiteral("мс"), this), 1, 2);
+    fields->addWidget(cbFastExchange, 2, 0, 1, 3);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -56,6 +63,7 @@ void Tm_CParam::showEvent(QShowEvent* event) {
     const LinkSettings stored = LinkSettings::load(platform_.settings);
     edPakLen->setText(QString::number(stored.PakLen));
     edToAnswer->setText(QString::number(stored.TOAnswer));
+    cbFastExchange->setChecked(stored.FastExchange);
     QDialog::showEvent(event);
 }
 
@@ -68,6 +76,7 @@ bool Tm_CParam::store() {
     LinkSettings typed;
     typed.PakLen = number(edPakLen, LinkSettings::kDefaultPakLen);
     typed.TOAnswer = number(edToAnswer, LinkSettings::kDefaultTOAnswer);
+    typed.FastExchange = cbFastExchange->isChecked();
     if (const QString problem = typed.validate(); !problem.isEmpty()) {
         platform_.messages.warning(problem, texts::kError);
         return false;

@@ -5,13 +5,14 @@
 #include "core/platform.h"
 #include "link/link_settings.h"
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
 namespace orvet {
 
-// "Параметры связи": shows the stored packet length and reply time-out; "OK" checks and
-// stores them and loads them into the main window's copies.
+// "Параметры связи": shows the stored packet length, reply time-out and fast exchange
+// switch; "OK" checks and stores them and loads them into the main window's copies.
 class Tm_CParam : public QDialog {
     Q_OBJECT
 public:
@@ -19,6 +20,7 @@ public:
 
     QLineEdit* edPakLen;
     QLineEdit* edToAnswer;
+    QCheckBox* cbFastExchange;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 
