@@ -54,17 +54,6 @@ QString csvField(const FieldDef& column, const QVariant& value) {
     return quotedIfNeeded(value.toString());
 }
 
-QSqlQuery run(Connection& store, const QString& sql, const QVariantList& values = {}) {
-    QSqlQuery query(store.database());
-    if (!query.prepare(sql))
-        throw engineError(query.lastError());
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw engineError(query.lastError());
-    return query;
-}
-
 // One field of a file as read: its text, whether it was quoted, and the line it starts on.
 struct CsvField {
     QString text;
@@ -154,10 +143,10 @@ QByteArray exportChannelsCsv(Connection& store, const ChannelKind& kind, int idU
     for (const FieldDef* column : columns)
         names << column->name;
     QSqlQuery rows =
-        run(store,
-            QStringLiteral("SELECT %1 FROM %2 WHERE id_uspd = ? ORDER BY %3")
-                .arg(names.join(u','), QLatin1String(kind.table), QLatin1String(kind.key)),
-            {idUspd});
+        runQuery(store,
+                 QStringLiteral("SELECT %1 FROM %2 WHERE id_uspd = ? ORDER BY %3")
+                     .arg(names.join(u','), QLatin1String(kind.table), QLatin1String(kind.key)),
+                 {idUspd});
     QString text = names.join(kSeparator) + QStringLiteral("\r\n");
     while (rows.next()) {
         QStringList fields;
@@ -201,8 +190,8 @@ int importChannelsCsv(Connection& store, const ChannelKind& kind, int idUspd, co
     }
 
     QSet<qint64> modules;
-    QSqlQuery owned =
-        run(store, QStringLiteral("SELECT id_device FROM SpecDevice WHERE id_uspd = ?"), {idUspd});
+    QSqlQuery owned = runQuery(
+        store, QStringLiteral("SELECT id_device FROM SpecDevice WHERE id_uspd = ?"), {idUspd});
     while (owned.next())
         modules.insert(owned.value(0).toLongLong());
 
@@ -214,9 +203,9 @@ int importChannelsCsv(Connection& store, const ChannelKind& kind, int idUspd, co
     }
     Connection::Transaction transaction(store);
     if (replace) {
-        run(store,
-            QStringLiteral("DELETE FROM %1 WHERE id_uspd = ?").arg(QLatin1String(kind.table)),
-            {idUspd});
+        runQuery(store,
+                 QStringLiteral("DELETE FROM %1 WHERE id_uspd = ?").arg(QLatin1String(kind.table)),
+                 {idUspd});
     }
     QSqlQuery insert(store.database());
     if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")

@@ -23,26 +23,15 @@ struct Reference {
     const KeyMap* keys;
 };
 
-QSqlQuery run(Connection& store, const QString& sql, const QVariantList& values = {}) {
-    QSqlQuery query(store.database());
-    if (!query.prepare(sql))
-        throw engineError(query.lastError());
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw engineError(query.lastError());
-    return query;
-}
-
 // Copies the rows of `table` that belong to USPD `from` to USPD `to`, in ascending `key`,
 // with `references` rewritten (a value the map does not hold stays as it is); returns the
 // copies' keys by the originals'.
 KeyMap copyRows(Connection& store, const char* table, const char* key, qint64 from, qint64 to,
                 std::initializer_list<Reference> references = {}) {
-    QSqlQuery rows = run(store,
-                         QStringLiteral("SELECT * FROM %1 WHERE id_uspd = ? ORDER BY %2")
-                             .arg(QLatin1String(table), QLatin1String(key)),
-                         {from});
+    QSqlQuery rows = runQuery(store,
+                              QStringLiteral("SELECT * FROM %1 WHERE id_uspd = ? ORDER BY %2")
+                                  .arg(QLatin1String(table), QLatin1String(key)),
+                              {from});
     const QSqlRecord record = rows.record();
     const int keyIndex = record.indexOf(QLatin1String(key));
     QStringList columns;
@@ -99,14 +88,14 @@ int cloneUspd(Connection& store, int idUspd, const QString& name) {
     }
     Connection::Transaction transaction(store);
     QSqlQuery original =
-        run(store, QStringLiteral("SELECT uspd_name, enterprise FROM USPD WHERE id_uspd = ?"),
-            {idUspd});
+        runQuery(store, QStringLiteral("SELECT uspd_name, enterprise FROM USPD WHERE id_uspd = ?"),
+                 {idUspd});
     if (!original.next())
         throw StoreError(QStringLiteral("В базе нет УСПД с id_uspd %1.").arg(idUspd));
     const QString cloneNameText = name.isEmpty() ? cloneName(original.value(0).toString()) : name;
     const QSqlQuery added =
-        run(store, QStringLiteral("INSERT INTO USPD (uspd_name, enterprise) VALUES (?, ?)"),
-            {cloneNameText, original.value(1)});
+        runQuery(store, QStringLiteral("INSERT INTO USPD (uspd_name, enterprise) VALUES (?, ?)"),
+                 {cloneNameText, original.value(1)});
     const qint64 clone = added.lastInsertId().toLongLong();
 
     const KeyMap interfaces = copyRows(store, "SpecInterFace", "id_iface_s", idUspd, clone);

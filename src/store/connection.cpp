@@ -108,4 +108,15 @@ StoreError engineError(const QSqlError& error) {
     return StoreError(text.isEmpty() ? error.text().trimmed() : text);
 }
 
+QSqlQuery runQuery(Connection& connection, const QString& sql, const QVariantList& values) {
+    QSqlQuery query(connection.database());
+    if (!query.prepare(sql))
+        throw engineError(query.lastError());
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw engineError(query.lastError());
+    return query;
+}
+
 }  // namespace orvet

@@ -2,7 +2,9 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 #include <vector>
 
 namespace orvet {
@@ -78,5 +80,9 @@ private:
 
 // The error of a statement or operation the engine refused, with the engine's text.
 StoreError engineError(const QSqlError& error);
+
+// Runs `sql` on `connection` with `values` bound in order, and returns the query before its
+// first row. Throws StoreError with the engine's text when it is refused.
+QSqlQuery runQuery(Connection& connection, const QString& sql, const QVariantList& values = {});
 
 }  // namespace orvet
