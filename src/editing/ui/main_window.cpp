@@ -333,7 +333,7 @@ void TMainForm::buildStartPanel() {
 void TMainForm::buildAnalysisList() {
     Analis->setObjectName(QStringLiteral("Analis"));
     Analis->setFixedHeight(115);
-    Analis->setWordWrap(false);
+    Analis->setIconSize(QSize(16, 16));
     Analis->setToolTip(QStringLiteral("Двойной щелчок показывает объект"));
     Splitter2->setObjectName(QStringLiteral("Splitter2"));
     Splitter2->addWidget(Analis);
