@@ -3,8 +3,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringList>
 #include <QVariant>
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 #include <tuple>
@@ -25,6 +27,10 @@ constexpr int kCom1 = 1;            // Port key of COM1
 constexpr int kMaxBlocks = 255;     // the block number is one byte
 constexpr int kMaxPhones = 127;     // the phone count byte is handled as signed
 constexpr int kDivide = 4;          // act_corr: divide by coef_corr
+
+// Fields of analog and counting inputs that the compiler refuses to take empty.
+constexpr std::array<const char*, 3> kAnalogRequired = {"emerg_val", "coef_corr", "act_corr"};
+constexpr std::array<const char*, 3> kCountingRequired = {"n_channel", "act_corr", "coef_corr"};
 
 // A channel kind as the check sees it: its NChannels kind (t_channel), its image record size
 // and how its rows are named.
@@ -284,6 +290,20 @@ private:
                     q.value(QStringLiteral("max_value")).toDouble()) {
                     error(QStringLiteral("нижняя граница значения не меньше верхней"),
                           QStringLiteral("задайте диапазон значения от меньшего к большему"));
+                }
+            }
+            // The compiler cannot take these fields empty and stops at the row.
+            if (analog || counting) {
+                QStringList empty;
+                for (const char* field : analog ? kAnalogRequired : kCountingRequired) {
+                    if (q.value(QString::fromLatin1(field)).isNull())
+                        empty << QString::fromLatin1(field);
+                }
+                if (!empty.isEmpty()) {
+                    error(QStringLiteral("не заполнены поля %1, запись в УСПД остановится на "
+                                         "этом канале")
+                              .arg(empty.join(QStringLiteral(", "))),
+                          QStringLiteral("заполните поля канала"));
                 }
             }
             if ((analog || counting) && intOf(q, "act_corr") == kDivide &&

@@ -208,8 +208,8 @@ private slots:
                              "%1), (21, 0, 10, 1, 'Второй', %1)"),
               QStringLiteral("insert into SpecAChannel (id_achannel, id_achannel_p, type_num, "
                              "id_device, name, n_channel, min_code, max_code, min_value, "
-                             "max_value, id_uspd) values (30, 0, 'G1', 77, 'Давление', 0, 0, "
-                             "10, 0, 1, %1)")}) {
+                             "max_value, emerg_val, coef_corr, act_corr, id_uspd) values (30, "
+                             "0, 'G1', 77, 'Давление', 0, 0, 10, 0, 1, 0, 1, 0, %1)")}) {
             QVERIFY2(query.exec(sql.arg(uspd)), qPrintable(sql));
         }
         auto form = testing::openedForm(*rig_, uspd);
