@@ -286,10 +286,13 @@ private:
                     error(QStringLiteral("нижняя граница кода не меньше верхней"),
                           QStringLiteral("задайте диапазон кода от меньшего к большему"));
                 }
+                // The device scales by the code range only: a value range upside down or
+                // empty still works, though it is rarely what is meant (a new input has 0..0).
                 if (q.value(QStringLiteral("min_value")).toDouble() >=
                     q.value(QStringLiteral("max_value")).toDouble()) {
-                    error(QStringLiteral("нижняя граница значения не меньше верхней"),
-                          QStringLiteral("задайте диапазон значения от меньшего к большему"));
+                    add(Finding::Severity::Warning, table, keyField, key, object,
+                        QStringLiteral("нижняя граница значения не меньше верхней"),
+                        QStringLiteral("задайте диапазон значения от меньшего к большему"));
                 }
             }
             // The compiler cannot take these fields empty and stops at the row.
