@@ -45,8 +45,9 @@ const CommandRegistration registration({
     .description =
         "Looks over the USPD as \"Проверить конфигурацию\" does and prints one finding a\n"
         "line: its severity (ошибка / предупреждение), the interface, module or channel it\n"
-        "concerns, what is wrong and what to do. Changes nothing. Exit status 0 without\n"
-        "errors (warnings allowed), 1 with errors, 2 when the check could not run.",
+        "concerns, what is wrong and what to do. Changes nothing beyond opening the USPD\n"
+        "(which gives it its Headline and archive rows when missing). Exit status 0\n"
+        "without errors (warnings allowed), 1 with errors, 2 when the check could not run.",
     .options =
         {
             {"store", "Configuration store (default ./Config.db).", "PATH"},
