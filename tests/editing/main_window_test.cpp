@@ -20,6 +20,7 @@
 #include "export/dispatch_database.h"
 #include "export/ui/export_window.h"
 #include "link/ui/link_parameters_dialog.h"
+#include "link/ui/port_config_dialog.h"
 #include "support/store_rig.h"
 #include "widget_helpers.h"
 
@@ -192,6 +193,65 @@ private slots:
             QVERIFY(form->close());
         }
         QCOMPARE(test_->messages.shown().size(), size_t(typed == "40000" ? 2 : 1));
+    }
+
+    // The findings list under the work area: a double click shows the row, writing asks first,
+    // a clean check hides the list.
+    void checkListsFindingsAndShowsTheirRows() {
+        const int uspd = rig_->addUspd("Котельная");
+        QSqlQuery query(rig_->data->ADOConnection1.database());
+        for (const QString& sql :
+             {QStringLiteral("insert into SpecInterFace (id_iface_s, port, t_iface, id_uspd) "
+                             "values (10, 2, 2, %1)"),
+              QStringLiteral("insert into SpecDevice (id_device, t_device, id_iface_s, "
+                             "n_on_iface, fullname, id_uspd) values (20, 1, 10, 1, 'Первый', "
+                             "%1), (21, 0, 10, 1, 'Второй', %1)"),
+              QStringLiteral("insert into SpecAChannel (id_achannel, id_achannel_p, type_num, "
+                             "id_device, name, n_channel, min_code, max_code, min_value, "
+                             "max_value, emerg_val, coef_corr, act_corr, id_uspd) values (30, "
+                             "0, 'G1', 77, 'Давление', 0, 0, 10, 0, 1, 0, 1, 0, %1)")}) {
+            QVERIFY2(query.exec(sql.arg(uspd)), qPrintable(sql));
+        }
+        auto form = testing::openedForm(*rig_, uspd);
+        QVERIFY(!form->Analis->isVisible());
+        QVERIFY(form->CheckConfig->isEnabled());
+        form->CheckConfig->trigger();
+        QVERIFY(form->Analis->isVisible());
+        QCOMPARE(form->Analis->count(), 2);
+        QVERIFY(form->Analis->item(0)->text().startsWith("ошибка: модуль Второй: номер 1"));
+        QVERIFY(form->Analis->item(1)->text().startsWith("ошибка: канал G1 «Давление»"));
+
+        const struct {
+            int row;
+            TreeNode node;
+            Dataset* dataset;
+            const char* key;
+            int id;
+        } rows[] = {
+            {0, TreeNode::Modules, &rig_->data->tblSpecDevice, "id_device", 21},
+            {1, TreeNode::AnalogInputs, &rig_->data->tblSpecAChannel, "id_achannel", 30},
+        };
+        for (const auto& row : rows) {
+            form->selectNode(TreeNode::Archives);
+            QWidget* viewport = form->Analis->viewport();
+            const QRect rect = form->Analis->visualItemRect(form->Analis->item(row.row));
+            QTest::mouseClick(viewport, Qt::LeftButton, {}, rect.center());
+            QTest::mouseDClick(viewport, Qt::LeftButton, {}, rect.center());
+            QCOMPARE(form->selectedNode(), row.node);
+            QCOMPARE(row.dataset->fieldByName(QString::fromLatin1(row.key)).asInteger(), row.id);
+        }
+
+        // "Нет" leaves the connection dialog unshown.
+        test_->messages.expectQuestion(TMainForm::kAskWriteWithErrors, false);
+        form->MSaveTo->trigger();
+        QVERIFY(!form->PortConfig->isVisible());
+
+        QVERIFY(query.exec("delete from SpecDevice where id_device=21"));
+        QVERIFY(query.exec("update SpecAChannel set id_device=20 where id_achannel=30"));
+        test_->messages.expectNotice(TMainForm::kNoFindings);
+        form->CheckConfig->trigger();
+        QVERIFY(!form->Analis->isVisible());
+        QCOMPARE(form->Analis->count(), 0);
     }
 
     void selectingANodeShowsOnlyItsEditor() {

@@ -58,7 +58,7 @@ private slots:
                  QStringLiteral("Конфигурирование УСПД ORVET-4410 - УСПД - "));
         QVERIFY(form_->TreeView1->isVisible());
         QVERIFY(!form_->startPanel()->isVisible());
-        for (QAction* item : {form_->MSave, form_->MSaveTo, form_->MExpToADO,
+        for (QAction* item : {form_->MSave, form_->MSaveTo, form_->MExpToADO, form_->CheckConfig,
                               form_->MAdd->menuAction(), form_->MParam->menuAction()}) {
             QVERIFY2(item->isEnabled(), qPrintable(item->text()));
         }

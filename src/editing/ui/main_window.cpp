@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "core/guarded.h"
 #include "core/texts.h"
 #include "core/ui/owner_activation.h"
+#include "editing/config_check.h"
 #include "editing/ui/about_dialog.h"
 #include "editing/ui/channel_frames.h"
 #include "editing/ui/icons.h"
@@ -156,6 +158,7 @@ void TMainForm::buildMenu() {
     MParam->setEnabled(false);
     MParam->menuAction()->setEnabled(false);
     connect(N11, &QAction::triggered, m_CParam, &QDialog::exec);
+    connect(CheckConfig, &QAction::triggered, this, &TMainForm::CheckConfigClick);
 
     MHelp = bar->addMenu(QStringLiteral("По&мощь"));
     MHelp->setObjectName(QStringLiteral("MHelp"));
@@ -325,13 +328,17 @@ void TMainForm::buildStartPanel() {
     startPanel_->setPalette(palette);
 }
 
-// The analysis list and its splitter exist but are never shown.
+// The findings of "Проверить конфигурацию", under the work area; hidden until a check finds
+// something.
 void TMainForm::buildAnalysisList() {
     Analis->setObjectName(QStringLiteral("Analis"));
-    Analis->setFixedHeight(23);
+    Analis->setFixedHeight(115);
+    Analis->setIconSize(QSize(16, 16));
+    Analis->setToolTip(QStringLiteral("Двойной щелчок показывает объект"));
     Splitter2->setObjectName(QStringLiteral("Splitter2"));
     Splitter2->addWidget(Analis);
     Splitter2->hide();
+    connect(Analis, &QListWidget::itemDoubleClicked, this, &TMainForm::AnalisDblClick);
 }
 
 // The work area and the start panel share the client area (one of them shows), the
@@ -383,6 +390,9 @@ void TMainForm::TreeView1Change() {
 void TMainForm::showUspdLayout(bool open) {
     startPanel_->setVisible(!open);
     Splitter1->setVisible(open);
+    // The findings belong to the USPD they were found in.
+    Analis->clear();
+    Splitter2->hide();
     if (!open) {
         for (QWidget* frame : editors_) {
             if (frame)
@@ -437,6 +447,7 @@ void TMainForm::openChosenUspd() {
     MAdd->menuAction()->setEnabled(true);
     MParam->setEnabled(true);
     MParam->menuAction()->setEnabled(true);
+    CheckConfig->setEnabled(true);
     MSave->setEnabled(true);
     MSaveTo->setEnabled(!Prgrs->isVisible());
     MExpToADO->setEnabled(true);
@@ -474,6 +485,12 @@ void TMainForm::MSaveClick() {
 }
 
 void TMainForm::MSaveToClick() {
+    const std::optional<bool> clean = checkConfiguration(false);
+    if (clean != true) {
+        const QString& question = clean ? kAskWriteWithErrors : kAskWriteUnchecked;
+        if (!platform_.messages.question(question, texts::kConfirm, QuestionIcon::Warning))
+            return;
+    }
     if (PortConfig->exec() == QDialog::Accepted)
         Prgrs->start();
 }
@@ -481,6 +498,63 @@ void TMainForm::MSaveToClick() {
 void TMainForm::MExpToADOClick() {
     // The window goes back to its connection page by itself when it closes.
     frmExpToDB->exec();
+}
+
+void TMainForm::CheckConfigClick() {
+    checkConfiguration(true);
+}
+
+std::optional<bool> TMainForm::checkConfiguration(bool sayClean) {
+    QList<Finding> findings;
+    if (!guarded(platform_.messages,
+                 [&] { findings = orvet::checkConfiguration(data_, link_.PakLen); }))
+        return std::nullopt;
+    Analis->clear();
+    const QIcon errorIcon = style()->standardIcon(QStyle::SP_MessageBoxCritical);
+    const QIcon warningIcon = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    for (const Finding& finding : findings) {
+        auto* item = new QListWidgetItem(
+            finding.severity == Finding::Severity::Error ? errorIcon : warningIcon, finding.text(),
+            Analis);
+        item->setToolTip(finding.text());
+        item->setData(Qt::UserRole, finding.table);
+        item->setData(Qt::UserRole + 1, finding.keyField);
+        item->setData(Qt::UserRole + 2, finding.key);
+    }
+    Splitter2->setVisible(!findings.isEmpty());
+    if (findings.isEmpty() && sayClean) {
+        platform_.messages.information(kNoFindings, QStringLiteral("Проверка конфигурации"));
+    }
+    return !hasErrors(findings);
+}
+
+void TMainForm::AnalisDblClick(QListWidgetItem* item) {
+    static const std::pair<const char*, TreeNode> places[] = {
+        {"SpecInterFace", TreeNode::Interfaces},
+        {"SpecDevice", TreeNode::Modules},
+        {"SpecAChannel", TreeNode::AnalogInputs},
+        {"SpecNIChannel", TreeNode::CountingInputs},
+        {"SpecKBHA", TreeNode::Kbha},
+        {"SpecEmDChannel", TreeNode::DiscreteInputs},
+        {"SpecDChannel", TreeNode::ModuleDiscreteInputs},
+        {"SpecEmDOChannel", TreeNode::DiscreteOutputs},
+        {"SpecDOChannel", TreeNode::ModuleDiscreteOutputs},
+        {"CallbackPhone", TreeNode::Callback},
+        {"Headline", TreeNode::Callback},
+    };
+    const QString table = item->data(Qt::UserRole).toString();
+    TreeNode node = TreeNode::UspdParameters;
+    for (const auto& [name, place] : places) {
+        if (table == QLatin1String(name))
+            node = place;
+    }
+    selectNode(node);
+    const QString keyField = item->data(Qt::UserRole + 1).toString();
+    Dataset* dataset = data_.dataset(QStringLiteral("tbl") + table);
+    if (!dataset || keyField.isEmpty())
+        return;
+    // A row deleted since the check is simply not found.
+    guarded(platform_.messages, [&] { dataset->locate(keyField, item->data(Qt::UserRole + 2)); });
 }
 
 bool TMainForm::settleEdits() {

@@ -11,6 +11,7 @@
 class QAction;
 class QFrame;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QSplitter;
 class QTreeWidget;
@@ -72,6 +73,14 @@ public:
     static inline const QString kAskStopUpload =
         QStringLiteral("Идёт запись конфигурации в УСПД. Прервать запись и выйти?");
 
+    // Asked by "Записать в УСП&Д" when the check finds errors, or cannot run.
+    static inline const QString kAskWriteWithErrors = QStringLiteral(
+        "В конфигурации найдены ошибки (они в списке под рабочей областью), УСПД может "
+        "работать с ней неправильно. Всё равно записать в УСПД?");
+    static inline const QString kAskWriteUnchecked =
+        QStringLiteral("Проверить конфигурацию не удалось. Всё равно записать в УСПД?");
+    static inline const QString kNoFindings = QStringLiteral("Ошибок в конфигурации не найдено");
+
     // `opener` and `workers` choose the serial devices and how the port runs (tests use a
     // virtual line on the test clock).
     TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener opener = &PosixLine::open,
@@ -105,6 +114,11 @@ public:
     void MSaveToClick();
     // "Экспорт в БД (ADO)": the export window, modally, for the open USPD.
     void MExpToADOClick();
+    // "Проверить конфигурацию": checks the open USPD's stored rows and lists the findings in
+    // Analis (shown while it holds any); without findings says so.
+    void CheckConfigClick();
+    // Double click on a finding: selects its node and locates its row.
+    void AnalisDblClick(QListWidgetItem* item);
 
     QTreeWidget* TreeView1;
     QSplitter* Splitter1;
@@ -202,6 +216,10 @@ private:
     // keeps the window. True when the window may close.
     bool settleEdits();
     void openChosenUspd();
+    // Runs the check and lists its findings; `sayClean`: a box tells when there are none.
+    // Whether the configuration is free of errors; none when the check could not run (the
+    // store's refusal is shown).
+    std::optional<bool> checkConfiguration(bool sayClean);
 
     Platform& platform_;
     TDataModule1& data_;
