@@ -2,6 +2,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -19,6 +22,7 @@
 #include "core/guarded.h"
 #include "core/texts.h"
 #include "core/ui/owner_activation.h"
+#include "editing/image_import.h"
 #include "editing/ui/about_dialog.h"
 #include "editing/ui/channel_frames.h"
 #include "editing/ui/icons.h"
@@ -32,6 +36,7 @@
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
 #include "store/data_module.h"
+#include "store/store_error.h"
 #include "store/ui/field_controls.h"
 
 namespace orvet {
@@ -113,8 +118,8 @@ void TMainForm::buildMenu() {
     MOpen = addItem(MFile, "MOpen", QStringLiteral("&Открыть"), QKeySequence(Qt::CTRL | Qt::Key_O));
     MSave = addItem(MFile, "MSave", QStringLiteral("&Сохранить"),
                     QKeySequence(Qt::CTRL | Qt::Key_S), false);
-    MOpenFrom = addItem(MFile, "MOpenFrom", QStringLiteral("Открыть из &УСПД"),
-                        QKeySequence(Qt::CTRL | Qt::Key_U), false);
+    MOpenFrom = addItem(MFile, "MOpenFrom", QStringLiteral("Открыть файл конфигурации…"),
+                        QKeySequence(Qt::CTRL | Qt::Key_U));
     MFile->addSeparator()->setObjectName(QStringLiteral("N23"));
     MSaveTo = addItem(MFile, "MSaveTo", QStringLiteral("Записать в УСП&Д"),
                       QKeySequence(Qt::CTRL | Qt::Key_D), false);
@@ -127,6 +132,12 @@ void TMainForm::buildMenu() {
     connect(MExit, &QAction::triggered, this, &QWidget::close);
     connect(MCreate, &QAction::triggered, this, &TMainForm::MCreateClick);
     connect(MOpen, &QAction::triggered, this, &TMainForm::MOpenClick);
+    connect(MOpenFrom, &QAction::triggered, this, &TMainForm::MOpenFromClick);
+    chooseImageFile = [this] {
+        return QFileDialog::getOpenFileName(
+            this, QStringLiteral("Открыть файл конфигурации"), QString(),
+            QStringLiteral("Файлы конфигурации (*.dat);;Все файлы (*)"));
+    };
     connect(MSave, &QAction::triggered, this, &TMainForm::MSaveClick);
     connect(MSaveTo, &QAction::triggered, this, &TMainForm::MSaveToClick);
     connect(MExpToADO, &QAction::triggered, this, &TMainForm::MExpToADOClick);
@@ -413,6 +424,25 @@ void TMainForm::MCreateClick() {
 
 void TMainForm::MOpenClick() {
     chooseUspd(QStringLiteral("Открыть УСПД"));
+}
+
+void TMainForm::MOpenFromClick() {
+    const QString path = chooseImageFile();
+    if (path.isEmpty())
+        return;
+    const bool imported = guarded(platform_.messages, [this, &path] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            throw StoreError(QStringLiteral("Файл %1 не прочитан: %2")
+                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+        }
+        const QByteArray bytes = file.readAll();
+        if (!data_.ADOConnection1.isOpen())
+            data_.ADOConnection1.open();
+        importImage(data_, bytes, importedUspdName(path));
+    });
+    if (imported)
+        openChosenUspd();
 }
 
 void TMainForm::chooseUspd(const QString& caption) {
