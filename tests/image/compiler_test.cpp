@@ -834,14 +834,19 @@ const EdgeCase kEdgeCases[] = {
      {{"id_mn_arc", 1}}},
 };
 
+// Stores the edge case's USPD and opens it.
+void openEdgeCase(Store& store, const EdgeCase& c) {
+    const qint64 uspd = store.addUspd("УСПД", c.flags, c.shortArchive, c.mainArchive);
+    c.fill(store, uspd);
+    store.open(uspd);
+}
+
 TEST(CompilerEdgeCases, CompileIntoTheirGoldenImages) {
     for (const EdgeCase& c : kEdgeCases) {
         SCOPED_TRACE(c.name);
         testing::TestPlatform test;
         Store store(test);
-        const qint64 uspd = store.addUspd("УСПД", c.flags, c.shortArchive, c.mainArchive);
-        c.fill(store, uspd);
-        store.open(uspd);
+        openEdgeCase(store, c);
         RecordedProgress progress;
         const CompileResult result = store.compile(progress);
         ASSERT_EQ(result.outcome, CompileResult::Outcome::Written);
@@ -882,9 +887,7 @@ TEST(CompilerEdgeCases, RenumberingOfTheEdgeCasesInTheStore) {
                           [&](const EdgeCase& e) { return qstrcmp(e.name, name) == 0; });
         testing::TestPlatform test;
         Store store(test);
-        const qint64 uspd = store.addUspd("УСПД", c.flags, c.shortArchive, c.mainArchive);
-        c.fill(store, uspd);
-        store.open(uspd);
+        openEdgeCase(store, c);
         ASSERT_TRUE(store.compile().succeeded());
         for (qsizetype i = 0; i < checks.size(); i += 2)
             EXPECT_EQ(store.rows(checks[i]), checks[i + 1]) << checks[i].toStdString();
@@ -918,9 +921,7 @@ TEST(ImageImport, EveryEdgeCaseCompilesBackToItsBytes) {
         SCOPED_TRACE(c.name);
         testing::TestPlatform test;
         Store store(test);
-        const qint64 uspd = store.addUspd("УСПД", c.flags, c.shortArchive, c.mainArchive);
-        c.fill(store, uspd);
-        store.open(uspd);
+        openEdgeCase(store, c);
         expectImportCompilesTheSame(store);
     }
 }
