@@ -229,14 +229,14 @@ private slots:
         QCOMPARE(uspdCount(), 1);
         QCOMPARE(test_->messages.shown().size(), size_t(0));
 
-        form->chooseImageFile = [&] { return textPath; };
+        form->chooseImageFile = [&]() -> const QString& { return textPath; };
         test_->messages.expectNotice(decodeImage("not an image").error);
         form->MOpenFrom->trigger();
         QCOMPARE(uspdCount(), 1);
         QCOMPARE(data.currentUspd(), uspd);
         QCOMPARE(form->windowTitle(), opened);
 
-        form->chooseImageFile = [&] { return imagePath; };
+        form->chooseImageFile = [&]() -> const QString& { return imagePath; };
         form->MOpenFrom->trigger();
         QCOMPARE(uspdCount(), 2);
         QVERIFY(data.currentUspd() != uspd);
