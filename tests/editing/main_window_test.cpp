@@ -250,6 +250,25 @@ private slots:
                  data.tblSpecDevice.fieldByName(u"id_device").value());
         // The analog inputs' module list is the new USPD's.
         QVERIFY(data.DADevice.statement().endsWith("=" + QString::number(data.currentUspd())));
+
+        // A byte no compilation writes: the image is opened, and the byte is named.
+        QByteArray odd = encodeImage(image);
+        odd[26] = 7;  // the header's reserved word
+        {
+            QFile file(imagePath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(odd);
+        }
+        const QStringList warnings = decodeImage(odd).warnings;
+        QCOMPARE(warnings.size(), 1);
+        test_->messages.expectNotice(
+            QStringLiteral(
+                "В файле есть байты, которых программа в образ не записывает. В новом УСПД их нет: "
+                "при записи в УСПД на их месте будет то, что записывает программа.\n") +
+            warnings.front());
+        form->MOpenFrom->trigger();
+        QCOMPARE(uspdCount(), 3);
+        QCOMPARE(data.tblSpecDevice.recordCount(), 1);
     }
 
     void selectingANodeShowsOnlyItsEditor() {

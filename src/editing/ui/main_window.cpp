@@ -430,7 +430,8 @@ void TMainForm::MOpenFromClick() {
     const QString path = chooseImageFile();
     if (path.isEmpty())
         return;
-    const bool imported = guarded(platform_.messages, [this, &path] {
+    QStringList warnings;
+    const bool imported = guarded(platform_.messages, [this, &path, &warnings] {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             throw StoreError(QStringLiteral("Файл %1 не прочитан: %2")
@@ -439,10 +440,21 @@ void TMainForm::MOpenFromClick() {
         const QByteArray bytes = file.readAll();
         if (!data_.ADOConnection1.isOpen())
             data_.ADOConnection1.open();
-        importImage(data_, bytes, importedUspdName(path));
+        warnings = importImage(data_, bytes, importedUspdName(path)).warnings;
     });
-    if (imported)
-        openChosenUspd();
+    if (!imported)
+        return;
+    openChosenUspd();
+    // Bytes that the new USPD cannot hold and that its next compilation writes as the
+    // program always does.
+    if (!warnings.isEmpty()) {
+        platform_.messages.warning(
+            QStringLiteral(
+                "В файле есть байты, которых программа в образ не записывает. В новом УСПД их нет: "
+                "при записи в УСПД на их месте будет то, что записывает программа.\n") +
+                warnings.join(u'\n'),
+            texts::kAttention);
+    }
 }
 
 void TMainForm::chooseUspd(const QString& caption) {

@@ -102,6 +102,7 @@ public:
     void MOpenClick();
     // "Открыть файл конфигурации…": the chosen image becomes a new USPD of the store, which is
     // then opened; a file that is not an image is refused and the store is left as it was.
+    // Bytes of the file that no compilation writes are listed in a warning.
     void MOpenFromClick();
     // Asks for the image file to open; empty when the user cancels. A file dialog unless
     // replaced (tests answer without one).
