@@ -3,6 +3,7 @@
 #include <QList>
 #include <cfloat>
 #include <cmath>
+#include <iterator>
 
 namespace orvet {
 
@@ -38,9 +39,20 @@ quint32 lowBitsOf(double integral, int bits) {
     return static_cast<quint32>(rest);
 }
 
+namespace {
+constexpr qint64 kRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+}  // namespace
+
 qint64 baudRate(qint64 code) {
-    static const qint64 rates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    return code >= 1 && code <= 8 ? rates[code - 1] : 0;
+    return code >= 1 && code <= qint64(std::size(kRates)) ? kRates[code - 1] : 0;
+}
+
+qint64 baudCode(qint64 speed) {
+    for (qint64 code = 1; code <= qint64(std::size(kRates)); ++code) {
+        if (kRates[code - 1] == speed)
+            return code;
+    }
+    return 0;
 }
 
 qint64 mainArchiveBase(qint64 shortRecords) {

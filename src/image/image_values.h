@@ -22,6 +22,8 @@ quint32 lowBitsOf(double integral, int bits);
 
 // Line speed in bit/s for the store's speed code 1..8; 0 for any other code.
 qint64 baudRate(qint64 code);
+// The speed code whose baudRate() is `speed`; 0 (no code) for any other speed.
+qint64 baudCode(qint64 speed);
 
 // The main archive block's `base`: twice the short archive's record count plus 32 (the
 // writer keeps its low 16 bits).

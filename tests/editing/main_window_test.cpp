@@ -19,6 +19,7 @@
 #include "editing/ui/open_uspd_dialog.h"
 #include "export/dispatch_database.h"
 #include "export/ui/export_window.h"
+#include "image/image.h"
 #include "link/ui/link_parameters_dialog.h"
 #include "link/ui/port_config_dialog.h"
 #include "support/store_rig.h"
@@ -75,7 +76,7 @@ private slots:
             {form.MCreate, "Со&здать", QKeySequence("Ctrl+N"), true},
             {form.MOpen, "&Открыть", QKeySequence("Ctrl+O"), true},
             {form.MSave, "&Сохранить", QKeySequence("Ctrl+S"), false},
-            {form.MOpenFrom, "Открыть из &УСПД", QKeySequence("Ctrl+U"), false},
+            {form.MOpenFrom, "Открыть файл конфигурации…", QKeySequence("Ctrl+U"), true},
             {form.MSaveTo, "Записать в УСП&Д", QKeySequence("Ctrl+D"), false},
             {form.MExpToADO, "Экспорт в БД (ADO)", QKeySequence("F7"), false},
             {form.MSWord1, "Экспорт в MS Word", {}, false},
@@ -252,6 +253,82 @@ private slots:
         form->CheckConfig->trigger();
         QVERIFY(!form->Analis->isVisible());
         QCOMPARE(form->Analis->count(), 0);
+    }
+
+    // "Открыть файл конфигурации…": the chosen image becomes a new USPD, opened as the
+    // selection dialog's "OK" opens one; a file that is not an image is refused with the
+    // reason and the USPD that was open stays open; a cancelled dialog does nothing.
+    void openingAConfigurationFileOpensItAsANewUspd() {
+        Image image;
+        image.interfaces = {{.speed = 9600, .port = 1, .t_iface = 1, .data = 8, .stop = 1}};
+        image.modules = {{.n_on_iface = 4, .t_device = 0, .col_achannel = 1}};
+        image.analogInputs = {{.min_code = 4, .max_code = 20, .emerg_val = -1, .n_channel = 0}};
+        image.setSectionCounts();
+        image.header.col_amod = 1;
+        image.setChannelMaxima();
+        image.interfaces[0].col_device = 1;
+        const QString imagePath = test_->dir() + "/Котельная.dat";
+        const QString textPath = test_->dir() + "/notes.txt";
+        for (const auto& [path, bytes] : {std::pair{imagePath, encodeImage(image)},
+                                          std::pair{textPath, QByteArray("not an image")}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        const int uspd = rig_->addUspd("Склад");
+        auto form = testing::openedForm(*rig_, uspd);
+        TDataModule1& data = *rig_->data;
+        const QString opened = form->windowTitle();
+        const auto uspdCount = [&] {
+            QSqlQuery query("select count(*) from USPD", data.ADOConnection1.database());
+            return query.next() ? query.value(0).toInt() : -1;
+        };
+
+        form->chooseImageFile = [] { return QString(); };
+        form->MOpenFrom->trigger();
+        QCOMPARE(uspdCount(), 1);
+        QCOMPARE(test_->messages.shown().size(), size_t(0));
+
+        form->chooseImageFile = [&]() -> const QString& { return textPath; };
+        test_->messages.expectNotice(decodeImage("not an image").error);
+        form->MOpenFrom->trigger();
+        QCOMPARE(uspdCount(), 1);
+        QCOMPARE(data.currentUspd(), uspd);
+        QCOMPARE(form->windowTitle(), opened);
+
+        form->chooseImageFile = [&]() -> const QString& { return imagePath; };
+        form->MOpenFrom->trigger();
+        QCOMPARE(uspdCount(), 2);
+        QVERIFY(data.currentUspd() != uspd);
+        QCOMPARE(form->windowTitle(), TMainForm::kCaption + QStringLiteral(" - Котельная.dat - "));
+        QVERIFY(form->TreeView1->isVisible());
+        QVERIFY(form->MSaveTo->isEnabled());
+        QCOMPARE(data.tblSpecDevice.recordCount(), 1);
+        QCOMPARE(data.tblSpecDevice.fieldByName(u"n_on_iface").asInteger(), 4);
+        QCOMPARE(data.tblSpecAChannel.recordCount(), 1);
+        QCOMPARE(data.tblSpecAChannel.fieldByName(u"id_device").value(),
+                 data.tblSpecDevice.fieldByName(u"id_device").value());
+        // The analog inputs' module list is the new USPD's.
+        QVERIFY(data.DADevice.statement().endsWith("=" + QString::number(data.currentUspd())));
+
+        // A byte no compilation writes: the image is opened, and the byte is named.
+        QByteArray odd = encodeImage(image);
+        odd[26] = 7;  // the header's reserved word
+        {
+            QFile file(imagePath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(odd);
+        }
+        const QStringList warnings = decodeImage(odd).warnings;
+        QCOMPARE(warnings.size(), 1);
+        test_->messages.expectNotice(
+            QStringLiteral(
+                "В файле есть байты, которых программа в образ не записывает. В новом УСПД их нет: "
+                "при записи в УСПД на их месте будет то, что записывает программа.\n") +
+            warnings.front());
+        form->MOpenFrom->trigger();
+        QCOMPARE(uspdCount(), 3);
+        QCOMPARE(data.tblSpecDevice.recordCount(), 1);
     }
 
     void selectingANodeShowsOnlyItsEditor() {

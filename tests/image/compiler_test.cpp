@@ -9,6 +9,7 @@
 #include <functional>
 #include <new>
 
+#include "editing/image_import.h"
 #include "editing/uspd_clone.h"
 #include "image/compiler.h"
 #include "image/image_dump.h"
@@ -833,14 +834,19 @@ const EdgeCase kEdgeCases[] = {
      {{"id_mn_arc", 1}}},
 };
 
+// Stores the edge case's USPD and opens it.
+void openEdgeCase(Store& store, const EdgeCase& c) {
+    const qint64 uspd = store.addUspd("УСПД", c.flags, c.shortArchive, c.mainArchive);
+    c.fill(store, uspd);
+    store.open(uspd);
+}
+
 TEST(CompilerEdgeCases, CompileIntoTheirGoldenImages) {
     for (const EdgeCase& c : kEdgeCases) {
         SCOPED_TRACE(c.name);
         testing::TestPlatform test;
         Store store(test);
-        const qint64 uspd = store.addUspd("УСПД", c.flags, c.shortArchive, c.mainArchive);
-        c.fill(store, uspd);
-        store.open(uspd);
+        openEdgeCase(store, c);
         RecordedProgress progress;
         const CompileResult result = store.compile(progress);
         ASSERT_EQ(result.outcome, CompileResult::Outcome::Written);
@@ -881,12 +887,175 @@ TEST(CompilerEdgeCases, RenumberingOfTheEdgeCasesInTheStore) {
                           [&](const EdgeCase& e) { return qstrcmp(e.name, name) == 0; });
         testing::TestPlatform test;
         Store store(test);
-        const qint64 uspd = store.addUspd("УСПД", c.flags, c.shortArchive, c.mainArchive);
-        c.fill(store, uspd);
-        store.open(uspd);
+        openEdgeCase(store, c);
         ASSERT_TRUE(store.compile().succeeded());
         for (qsizetype i = 0; i < checks.size(); i += 2)
             EXPECT_EQ(store.rows(checks[i]), checks[i + 1]) << checks[i].toStdString();
+    }
+}
+
+// Rows of `sql` as text that a failed check prints readably.
+std::string rows(Store& store, const QString& sql) {
+    return store.rows(sql).toStdString();
+}
+
+// Importing the image of the current USPD of `store` makes a new USPD that compiles to the
+// same bytes; returns the new USPD, opened.
+qint64 expectImportCompilesTheSame(Store& store) {
+    EXPECT_TRUE(store.compile().succeeded());
+    const QByteArray original = readFile(store.imagePath());
+    const QString uspds = QStringLiteral("SELECT count(*) FROM USPD");
+    const int before = store.rows(uspds).toInt();
+    const ImportedImage imported = importImage(store.dm, original, "config.dat");
+    EXPECT_EQ(imported.warnings, QStringList());
+    EXPECT_EQ(store.rows(uspds).toInt(), before + 1);
+    EXPECT_EQ(store.dm.currentUspd(), imported.uspd);
+    store.open(imported.uspd);
+    EXPECT_TRUE(store.compile().succeeded());
+    EXPECT_EQ(readFile(store.imagePath()).toHex(' '), original.toHex(' '));
+    return imported.uspd;
+}
+
+TEST(ImageImport, EveryEdgeCaseCompilesBackToItsBytes) {
+    for (const EdgeCase& c : kEdgeCases) {
+        SCOPED_TRACE(c.name);
+        testing::TestPlatform test;
+        Store store(test);
+        openEdgeCase(store, c);
+        expectImportCompilesTheSame(store);
+    }
+}
+
+// The rich USPD comes back with what the image cannot carry rebuilt as the editors make it:
+// modules on the new interfaces with their full names, channels on the new modules with
+// their identity, the editors' channel names.
+TEST_F(Compiler, AnImportedRichUspdCompilesBackToItsBytes) {
+    const qint64 imported = expectImportCompilesTheSame(store);
+    const QString u = QString::number(imported);
+    EXPECT_EQ(rows(store, "SELECT uspd_name, enterprise FROM USPD WHERE id_uspd=" + u),
+              "config.dat/NULL");
+    EXPECT_EQ(rows(store,
+                   "SELECT i.port, d.n_on_iface, d.fullname, d.fl_retrans, d.password, "
+                   "(SELECT port FROM SpecInterFace WHERE id_iface_s=d.id_iface_s2) "
+                   "FROM SpecDevice d JOIN SpecInterFace i ON i.id_iface_s=d.id_iface_s "
+                   "WHERE d.id_uspd=" +
+                       u + " ORDER BY d.id_device"),
+              std::string("1/1/Прибор учета-1, на COM1, №1/0/Пароль12/NULL "
+                          "2/2/Не выбран, на COM2, №2/1/NULL/1 "
+                          "1/3/Модемный-1, на COM1, №3/0/NULL/NULL"));
+    EXPECT_EQ(rows(store,
+                   "SELECT c.type_num, c.name, d.n_on_iface, c.t_device, c.num_iface, "
+                   "c.numdevice FROM SpecDChannel c JOIN SpecDevice d ON "
+                   "d.id_device=c.id_device WHERE c.id_uspd=" +
+                       u + " ORDER BY c.id_dchannel"),
+              std::string("E1/Дискретный вход УСО/1/17/0/1 E2/Дискретный вход УСО/2/0/1/2 "
+                          "E3/Дискретный вход УСО/1/17/0/1"));
+    EXPECT_EQ(rows(store,
+                   "SELECT count(*) FROM SpecAChannel c JOIN SpecDevice d ON "
+                   "d.id_device=c.id_device WHERE d.n_on_iface=1 AND c.id_uspd=" +
+                       u),
+              "3");
+    EXPECT_EQ(rows(store,
+                   "SELECT id_device, num_iface, numdevice, t_device FROM SpecEmDChannel "
+                   "WHERE id_uspd=" +
+                       u),
+              "0/-1/-1/15 0/-1/-1/15");
+    EXPECT_EQ(
+        store.rows("SELECT baud, stop FROM SpecInterFace WHERE id_uspd=" + u + " ORDER BY port"),
+        "4/2 5/1");
+}
+
+// The test images of the format: the empty one and the one with every record kind, as the
+// device would be given them, come back byte for byte.
+TEST(ImageImport, TheFormatsFixturesCompileBackToTheirBytes) {
+    for (const auto& [name, image] :
+         {std::pair{"empty", testing::emptyImage()}, std::pair{"full", testing::fullImage()}}) {
+        SCOPED_TRACE(name);
+        testing::TestPlatform test;
+        Store store(test);
+        const QByteArray bytes = encodeImage(image);
+        const ImportedImage imported = importImage(store.dm, bytes, "config.dat");
+        EXPECT_EQ(imported.warnings, QStringList());
+        store.open(imported.uspd);
+        ASSERT_TRUE(store.compile().succeeded());
+        EXPECT_EQ(readFile(store.imagePath()).toHex(' '), bytes.toHex(' '));
+    }
+}
+
+// What a store cannot say: values the compiler derives come out derived, a speed without
+// a code as no speed, interfaces in port order. Each case changes the full image and says
+// what its import compiles to instead.
+TEST(ImageImport, WhatTheStoreCannotSayComesBackAsTheCompilerMakesIt) {
+    struct Case {
+        const char* name;
+        std::function<void(Image&)> change;
+        std::function<void(Image&)> compiled;  // from the full image
+    };
+    const auto unchanged = [](Image&) {};
+    const Case cases[] = {
+        {"main archive base", [](Image& i) { i.mainArchive.base = 7; }, unchanged},
+        {"archived inputs", [](Image& i) { i.shortArchive.arcchannel = 9; }, unchanged},
+        {"modules per interface", [](Image& i) { i.interfaces[0].col_device = 4; }, unchanged},
+        {"modules with discrete inputs", [](Image& i) { i.header.col_dmod = 5; }, unchanged},
+        {"largest discrete input count", [](Image& i) { i.header.max_dchan = 1; }, unchanged},
+        {"a speed no code gives", [](Image& i) { i.interfaces[0].speed = 300; },
+         [](Image& i) { i.interfaces[0].speed = 0; }},
+        {"interfaces out of port order",
+         [](Image& i) { std::swap(i.interfaces[0].port, i.interfaces[1].port); },
+         [](Image& i) {
+             std::swap(i.interfaces[0].port, i.interfaces[1].port);
+             std::swap(i.interfaces[0], i.interfaces[1]);
+             i.modules[0].id_iface = 1;
+             i.modules[1].id_iface = 0;
+             i.modules[1].id_iface2 = 1;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::TestPlatform test;
+        Store store(test);
+        Image changed = testing::fullImage();
+        c.change(changed);
+        Image expected = testing::fullImage();
+        c.compiled(expected);
+        const ImportedImage imported = importImage(store.dm, encodeImage(changed), "config.dat");
+        store.open(imported.uspd);
+        const CompileResult result = store.compile();
+        ASSERT_TRUE(result.succeeded());
+        EXPECT_EQ(dumpImage(result.image), dumpImage(expected));
+    }
+}
+
+// A file that is not an image, or an image the store cannot hold, adds nothing and leaves
+// the USPD that was open current, its lists read again.
+TEST_F(Compiler, ARefusedImportAddsNothing) {
+    const QByteArray whole = encodeImage(testing::fullImage());
+    Image unstorable = testing::fullImage();
+    unstorable.onboardInputs[0].jingle_time = 20000;
+    const std::pair<const char*, QByteArray> files[] = {
+        {"text", QByteArray("not an image")},
+        {"cut short", whole.left(whole.size() - 1)},
+        {"too long", whole + '\0'},
+        {"jingle time the store refuses", encodeImage(unstorable)},
+    };
+    const QString count = QStringLiteral(
+        "SELECT (SELECT count(*) FROM USPD) || '/' || (SELECT count(*) FROM SpecInterFace) || "
+        "'/' || (SELECT count(*) FROM SpecDevice) || '/' || (SELECT count(*) FROM "
+        "SpecEmDChannel) || '/' || (SELECT count(*) FROM Headline)");
+    const QString before = store.rows(count);
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const DecodedImage decoded = decodeImage(bytes);
+        const QString error = testing::storeErrorOf(
+            [&, &data = bytes] { importImage(store.dm, data, "config.dat"); });
+        EXPECT_FALSE(error.isEmpty());
+        if (!decoded.error.isEmpty()) {
+            EXPECT_EQ(error, decoded.error);
+        }
+        EXPECT_EQ(store.rows(count), before);
+        EXPECT_EQ(store.dm.currentUspd(), rich.uspd);
+        EXPECT_EQ(store.dm.tblSpecDevice.recordCount(), 3);
+        EXPECT_EQ(store.dm.tblUSPD.recordCount(), 2);
     }
 }
 
@@ -962,6 +1131,39 @@ TEST_F(CompileCommand, FailuresPrintTheMessageAndWriteNoFile) {
     EXPECT_EQ(run({"--uspd"}), 2);
     EXPECT_EQ(run({"--uspd", "first"}), 2);
     EXPECT_EQ(run({"--verbose", "1"}), 2);
+}
+
+// orvet-cli import-image stores an image as a new USPD, also in a store without any.
+TEST(ImportImageCommand, StoresTheImageAsANewUspdOrRefusesTheFile) {
+    testing::TestPlatform test;
+    Store store(test);
+    const QString image = store.files.dir.filePath("device.dat");
+    const QByteArray bytes = encodeImage(testing::fullImage());
+    writeFile(image, bytes);
+    QString out;
+    QString err;
+    ASSERT_EQ(runCli({"import-image", "--store", store.files.path(), image}, &out, &err), 0)
+        << err.toStdString();
+    EXPECT_EQ(err, QString());
+    EXPECT_EQ(out, "USPD 1: device.dat\n");
+    store.open(1);
+    ASSERT_TRUE(store.compile().succeeded());
+    EXPECT_EQ(readFile(store.imagePath()).toHex(' '), bytes.toHex(' '));
+
+    const QString notImage = store.files.dir.filePath("notes.txt");
+    writeFile(notImage, "not an image");
+    EXPECT_EQ(runCli({"import-image", "--store", store.files.path(), notImage}, &out, &err), 1);
+    EXPECT_EQ(err, QStringLiteral("orvet-cli import-image: %1: %2\n")
+                       .arg(notImage, decodeImage("not an image").error));
+    EXPECT_EQ(out, QString());
+    EXPECT_EQ(store.rows("SELECT count(*) FROM USPD"), "1");
+
+    const QString absent = store.files.dir.filePath("absent.dat");
+    EXPECT_EQ(runCli({"import-image", "--store", store.files.path(), absent}, &out, &err), 1);
+    EXPECT_TRUE(err.startsWith(
+        QStringLiteral("orvet-cli import-image: файл «%1» не прочитан: ").arg(absent)))
+        << err.toStdString();
+    EXPECT_EQ(runCli({"import-image", "--store", store.files.path()}, &out, &err), 2);
 }
 
 }  // namespace

@@ -97,6 +97,15 @@ TEST(ImageValues, BaudCodesOneToEightAreSpeedsOthersZero) {
     EXPECT_EQ(baudRate(65536 + 4), 0);
 }
 
+// An imported image's speeds go back to the codes they came from; a speed no code gives
+// (an unknown code compiles to 0) has none.
+TEST(ImageValues, BaudCodeIsTheCodeOfASpeed) {
+    for (qint64 code = 1; code <= 8; ++code)
+        EXPECT_EQ(baudCode(baudRate(code)), code) << code;
+    for (const qint64 speed : {0, 300, 9601, 230400, -9600})
+        EXPECT_EQ(baudCode(speed), 0) << speed;
+}
+
 TEST(ImageValues, DeviceTextLengthCountsCharactersNotUtf16Units) {
     EXPECT_EQ(deviceTextLength(QString()), 0);
     EXPECT_EQ(deviceTextLength(QStringLiteral("Пароль12")), 8);

@@ -30,13 +30,17 @@ StoreSession::StoreSession(const char* command)
 }
 
 bool StoreSession::open(const StoreArguments& arguments) {
-    if (!QFileInfo(arguments.store).isFile()) {
+    return openStore(arguments.store) && openUspd(arguments.uspd);
+}
+
+bool StoreSession::openStore(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
         report(command_, QStringLiteral("файл базы конфигурации «%1» не найден")
-                             .arg(QDir::toNativeSeparators(arguments.store)));
+                             .arg(QDir::toNativeSeparators(path)));
         return false;
     }
-    data_.emplace(platform_, arguments.store);
-    return openUspd(arguments.uspd);
+    data_.emplace(platform_, path);
+    return true;
 }
 
 bool StoreSession::openUspd(std::optional<qint64> wanted) {

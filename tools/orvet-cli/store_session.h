@@ -32,6 +32,9 @@ public:
     // the USPD current; false, with the reason reported, when that is not possible. Throws
     // StoreError when the store cannot be used.
     bool open(const StoreArguments& arguments);
+    // Opens the store at `path` (an existing file only) with no USPD chosen; false, with the
+    // reason reported, when there is no such file. Throws StoreError like open().
+    bool openStore(const QString& path);
     TDataModule1& data() { return *data_; }
     PrintedMessages& messages() { return messages_; }
 

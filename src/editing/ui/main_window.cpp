@@ -2,6 +2,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -21,6 +24,7 @@
 #include "core/texts.h"
 #include "core/ui/owner_activation.h"
 #include "editing/config_check.h"
+#include "editing/image_import.h"
 #include "editing/ui/about_dialog.h"
 #include "editing/ui/channel_frames.h"
 #include "editing/ui/icons.h"
@@ -34,6 +38,7 @@
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
 #include "store/data_module.h"
+#include "store/store_error.h"
 #include "store/ui/field_controls.h"
 
 namespace orvet {
@@ -115,8 +120,8 @@ void TMainForm::buildMenu() {
     MOpen = addItem(MFile, "MOpen", QStringLiteral("&Открыть"), QKeySequence(Qt::CTRL | Qt::Key_O));
     MSave = addItem(MFile, "MSave", QStringLiteral("&Сохранить"),
                     QKeySequence(Qt::CTRL | Qt::Key_S), false);
-    MOpenFrom = addItem(MFile, "MOpenFrom", QStringLiteral("Открыть из &УСПД"),
-                        QKeySequence(Qt::CTRL | Qt::Key_U), false);
+    MOpenFrom = addItem(MFile, "MOpenFrom", QStringLiteral("Открыть файл конфигурации…"),
+                        QKeySequence(Qt::CTRL | Qt::Key_U));
     MFile->addSeparator()->setObjectName(QStringLiteral("N23"));
     MSaveTo = addItem(MFile, "MSaveTo", QStringLiteral("Записать в УСП&Д"),
                       QKeySequence(Qt::CTRL | Qt::Key_D), false);
@@ -129,6 +134,12 @@ void TMainForm::buildMenu() {
     connect(MExit, &QAction::triggered, this, &QWidget::close);
     connect(MCreate, &QAction::triggered, this, &TMainForm::MCreateClick);
     connect(MOpen, &QAction::triggered, this, &TMainForm::MOpenClick);
+    connect(MOpenFrom, &QAction::triggered, this, &TMainForm::MOpenFromClick);
+    chooseImageFile = [this] {
+        return QFileDialog::getOpenFileName(
+            this, QStringLiteral("Открыть файл конфигурации"), QString(),
+            QStringLiteral("Файлы конфигурации (*.dat);;Все файлы (*)"));
+    };
     connect(MSave, &QAction::triggered, this, &TMainForm::MSaveClick);
     connect(MSaveTo, &QAction::triggered, this, &TMainForm::MSaveToClick);
     connect(MExpToADO, &QAction::triggered, this, &TMainForm::MExpToADOClick);
@@ -423,6 +434,37 @@ void TMainForm::MCreateClick() {
 
 void TMainForm::MOpenClick() {
     chooseUspd(QStringLiteral("Открыть УСПД"));
+}
+
+void TMainForm::MOpenFromClick() {
+    const QString path = chooseImageFile();
+    if (path.isEmpty())
+        return;
+    QStringList warnings;
+    const bool imported = guarded(platform_.messages, [this, &path, &warnings] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            throw StoreError(QStringLiteral("Файл %1 не прочитан: %2")
+                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+        }
+        const QByteArray bytes = file.readAll();
+        if (!data_.ADOConnection1.isOpen())
+            data_.ADOConnection1.open();
+        warnings = importImage(data_, bytes, importedUspdName(path)).warnings;
+    });
+    if (!imported)
+        return;
+    openChosenUspd();
+    // Bytes that the new USPD cannot hold and that its next compilation writes as the
+    // program always does.
+    if (!warnings.isEmpty()) {
+        platform_.messages.warning(
+            QStringLiteral(
+                "В файле есть байты, которых программа в образ не записывает. В новом УСПД их нет: "
+                "при записи в УСПД на их месте будет то, что записывает программа.\n") +
+                warnings.join(u'\n'),
+            texts::kAttention);
+    }
 }
 
 void TMainForm::chooseUspd(const QString& caption) {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "core/platform.h"
@@ -108,6 +109,13 @@ public:
     // is opened.
     void MCreateClick();
     void MOpenClick();
+    // "Открыть файл конфигурации…": the chosen image becomes a new USPD of the store, which is
+    // then opened; a file that is not an image is refused and the store is left as it was.
+    // Bytes of the file that no compilation writes are listed in a warning.
+    void MOpenFromClick();
+    // Asks for the image file to open; empty when the user cancels. A file dialog unless
+    // replaced (tests answer without one).
+    std::function<QString()> chooseImageFile;
     // Save: posts the dataset of the editor the selected node shows.
     void MSaveClick();
     // "Записать в УСП&Д": the connection dialog, then the progress window runs the upload.
