@@ -2,9 +2,11 @@
 // window; progress goes to stderr and the exit status is 0 only on success.
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "command.h"
 #include "command_line.h"
@@ -52,7 +54,17 @@ void report(const char* command, const QString& text) {
 
 int main(int argc, char* argv[]) {
     using namespace orvet::cli;
-    QCoreApplication app(argc, argv);
+    // The report's documents take their fonts from a GUI application; that command alone
+    // gets one, on the offscreen platform unless the caller chose another, so the tool needs
+    // no display.
+    std::unique_ptr<QCoreApplication> app;
+    if (argc > 1 && qstrcmp(argv[1], "report") == 0) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCommandLineParser parser;
     // Everything from the command's name on belongs to the command.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
