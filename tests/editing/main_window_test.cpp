@@ -79,7 +79,7 @@ private slots:
             {form.MOpenFrom, "Открыть файл конфигурации…", QKeySequence("Ctrl+U"), true},
             {form.MSaveTo, "Записать в УСП&Д", QKeySequence("Ctrl+D"), false},
             {form.MExpToADO, "Экспорт в БД (ADO)", QKeySequence("F7"), false},
-            {form.MSWord1, "Экспорт в MS Word", {}, false},
+            {form.MSWord1, "Отчёт о конфигурации…", {}, false},
             {form.MExit, "&Выход", QKeySequence("Alt+F4"), true},
             {form.MAddIface, "Интерфейс", {}, true},
             {form.MAddUSO, "Модуль УСО", {}, true},
@@ -329,6 +329,49 @@ private slots:
         form->MOpenFrom->trigger();
         QCOMPARE(uspdCount(), 3);
         QCOMPARE(data.tblSpecDevice.recordCount(), 1);
+    }
+
+    // "Отчёт о конфигурации…": the chosen file gets the open USPD's report in the format of its
+    // extension and is handed to the viewer; a cancelled dialog does nothing, an unknown
+    // extension and an unwritable file are refused in a box and nothing is opened.
+    void reportIsWrittenAndOpened() {
+        const int uspd = rig_->addUspd("Склад");
+        auto form = testing::openedForm(*rig_, uspd);
+        QVERIFY(form->MSWord1->isEnabled());
+        QList<QUrl> opened;
+        form->openReport = [&](const QUrl& url) { opened.append(url); };
+
+        form->chooseReportFile = [] { return QString(); };
+        form->MSWord1->trigger();
+        QVERIFY(opened.isEmpty());
+
+        const QString unknown = test_->dir() + "/отчёт.doc";
+        form->chooseReportFile = [&]() -> const QString& { return unknown; };
+        test_->messages.expectNotice(
+            QStringLiteral(
+                "Формат файла «%1» не известен: отчёт пишется в файлы .odt, .pdf и .html")
+                .arg(QDir::toNativeSeparators(unknown)));
+        form->MSWord1->trigger();
+        QVERIFY(opened.isEmpty());
+        QVERIFY(!QFile::exists(unknown));
+
+        const QString unwritable = test_->dir() + "/нет/отчёт.html";
+        form->chooseReportFile = [&]() -> const QString& { return unwritable; };
+        test_->messages.expectNotice(
+            QStringLiteral("Не удалось записать отчёт в файл %1: No such file or directory")
+                .arg(unwritable));
+        form->MSWord1->trigger();
+        QVERIFY(opened.isEmpty());
+
+        const QString path = test_->dir() + "/отчёт.html";
+        form->chooseReportFile = [&]() -> const QString& { return path; };
+        form->MSWord1->trigger();
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(path)});
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(file.readAll());
+        QVERIFY(html.contains("Склад"));
+        QVERIFY(html.contains("CRC-16 config.dat"));
     }
 
     void selectingANodeShowsOnlyItsEditor() {

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -16,6 +17,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
@@ -37,6 +39,7 @@
 #include "link/ui/link_parameters_dialog.h"
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
+#include "report/config_report.h"
 #include "store/data_module.h"
 #include "store/store_error.h"
 #include "store/ui/field_controls.h"
@@ -128,7 +131,7 @@ void TMainForm::buildMenu() {
     MFile->addSeparator()->setObjectName(QStringLiteral("N26"));
     MExpToADO = addItem(MFile, "MExpToADO", QStringLiteral("Экспорт в БД (ADO)"),
                         QKeySequence(Qt::Key_F7), false);
-    MSWord1 = addItem(MFile, "MSWord1", QStringLiteral("Экспорт в MS Word"), {}, false);
+    MSWord1 = addItem(MFile, "MSWord1", QStringLiteral("Отчёт о конфигурации…"), {}, false);
     MFile->addSeparator()->setObjectName(QStringLiteral("N1"));
     MExit = addItem(MFile, "MExit", QStringLiteral("&Выход"), QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(MExit, &QAction::triggered, this, &QWidget::close);
@@ -143,6 +146,13 @@ void TMainForm::buildMenu() {
     connect(MSave, &QAction::triggered, this, &TMainForm::MSaveClick);
     connect(MSaveTo, &QAction::triggered, this, &TMainForm::MSaveToClick);
     connect(MExpToADO, &QAction::triggered, this, &TMainForm::MExpToADOClick);
+    connect(MSWord1, &QAction::triggered, this, &TMainForm::MSWord1Click);
+    chooseReportFile = [this] {
+        return QFileDialog::getSaveFileName(
+            this, QStringLiteral("Отчёт о конфигурации"), QString(),
+            QStringLiteral("Документ ODF (*.odt);;Документ PDF (*.pdf);;Страница HTML (*.html)"));
+    };
+    openReport = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 
     MAdd = bar->addMenu(QStringLiteral("&Добавить"));
     MAdd->setObjectName(QStringLiteral("MAdd"));
@@ -493,6 +503,7 @@ void TMainForm::openChosenUspd() {
     MSave->setEnabled(true);
     MSaveTo->setEnabled(!Prgrs->isVisible());
     MExpToADO->setEnabled(true);
+    MSWord1->setEnabled(true);
     Dataset& uspd = data_.tblUSPD;
     setWindowTitle(kCaption + QStringLiteral(" - ") + uspd.fieldByName(u"uspd_name").asString() +
                    QStringLiteral(" - ") + uspd.fieldByName(u"enterprise").asString());
@@ -540,6 +551,30 @@ void TMainForm::MSaveToClick() {
 void TMainForm::MExpToADOClick() {
     // The window goes back to its connection page by itself when it closes.
     frmExpToDB->exec();
+}
+
+void TMainForm::MSWord1Click() {
+    static const QString caption = QStringLiteral("Отчёт о конфигурации");
+    const QString path = chooseReportFile();
+    if (path.isEmpty())
+        return;
+    const std::optional<ReportFormat> format = reportFormatFor(path);
+    if (!format) {
+        platform_.messages.error(
+            QStringLiteral(
+                "Формат файла «%1» не известен: отчёт пишется в файлы .odt, .pdf и .html")
+                .arg(QDir::toNativeSeparators(path)),
+            caption);
+        return;
+    }
+    QString html;
+    if (!guarded(platform_.messages, [&] { html = configurationReportHtml(data_, link_.PakLen); }))
+        return;
+    if (const QString failure = writeReport(html, *format, path); !failure.isEmpty()) {
+        platform_.messages.error(failure, caption);
+        return;
+    }
+    openReport(QUrl::fromLocalFile(path));
 }
 
 void TMainForm::CheckConfigClick() {

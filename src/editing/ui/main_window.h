@@ -17,6 +17,7 @@ class QMenu;
 class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QUrl;
 
 namespace orvet {
 
@@ -122,6 +123,15 @@ public:
     void MSaveToClick();
     // "Экспорт в БД (ADO)": the export window, modally, for the open USPD.
     void MExpToADOClick();
+    // "Отчёт о конфигурации…": asks for the file, writes the open USPD's configuration report
+    // in the format of its extension (.odt, .pdf, .html) and opens it in the user's viewer. The
+    // report compiles the image, so the store is renumbered as writing into the USPD does.
+    // An unknown extension, a store failure or a file that cannot be written is shown in a box.
+    void MSWord1Click();
+    // Asks for the report file; empty when the user cancels. A file dialog unless replaced.
+    std::function<QString()> chooseReportFile;
+    // Opens the written report; QDesktopServices unless replaced (tests open nothing).
+    std::function<void(const QUrl&)> openReport;
     // "Проверить конфигурацию": checks the open USPD's stored rows and lists the findings in
     // Analis (shown while it holds any); without findings says so.
     void CheckConfigClick();
