@@ -39,15 +39,23 @@ protected:
         args << "--store" << store.path();
         return testing::runProgram(QStringLiteral(ORVET_CLI_PATH), args);
     }
+    // The report written to `path`; empty (with the failure recorded) when it was not.
+    QByteArray written(const QString& path) const {
+        const ProgramRun result = run({"--output", path});
+        if (result.exitCode != 0) {
+            ADD_FAILURE() << "exit status " << result.exitCode << ": "
+                          << result.errors.toStdString();
+            return {};
+        }
+        return readAll(path);
+    }
 
     testing::TempStore store;
 };
 
 TEST_F(ReportCommand, HtmlHoldsTheConfigurationTheImageAndTheFindings) {
     const QString path = output("report.html");
-    const ProgramRun result = run({"--output", path});
-    ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    const QString html = QString::fromUtf8(readAll(path));
+    const QString html = QString::fromUtf8(written(path));
     EXPECT_TRUE(html.contains("Котельная"));
     EXPECT_TRUE(html.contains("Теплосеть &lt;Юг&gt;")) << "the enterprise is escaped";
     EXPECT_TRUE(html.contains("Дверь"));
@@ -60,9 +68,7 @@ TEST_F(ReportCommand, HtmlHoldsTheConfigurationTheImageAndTheFindings) {
 
 TEST_F(ReportCommand, OdtIsAnOpenDocumentTextWithTheReport) {
     const QString path = output("report.ODT");
-    const ProgramRun result = run({"--output", path});
-    ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    const QByteArray bytes = readAll(path);
+    const QByteArray bytes = written(path);
     // The first member of an ODF package is its uncompressed "mimetype".
     ASSERT_TRUE(bytes.startsWith("PK\x03\x04"));
     EXPECT_EQ(bytes.mid(30, 8), "mimetype");
@@ -82,9 +88,7 @@ TEST_F(ReportCommand, OdtIsAnOpenDocumentTextWithTheReport) {
 
 TEST_F(ReportCommand, PdfHasPages) {
     const QString path = output("report.pdf");
-    const ProgramRun result = run({"--output", path});
-    ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    const QByteArray bytes = readAll(path);
+    const QByteArray bytes = written(path);
     EXPECT_TRUE(bytes.startsWith("%PDF-"));
     qsizetype pages = 0;
     for (qsizetype at = bytes.indexOf("/Type /Page"); at >= 0;
