@@ -66,6 +66,15 @@ TEST_F(ReportCommand, HtmlHoldsTheConfigurationTheImageAndTheFindings) {
         << html.toStdString();
 }
 
+TEST_F(ReportCommand, AnImageThatCannotBeCompiledIsReportedInTheDocument) {
+    execSql(*store.connection,
+            "insert into CallbackPhone (phonenum, id_uspd) values ('8495123456789', 1)");
+    const QString html = QString::fromUtf8(written(output("report.html")));
+    EXPECT_TRUE(html.contains("Образ не сформирован")) << html.toStdString();
+    EXPECT_TRUE(html.contains("8495123456789"));
+    EXPECT_FALSE(html.contains("CRC-16 config.dat"));
+}
+
 TEST_F(ReportCommand, OdtIsAnOpenDocumentTextWithTheReport) {
     const QString path = output("report.ODT");
     const QByteArray bytes = written(path);
