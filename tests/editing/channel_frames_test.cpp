@@ -223,7 +223,7 @@ private slots:
         frame->DBEdit1->selectAll();
         typeText(frame->DBEdit1, "Задвижка; \"Ю\"");
         const QString path = rig_->test.dir() + "/b.csv";
-        frame->chooseCsvFile = [&path](bool) { return path; };
+        frame->chooseCsvFile = [&path](bool) { return QString(path); };
         frame->csvExport->trigger();
         QCOMPARE(stored("select count(*) from SpecKBHA").toInt(), 2);
 
