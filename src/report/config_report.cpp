@@ -1,8 +1,10 @@
 #include "report/config_report.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -253,11 +255,17 @@ QString writeReport(const QString& html, ReportFormat format, const QString& pat
     QTextDocument document;
     document.setHtml(html);
     if (format == ReportFormat::Odt) {
-        QTextDocumentWriter writer(path, "odf");
-        if (!writer.write(&document)) {
-            const QString reason = writer.device() ? writer.device()->errorString() : QString();
-            return reason.isEmpty() ? failure : QStringLiteral("%1: %2").arg(failure, reason);
-        }
+        // The document goes to memory first: Qt's ODF writer leaks its zip writer when the
+        // file cannot be opened, and the file is then written whole or not at all.
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QTextDocumentWriter writer(&buffer, "odf");
+        if (!writer.write(&document))
+            return failure;
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(buffer.data()) != buffer.size() ||
+            !file.commit())
+            return QStringLiteral("%1: %2").arg(failure, file.errorString());
         return {};
     }
     {
