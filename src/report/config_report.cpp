@@ -242,7 +242,7 @@ QString configurationReportHtml(TDataModule1& data, int pakLen) {
 }
 
 QString writeReport(const QString& html, ReportFormat format, const QString& path) {
-    const QString failure = QStringLiteral("Не удалось записать отчёт в файл %1").arg(path);
+    QString failure = QStringLiteral("Не удалось записать отчёт в файл %1").arg(path);
     if (format == ReportFormat::Html) {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
