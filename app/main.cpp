@@ -24,10 +24,13 @@ int main(int argc, char* argv[]) {
     orvet::Platform platform{clock, mainThread, messages, orvet::Settings::forUser()};
 
     // The store opens before the main window, whose editors bind to its datasets; a store
-    // that cannot be used ends the program with an error.
+    // that cannot be used ends the program with an error. The settings value "Store" names
+    // a store elsewhere: another file or a postgresql:// address.
     std::unique_ptr<orvet::TDataModule1> DataModule1;
     try {
-        DataModule1 = std::make_unique<orvet::TDataModule1>(platform);
+        DataModule1 = std::make_unique<orvet::TDataModule1>(
+            platform,
+            platform.settings.readString(QStringLiteral("Store"), orvet::TDataModule1::kStoreFile));
     } catch (const orvet::StoreError& error) {
         messages.error(error.message(), QApplication::applicationName());
         return 1;

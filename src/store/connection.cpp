@@ -1,6 +1,5 @@
 #include "store/connection.h"
 
-#include <QSqlDriver>
 #include <atomic>
 
 #include "store/dataset.h"
@@ -17,6 +16,29 @@ Connection::Connection(const QString& name, const QString& driver) : name_(name)
 Connection::~Connection() {
     close();
     QSqlDatabase::removeDatabase(qtName_);
+}
+
+void Connection::setDriver(const QString& driver) {
+    close();
+    if (database().driverName() == driver)
+        return;
+    QSqlDatabase::removeDatabase(qtName_);
+    QSqlDatabase::addDatabase(driver, qtName_);
+}
+
+bool Connection::foldsNames() const {
+    return database().driverName() == QLatin1String("QPSQL");
+}
+
+QString Connection::identifier(const QString& name, QSqlDriver::IdentifierType type) const {
+    return database().driver()->escapeIdentifier(foldsNames() ? name.toLower() : name, type);
+}
+
+void Connection::setServer(const QString& host, int port, const QString& user) {
+    QSqlDatabase db = database();
+    db.setHostName(host);
+    db.setPort(port);
+    db.setUserName(user);
 }
 
 void Connection::setDatabaseName(const QString& databaseName) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
@@ -31,9 +32,22 @@ public:
 
     const QString& name() const { return name_; }
 
+    // Changes the Qt SQL driver; the connection must be closed, and the database name and
+    // connection options set before are dropped.
+    void setDriver(const QString& driver);
+    QString driverName() const { return database().driverName(); }
+    // Whether the driver folds the names written without quotes to lower case (PostgreSQL):
+    // the store's tables are created without quotes, so their names are quoted in lower case.
+    bool foldsNames() const;
+    // `name` as a quoted identifier for the driver, folded as the server folds it.
+    QString identifier(const QString& name, QSqlDriver::IdentifierType type) const;
+
     // The database file (QSQLITE) or the ODBC connection string (QODBC); set while closed.
     void setDatabaseName(const QString& databaseName);
     QString databaseName() const;
+    // Server connections: where the server is and who logs in (no password: the client
+    // library finds it in the user's own places).
+    void setServer(const QString& host, int port, const QString& user);
     void setSchema(const Schema* schema) { schema_ = schema; }
     const Schema* schema() const { return schema_; }
 

@@ -1,11 +1,10 @@
 #include "store/data_module.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <utility>
 
 #include "store/schema.h"
-#include "store/store_file.h"
+#include "store/store_location.h"
 
 namespace orvet {
 namespace {
@@ -57,7 +56,7 @@ const char* const kModuleCascade[] = {
 
 }  // namespace
 
-TDataModule1::TDataModule1(Platform& platform, const QString& path)
+TDataModule1::TDataModule1(Platform& platform, const QString& location)
     : ADOConnection1(QStringLiteral("ADOConnection1"), QStringLiteral("QSQLITE")),
       tblPort(ADOConnection1, QStringLiteral("tblPort"), QStringLiteral("Port")),
       tblTypeIface(ADOConnection1, QStringLiteral("tblTypeIface"), QStringLiteral("TypeIface")),
@@ -134,11 +133,12 @@ TDataModule1::TDataModule1(Platform& platform, const QString& path)
     addLookupFields();
     attachReactions();
 
-    if (openStoreFile(ADOConnection1, path)) {
+    const StoreLocation store = StoreLocation::parse(location);
+    if (openStore(ADOConnection1, store)) {
         platform.messages.information(
             QStringLiteral("Файл базы конфигурации «%1» не найден. Создана новая база со "
                            "справочными таблицами.")
-                .arg(QDir::toNativeSeparators(path)),
+                .arg(store.shown()),
             QCoreApplication::applicationName());
     }
     for (Dataset* dataset :

@@ -10,7 +10,7 @@
 
 namespace orvet {
 
-// The configuration store's data module: the connection ADOConnection1 to "Config.db", every
+// The configuration store's data module: the connection ADOConnection1 to the store, every
 // dataset of the store under its catalogue name with its statement and master link, the
 // command object ADOCommand1, and the reactions that keep the store consistent:
 // - deleting a USPD (tblUSPD) deletes its rows of every per-USPD table, all or nothing;
@@ -57,9 +57,10 @@ public:
         bool released_ = false;
     };
 
-    // Opens the store file `path` (creating it when missing, which the user is told once)
-    // and the datasets opened at start. Throws StoreError when the store cannot be used.
-    explicit TDataModule1(Platform& platform, const QString& path = kStoreFile);
+    // Opens the store at `location` (a file path, created when missing, which the user is
+    // told once, or a server address: see StoreLocation) and the datasets opened at start.
+    // Throws StoreError when the store cannot be used.
+    explicit TDataModule1(Platform& platform, const QString& location = kStoreFile);
     TDataModule1(const TDataModule1&) = delete;
     TDataModule1& operator=(const TDataModule1&) = delete;
 

@@ -112,8 +112,7 @@ void Dataset::load() {
     QVariant link;
     if (master_) {
         link = linkValue();
-        const QString field =
-            connection_.database().driver()->escapeIdentifier(detailField_, QSqlDriver::FieldName);
+        const QString field = connection_.identifier(detailField_, QSqlDriver::FieldName);
         sql = withCondition(sql, field + QStringLiteral(" = ?"));
     }
     QSqlQuery query(connection_.database());
@@ -472,7 +471,6 @@ const QString& Dataset::insertStatement(const std::vector<int>& fields) {
     auto found = insertStatements_.find(fields);
     if (found != insertStatements_.end())
         return found->second;
-    const QSqlDriver* driver = connection_.database().driver();
     QString columns;
     QString marks;
     for (int i : fields) {
@@ -480,10 +478,10 @@ const QString& Dataset::insertStatement(const std::vector<int>& fields) {
             columns += u',';
             marks += u',';
         }
-        columns += driver->escapeIdentifier(fields_[i].name, QSqlDriver::FieldName);
+        columns += connection_.identifier(fields_[i].name, QSqlDriver::FieldName);
         marks += u'?';
     }
-    const QString table = driver->escapeIdentifier(table_, QSqlDriver::TableName);
+    const QString table = connection_.identifier(table_, QSqlDriver::TableName);
     const QString sql =
         fields.empty()
             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
@@ -495,18 +493,17 @@ const QString& Dataset::updateStatement(const std::vector<int>& fields) {
     auto found = updateStatements_.find(fields);
     if (found != updateStatements_.end())
         return found->second;
-    const QSqlDriver* driver = connection_.database().driver();
     QString assignments;
     for (int i : fields) {
         if (!assignments.isEmpty())
             assignments += u',';
-        assignments += driver->escapeIdentifier(fields_[i].name, QSqlDriver::FieldName) +
-                       QStringLiteral(" = ?");
+        assignments +=
+            connection_.identifier(fields_[i].name, QSqlDriver::FieldName) + QStringLiteral(" = ?");
     }
     const QString sql =
         QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-            .arg(driver->escapeIdentifier(table_, QSqlDriver::TableName), assignments,
-                 driver->escapeIdentifier(fields_[keyIndex_].name, QSqlDriver::FieldName));
+            .arg(connection_.identifier(table_, QSqlDriver::TableName), assignments,
+                 connection_.identifier(fields_[keyIndex_].name, QSqlDriver::FieldName));
     return updateStatements_.emplace(fields, sql).first->second;
 }
 
@@ -575,11 +572,10 @@ void Dataset::remove() {
     {
         Connection::Transaction transaction(connection_);
         fire(beforeDelete);
-        const QSqlDriver* driver = connection_.database().driver();
         QSqlQuery& query = prepared(
             QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                .arg(driver->escapeIdentifier(table_, QSqlDriver::TableName),
-                     driver->escapeIdentifier(fields_[keyIndex_].name, QSqlDriver::FieldName)));
+                .arg(connection_.identifier(table_, QSqlDriver::TableName),
+                     connection_.identifier(fields_[keyIndex_].name, QSqlDriver::FieldName)));
         query.bindValue(0, row[keyIndex_]);
         if (!query.exec())
             throw engineError(query.lastError());

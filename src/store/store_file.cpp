@@ -34,7 +34,9 @@ void removeDatabaseFiles(const QString& path) {
         QFile::remove(path + QLatin1String(suffix));
 }
 
-void createStoreFile(const QString& path) {
+}  // namespace
+
+void createStoreFile(const QString& path, const std::function<void(Connection&)>& fill) {
     const auto failure = [&](const QString& reason) {
         return StoreError(QStringLiteral("Не удается создать базу конфигурации «%1»: %2")
                               .arg(shown(path), reason));
@@ -53,7 +55,10 @@ void createStoreFile(const QString& path) {
         builder.open();
         Connection::Transaction transaction(builder);
         runScript(builder, storeSchemaScript());
-        runScript(builder, storeReferenceScript());
+        if (fill)
+            fill(builder);
+        else
+            runScript(builder, storeReferenceScript());
         transaction.commit();
     } catch (const StoreError& error) {
         removeDatabaseFiles(building);
@@ -64,6 +69,8 @@ void createStoreFile(const QString& path) {
         throw failure(QStringLiteral("файл не удается переименовать"));
     }
 }
+
+namespace {
 
 // A column of a store table as SQLite declares it.
 struct StoredColumn {

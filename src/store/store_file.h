@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace orvet {
 
@@ -16,5 +17,11 @@ class Connection;
 // Returns true when the file was created. Throws StoreError with the program's text when
 // the file cannot be used; the connection is then closed.
 bool openStoreFile(Connection& connection, const QString& path);
+
+// Creates the store file `path` from the built-in schema, with the rows that `fill` writes
+// through the connection it is given (the built-in reference rows when it is empty), in one
+// transaction in a temporary file renamed into place: a failure leaves nothing behind.
+// `path` must not exist. Throws StoreError with the program's text.
+void createStoreFile(const QString& path, const std::function<void(Connection&)>& fill = {});
 
 }  // namespace orvet

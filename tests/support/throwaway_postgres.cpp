@@ -83,6 +83,20 @@ QString ThrowawayPostgres::odbcString(const QString& database) const {
         .arg(database);
 }
 
+QString ThrowawayPostgres::storeAddress(const QString& database) const {
+    return QStringLiteral("postgresql://orvet@/%1?host=%2&port=%3")
+        .arg(database, dir_.path())
+        .arg(port_);
+}
+
+bool ThrowawayPostgres::createDatabase(const QString& database) {
+    return run(
+        QStringLiteral("createdb"),
+        {QStringLiteral("-h"), dir_.path(), QStringLiteral("-p"), QString::number(port_),
+         QStringLiteral("-U"), QStringLiteral("orvet"), QStringLiteral("-E"),
+         QStringLiteral("UTF8"), QStringLiteral("-T"), QStringLiteral("template0"), database});
+}
+
 bool ThrowawayPostgres::run(const QString& tool, const QStringList& args) {
     QProcess process;
     QString program = bin_ + QLatin1Char('/') + tool;

@@ -22,6 +22,11 @@ public:
 
     // The ODBC connection string of database `database` through psqlODBC.
     QString odbcString(const QString& database = QStringLiteral("postgres")) const;
+    // The configuration store address (postgresql://…) of database `database`.
+    QString storeAddress(const QString& database) const;
+    // Creates the empty database `database` (UTF-8); false when the server refused, with
+    // why() saying why.
+    bool createDatabase(const QString& database);
 
 private:
     bool run(const QString& tool, const QStringList& args);

@@ -34,7 +34,7 @@ TEST(CliArguments, UnusableArgumentsAreRefused) {
     const Refusal cases[] = {
         {{"compile", "--verbose", "1"},
          "orvet-cli compile: неизвестный параметр --verbose",
-         "usage: orvet-cli compile [--store PATH]"},
+         "usage: orvet-cli compile [--store STORE]"},
         {{"compile", "-v"},
          "orvet-cli compile: неизвестный параметр -v",
          "usage: orvet-cli compile "},
@@ -128,7 +128,7 @@ TEST(CliArguments, ToolItselfWantsACommandAndKnowsOnlyHelp) {
     const ProgramRun help = runCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.errors.toStdString(), "");
-    for (const char* line : {"\n  compile [--store PATH] [--uspd ID] [--output PATH]\n",
+    for (const char* line : {"\n  compile [--store STORE] [--uspd ID] [--output PATH]\n",
                              "\n  dump-image FILE\n", "\n  upload --port PATH "}) {
         EXPECT_TRUE(help.out.contains(QString::fromUtf8(line))) << line;
     }
@@ -143,8 +143,8 @@ struct Help {
 TEST(CliArguments, HelpOfACommandListsItsOptions) {
     const Help cases[] = {
         {{"compile", "--help"},
-         "usage: orvet-cli compile [--store PATH] [--uspd ID] [--output PATH]\n\nCompiles ",
-         {"-h, --help", "--store <PATH>", "--uspd <ID>", "--output <PATH>"}},
+         "usage: orvet-cli compile [--store STORE] [--uspd ID] [--output PATH]\n\nCompiles ",
+         {"-h, --help", "--store <STORE>", "--uspd <ID>", "--output <PATH>"}},
         {{"dump-image", "-h"},
          "usage: orvet-cli dump-image FILE\n\nPrints ",
          {"-h, --help", "FILE"}},
@@ -159,7 +159,7 @@ TEST(CliArguments, HelpOfACommandListsItsOptions) {
         {{"upload", "--port", "--help"}, "usage: orvet-cli upload --port PATH ", {"--file <PATH>"}},
         {{"upload", "--bogus", "-h"}, "usage: orvet-cli upload --port PATH ", {"--restart"}},
         {{"upload", "--restart=1", "--help"}, "usage: orvet-cli upload ", {"--restart"}},
-        {{"compile", "--verbose", "--help"}, "usage: orvet-cli compile ", {"--store <PATH>"}},
+        {{"compile", "--verbose", "--help"}, "usage: orvet-cli compile ", {"--store <STORE>"}},
         {{"dump-image", "a.dat", "b.dat", "--help"}, "usage: orvet-cli dump-image FILE", {"FILE"}},
     };
     for (const Help& c : cases) {

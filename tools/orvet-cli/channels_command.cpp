@@ -71,7 +71,7 @@ int runChannels(const CommandLine& args) {
 
 const CommandRegistration registration({
     .name = "channels",
-    .synopsis = "export|import --kind G|C|K|E|R|L|B [--store PATH] [--uspd ID] [--replace] FILE",
+    .synopsis = "export|import --kind G|C|K|E|R|L|B [--store STORE] [--uspd ID] [--replace] FILE",
     .summary = "write one channel kind of a USPD to a CSV file, or add it from one",
     .description =
         "export writes the USPD's channels of a kind to FILE: UTF-8, a header of the table's\n"
@@ -82,7 +82,8 @@ const CommandRegistration registration({
     .options =
         {
             {"kind", "Channel kind letter: G, C, K, E, R, L or B.", "LETTER"},
-            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"store", "Configuration store: a file (default ./Config.db) or a postgresql:// URL.",
+             "STORE"},
             {"uspd", "id_uspd of the USPD (default the smallest).", "ID"},
             {"replace", "import: replace the kind's channels instead of adding."},
         },

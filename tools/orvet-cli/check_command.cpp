@@ -40,7 +40,7 @@ int run(const CommandLine& args) {
 
 const CommandRegistration registration({
     .name = "check",
-    .synopsis = "[--store PATH] [--uspd ID] [--paklen N]",
+    .synopsis = "[--store STORE] [--uspd ID] [--paklen N]",
     .summary = "list the mistakes in a USPD's configuration",
     .description =
         "Looks over the USPD as \"Проверить конфигурацию\" does and prints one finding a\n"
@@ -50,7 +50,8 @@ const CommandRegistration registration({
         "without errors (warnings allowed), 1 with errors, 2 when the check could not run.",
     .options =
         {
-            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"store", "Configuration store: a file (default ./Config.db) or a postgresql:// URL.",
+             "STORE"},
             {"uspd", "id_uspd of the USPD (default the smallest).", "ID"},
             {"paklen", "Image bytes per upload block (default from the settings).", "N"},
         },

@@ -43,7 +43,7 @@ int runClone(const CommandLine& args) {
 
 const CommandRegistration registration({
     .name = "clone-uspd",
-    .synopsis = "[--store PATH] --uspd ID [--name TEXT]",
+    .synopsis = "[--store STORE] --uspd ID [--name TEXT]",
     .summary = "store a copy of a USPD with all its rows",
     .description =
         "Stores a new USPD with a copy of every row of USPD ID (interfaces, modules, channels,\n"
@@ -53,7 +53,8 @@ const CommandRegistration registration({
         "exit status is 1.",
     .options =
         {
-            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"store", "Configuration store: a file (default ./Config.db) or a postgresql:// URL.",
+             "STORE"},
             {"uspd", "id_uspd of the USPD to clone.", "ID"},
             {"name", "Name of the clone (at most 50 characters).", "TEXT"},
         },

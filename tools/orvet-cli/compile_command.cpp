@@ -65,14 +65,15 @@ int runCompile(const CommandLine& args) {
 
 const CommandRegistration registration({
     .name = "compile",
-    .synopsis = "[--store PATH] [--uspd ID] [--output PATH]",
+    .synopsis = "[--store STORE] [--uspd ID] [--output PATH]",
     .summary = "compile a USPD of the configuration store into its configuration image",
     .description = "Compiles a USPD of the configuration store into its configuration image,\n"
                    "renumbering the store as writing into the USPD does. Prints one summary line;\n"
                    "on failure prints the message, writes no image and exits with 1.",
     .options =
         {
-            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"store", "Configuration store: a file (default ./Config.db) or a postgresql:// URL.",
+             "STORE"},
             {"uspd", "id_uspd of the USPD (default the smallest).", "ID"},
             {"output", "Image to write (default ./config.dat).", "PATH"},
         },

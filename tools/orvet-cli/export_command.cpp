@@ -52,7 +52,7 @@ int runExport(const CommandLine& args) {
 const CommandRegistration registration({
     .name = "export",
     .synopsis =
-        "--connect ODBC-STRING --target ID_USPD [--store PATH] [--uspd ID] [--preview-only]",
+        "--connect ODBC-STRING --target ID_USPD [--store STORE] [--uspd ID] [--preview-only]",
     .summary = "send a USPD's channel list into the dispatch database",
     .description =
         "Builds the export preview of a USPD for the dispatch database's USD row ID_USPD\n"
@@ -67,7 +67,8 @@ const CommandRegistration registration({
              "DRIVER={PostgreSQL Unicode};Server=HOST;Port=5432;Database=DB;Uid=U;Pwd=P.",
              "ODBC-STRING"},
             {"target", "ID_USPD of the dispatch database's USD row.", "ID_USPD"},
-            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"store", "Configuration store: a file (default ./Config.db) or a postgresql:// URL.",
+             "STORE"},
             {"uspd", "id_uspd of the USPD (default the smallest).", "ID"},
             {"preview-only", "Print the plan and write nothing into the dispatch database."},
         },

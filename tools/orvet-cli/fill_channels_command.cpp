@@ -99,7 +99,7 @@ int runCopy(const CommandLine& args) {
 
 const CommandRegistration fillRegistration({
     .name = "fill-channels",
-    .synopsis = "[--store PATH] [--uspd ID] (--module ID | --all)",
+    .synopsis = "[--store STORE] [--uspd ID] (--module ID | --all)",
     .summary = "create every channel of a module, or of all modules, from their templates",
     .description =
         "Creates every channel of one module (or of every module whose type is not 0) as\n"
@@ -108,7 +108,8 @@ const CommandRegistration fillRegistration({
         "the report; on failure nothing is stored and the exit status is 1.",
     .options =
         {
-            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"store", "Configuration store: a file (default ./Config.db) or a postgresql:// URL.",
+             "STORE"},
             {"uspd", "id_uspd of the USPD (default the smallest).", "ID"},
             {"module", "id_device of the module to fill.", "ID"},
             {"all", "Fill every module of the USPD."},
@@ -118,7 +119,7 @@ const CommandRegistration fillRegistration({
 
 const CommandRegistration copyRegistration({
     .name = "copy-module",
-    .synopsis = "[--store PATH] [--uspd ID] --module ID --count N",
+    .synopsis = "[--store STORE] [--uspd ID] --module ID --count N",
     .summary = "append copies of a module, numbered on along its interface",
     .description =
         "Appends N copies (1, 5, 10, 50 or 100) of a module as \"Копировать\" does: its\n"
@@ -126,7 +127,8 @@ const CommandRegistration copyRegistration({
         "Prints one line per copy; on failure nothing is stored and the exit status is 1.",
     .options =
         {
-            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"store", "Configuration store: a file (default ./Config.db) or a postgresql:// URL.",
+             "STORE"},
             {"uspd", "id_uspd of the USPD (default the smallest).", "ID"},
             {"module", "id_device of the module to copy.", "ID"},
             {"count", "Number of copies: 1, 5, 10, 50 or 100.", "N"},

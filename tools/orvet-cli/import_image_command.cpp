@@ -45,7 +45,7 @@ int runImport(const CommandLine& args) {
 
 const CommandRegistration registration({
     .name = "import-image",
-    .synopsis = "[--store PATH] FILE",
+    .synopsis = "[--store STORE] FILE",
     .summary = "store a configuration image as a new USPD",
     .description =
         "Reads the configuration image FILE (a config.dat) back into a new USPD named after\n"
@@ -55,7 +55,8 @@ const CommandRegistration registration({
         "image is refused with the reason, nothing is stored and the exit status is 1.",
     .options =
         {
-            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"store", "Configuration store: a file (default ./Config.db) or a postgresql:// URL.",
+             "STORE"},
         },
     .arguments = {{"FILE", "Configuration image to import."}},
     .run = runImport,

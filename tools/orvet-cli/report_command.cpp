@@ -54,7 +54,7 @@ int run(const CommandLine& args) {
 
 const CommandRegistration registration({
     .name = "report",
-    .synopsis = "[--store PATH] [--uspd ID] --output FILE.odt|FILE.pdf|FILE.html",
+    .synopsis = "[--store STORE] [--uspd ID] --output FILE.odt|FILE.pdf|FILE.html",
     .summary = "write the configuration report of a USPD",
     .description =
         "Writes the USPD's configuration report: its name and enterprise, settings,\n"
@@ -66,7 +66,8 @@ const CommandRegistration registration({
         "the USPD or the file fails, 2 for unusable arguments.",
     .options =
         {
-            {"store", "Configuration store (default ./Config.db).", "PATH"},
+            {"store", "Configuration store: a file (default ./Config.db) or a postgresql:// URL.",
+             "STORE"},
             {"uspd", "id_uspd of the USPD (default the smallest).", "ID"},
             {"output", "Report to write: FILE.odt, FILE.pdf or FILE.html.", "FILE"},
         },

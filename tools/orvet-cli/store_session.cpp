@@ -6,6 +6,7 @@
 #include "command.h"
 #include "command_line.h"
 #include "core/settings.h"
+#include "store/store_location.h"
 
 namespace orvet::cli {
 
@@ -33,13 +34,13 @@ bool StoreSession::open(const StoreArguments& arguments) {
     return openStore(arguments.store) && openUspd(arguments.uspd);
 }
 
-bool StoreSession::openStore(const QString& path) {
-    if (!QFileInfo(path).isFile()) {
+bool StoreSession::openStore(const QString& location) {
+    if (!StoreLocation::parse(location).isServer() && !QFileInfo(location).isFile()) {
         report(command_, QStringLiteral("файл базы конфигурации «%1» не найден")
-                             .arg(QDir::toNativeSeparators(path)));
+                             .arg(QDir::toNativeSeparators(location)));
         return false;
     }
-    data_.emplace(platform_, path);
+    data_.emplace(platform_, location);
     return true;
 }
 

@@ -12,7 +12,7 @@ namespace orvet::cli {
 
 class CommandLine;
 
-// The store options every store command reads: --store PATH (default ./Config.db) and
+// The store options every store command reads: --store PATH|URL (default ./Config.db) and
 // --uspd ID (default the USPD with the smallest id_uspd).
 struct StoreArguments {
     QString store = TDataModule1::kStoreFile;
@@ -32,9 +32,10 @@ public:
     // the USPD current; false, with the reason reported, when that is not possible. Throws
     // StoreError when the store cannot be used.
     bool open(const StoreArguments& arguments);
-    // Opens the store at `path` (an existing file only) with no USPD chosen; false, with the
-    // reason reported, when there is no such file. Throws StoreError like open().
-    bool openStore(const QString& path);
+    // Opens the store at `location` (an existing file only, or a server address) with no
+    // USPD chosen; false, with the reason reported, when there is no such file. Throws
+    // StoreError like open().
+    bool openStore(const QString& location);
     TDataModule1& data() { return *data_; }
     PrintedMessages& messages() { return messages_; }
 

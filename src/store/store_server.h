@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+
+namespace orvet {
+
+class Connection;
+class Schema;
+struct StoreLocation;
+
+// The configuration store on a PostgreSQL server (Qt's QPSQL driver). The tables are those
+// of the built-in schema, created without quotes (so the server keeps their names in lower
+// case), with identity keys, the same widths and the ranges as checks. Everything that the
+// server needs said differently from the store file is kept here.
+
+// Connects `connection` to the server database of `location` and checks that it holds
+// every table and field of the built-in schema with a type that keeps the field's values.
+// Throws StoreError with the program's text; the connection is then closed.
+void openServerStore(Connection& connection, const StoreLocation& location);
+
+// Creates the store's tables in the server database of `location` with the rows that `fill`
+// writes (the built-in reference rows when it is empty), in one transaction, and leaves the
+// connection open on it. Refused when the database already holds a table.
+void initServerStore(Connection& connection, const StoreLocation& location,
+                     const std::function<void(Connection&)>& fill = {});
+
+// The statements that create `schema`'s tables and indexes on the server.
+QStringList serverSchemaStatements(const Schema& schema, const QString& script);
+
+// The statements that set each identity key's next value past the largest key stored, after
+// rows were copied in with their keys.
+QStringList serverKeyResetStatements(const Schema& schema);
+
+}  // namespace orvet
