@@ -93,7 +93,11 @@ public:
     // The renumbering's store writes run in one transaction: one commit instead of one per
     // row, and no half-renumbered store after a crash. After a failure the writes made so
     // far are committed too.
-    void beginWrites() { writes_.emplace(dm_.ADOConnection1); }
+    // Another session renumbering the same USPD waits until this one is committed.
+    void beginWrites() {
+        writes_.emplace(dm_.ADOConnection1);
+        dm_.lockForRenumbering();
+    }
     // Catches the held reactions up and moves the displayed datasets to their first rows,
     // as the editors show them after a compilation.
     void showLists();

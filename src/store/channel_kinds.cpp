@@ -12,12 +12,14 @@ void compressChannels(TDataModule1& data, const ChannelKind& kind,
                       const std::function<void(Dataset&)>& eachRow) {
     QueryDataset& channels = data.*kind.dataset;
     const QString position = QString::fromLatin1(kind.position);
-    channels.close();
-    channels.open();
     {
         DisplaySuspension suspended(channels);
         try {
             Connection::Transaction writes(data.ADOConnection1);
+            // The rows are read under the lock, so that no one renumbers them meanwhile.
+            data.lockForRenumbering();
+            channels.close();
+            channels.open();
             for (channels.first(); !channels.eof(); channels.next()) {
                 const int number = channels.recordNumber();
                 const QString typeNum = channelNumber(kind, number - 1);

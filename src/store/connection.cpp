@@ -26,12 +26,17 @@ void Connection::setDriver(const QString& driver) {
     QSqlDatabase::addDatabase(driver, qtName_);
 }
 
-bool Connection::foldsNames() const {
+bool Connection::isPostgres() const {
     return database().driverName() == QLatin1String("QPSQL");
 }
 
 QString Connection::identifier(const QString& name, QSqlDriver::IdentifierType type) const {
-    return database().driver()->escapeIdentifier(foldsNames() ? name.toLower() : name, type);
+    return database().driver()->escapeIdentifier(isPostgres() ? name.toLower() : name, type);
+}
+
+QString Connection::sameValueCondition(const QString& column) const {
+    return identifier(column, QSqlDriver::FieldName) +
+           (isPostgres() ? QStringLiteral(" IS NOT DISTINCT FROM ?") : QStringLiteral(" IS ?"));
 }
 
 void Connection::setServer(const QString& host, int port, const QString& user) {

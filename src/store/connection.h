@@ -36,11 +36,15 @@ public:
     // connection options set before are dropped.
     void setDriver(const QString& driver);
     QString driverName() const { return database().driverName(); }
-    // Whether the driver folds the names written without quotes to lower case (PostgreSQL):
-    // the store's tables are created without quotes, so their names are quoted in lower case.
-    bool foldsNames() const;
-    // `name` as a quoted identifier for the driver, folded as the server folds it.
+    // Whether the connection is to a PostgreSQL server (QPSQL). The few statements that
+    // differ from the store file's ask this.
+    bool isPostgres() const;
+    // `name` as a quoted identifier for the driver. PostgreSQL folds names written without
+    // quotes to lower case and the store's tables are created so, so their names are
+    // quoted in lower case there.
     QString identifier(const QString& name, QSqlDriver::IdentifierType type) const;
+    // "column holds the value of a placeholder, empty values alike" for the driver.
+    QString sameValueCondition(const QString& column) const;
 
     // The database file (QSQLITE) or the ODBC connection string (QODBC); set while closed.
     void setDatabaseName(const QString& databaseName);

@@ -4,7 +4,9 @@
 #include <utility>
 
 #include "store/schema.h"
+#include "store/store_error.h"
 #include "store/store_location.h"
+#include "store/store_server.h"
 
 namespace orvet {
 namespace {
@@ -304,6 +306,10 @@ QString TDataModule1::moduleListStatement(const QString& countColumn, int idUspd
 
 void TDataModule1::refreshModuleLists() {
     const int uspd = currentUspd();
+    if (ADOConnection1.isPostgres() && hasCurrentUspd() && uspd != heldOpen_) {
+        holdUspdOpen(ADOConnection1, heldOpen_, uspd);
+        heldOpen_ = uspd;
+    }
     const std::pair<QueryDataset*, const char*> lists[] = {
         {&DADevice, "col_achannel"}, {&DDDevice, "col_dchannel"},   {&DDODevice, "col_dochannel"},
         {&DKBHADevice, "col_kvna"},  {&DNIDevice, "col_nichannel"},
@@ -316,8 +322,19 @@ void TDataModule1::refreshModuleLists() {
         list->open();
 }
 
+void TDataModule1::lockForRenumbering() {
+    if (ADOConnection1.isPostgres())
+        lockUspdForRenumbering(ADOConnection1, currentUspd());
+}
+
 void TDataModule1::deleteUspdRows(Dataset& uspd) {
-    const QString n = QString::number(uspd.fieldByName(QStringLiteral("ID_USPD")).asInteger());
+    const int id = uspd.fieldByName(QStringLiteral("ID_USPD")).asInteger();
+    if (ADOConnection1.isPostgres() && !lockUspdForDeletion(ADOConnection1, id)) {
+        throw StoreError(QStringLiteral("УСПД «%1» открыт другим пользователем: удалить его "
+                                        "нельзя.")
+                             .arg(uspd.fieldByName(QStringLiteral("uspd_name")).asString()));
+    }
+    const QString n = QString::number(id);
     for (const char* statement : kUspdCascade) {
         ADOCommand1.execute(QLatin1String(statement) + n);
     }

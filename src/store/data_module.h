@@ -69,13 +69,19 @@ public:
     // Opens every dataset of the store that is not open yet, in catalogue order.
     void openDatasets();
     // Replaces the five module lists' statements by those for the current USPD and opens
-    // them (closed first, then opened in the same order).
+    // them (closed first, then opened in the same order). On a server store, the current USPD
+    // is then the one this session has open: others cannot delete it.
     void refreshModuleLists();
     // Whether tblUSPD has a stored current row (one with its id_uspd), whatever its key: 0
     // is a key like any other.
     bool hasCurrentUspd() const;
     // The current USPD's id_uspd; 0 without a stored current row (see hasCurrentUspd).
     int currentUspd() const;
+    // Renumbering the current USPD's rows (inside the caller's transaction on
+    // ADOConnection1): on a server store, waits until no other session renumbers it and keeps
+    // the others waiting until the transaction ends. A store file has one writer at a time
+    // anyway.
+    void lockForRenumbering();
     // Holds back the per-row reactions (see HeldReactions) until the object catches up or
     // ends.
     [[nodiscard]] HeldReactions holdReactions();
@@ -140,6 +146,9 @@ private:
     void requeryTemplates(Dataset& channels, QueryDataset& templates, const QString& prefix,
                           const QString& suffix, int boardType = 0);
     void giveDefaultRow(Dataset& dataset, const QStringList& zeroFields);
+
+    // The USPD this session has told the server it has open; -1: none.
+    int heldOpen_ = -1;
 };
 
 }  // namespace orvet

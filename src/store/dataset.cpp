@@ -14,6 +14,9 @@
 namespace orvet {
 namespace {
 
+const QString kChangedByOthers =
+    QStringLiteral("Запись изменена другим пользователем. Перечитайте список.");
+
 size_t foldedHash(QStringView name) {
     size_t hash = 1469598103934665603ull;
     for (QChar c : name) {
@@ -129,6 +132,7 @@ void Dataset::load() {
     const TableDef* declared = schema && !table_.isEmpty() ? schema->table(table_) : nullptr;
     std::vector<FieldDef> fields;
     std::vector<size_t> hashes;
+    std::vector<int> compared;
     int key = -1;
     for (int i = 0; i < record.count(); ++i) {
         const QSqlField column = record.field(i);
@@ -137,6 +141,8 @@ void Dataset::load() {
         hashes.push_back(foldedHash(column.name()));
         if (def && def->isKey)
             key = i;
+        else if (def)
+            compared.push_back(i);
     }
     if (key < 0 && !declared && !table_.isEmpty()) {
         const QSqlIndex primary = connection_.database().primaryIndex(table_);
@@ -166,6 +172,7 @@ void Dataset::load() {
     fields_ = std::move(fields);
     fieldHashes_ = std::move(hashes);
     keyIndex_ = key;
+    compared_ = std::move(compared);
     rows_ = std::move(rows);
     link_ = link;
     buffer_.clear();
@@ -455,14 +462,17 @@ void Dataset::updateRow() {
         int position = 0;
         for (int i : bound)
             query.bindValue(position++, buffer_[i]);
-        query.bindValue(position, row[keyIndex_]);
+        bindRowCondition(query, position, row);
         if (!query.exec())
             throw engineError(query.lastError());
-        if (query.numRowsAffected() == 0) {
+        const bool written = query.numRowsAffected() > 0;
+        query.finish();
+        if (!written && rowStored(row))
+            throw StoreError(kChangedByOthers);
+        if (!written) {
             throw StoreError(
                 QStringLiteral("Запись таблицы %1 не найдена: возможно, она удалена").arg(table_));
         }
-        query.finish();
     }
     row = std::move(buffer_);
 }
@@ -500,11 +510,37 @@ const QString& Dataset::updateStatement(const std::vector<int>& fields) {
         assignments +=
             connection_.identifier(fields_[i].name, QSqlDriver::FieldName) + QStringLiteral(" = ?");
     }
-    const QString sql =
-        QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-            .arg(connection_.identifier(table_, QSqlDriver::TableName), assignments,
-                 connection_.identifier(fields_[keyIndex_].name, QSqlDriver::FieldName));
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                            .arg(connection_.identifier(table_, QSqlDriver::TableName), assignments,
+                                 rowCondition());
     return updateStatements_.emplace(fields, sql).first->second;
+}
+
+QString Dataset::rowCondition() const {
+    QString condition = connection_.identifier(fields_[keyIndex_].name, QSqlDriver::FieldName) +
+                        QStringLiteral(" = ?");
+    for (int i : compared_)
+        condition += QStringLiteral(" AND ") + connection_.sameValueCondition(fields_[i].name);
+    return condition;
+}
+
+void Dataset::bindRowCondition(QSqlQuery& query, int position, const Row& row) const {
+    query.bindValue(position++, row[keyIndex_]);
+    for (int i : compared_)
+        query.bindValue(position++, row[i]);
+}
+
+bool Dataset::rowStored(const Row& row) {
+    QSqlQuery& query =
+        prepared(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
+                     .arg(connection_.identifier(table_, QSqlDriver::TableName),
+                          connection_.identifier(fields_[keyIndex_].name, QSqlDriver::FieldName)));
+    query.bindValue(0, row[keyIndex_]);
+    if (!query.exec())
+        throw engineError(query.lastError());
+    const bool stored = query.next();
+    query.finish();
+    return stored;
 }
 
 void Dataset::post() {
@@ -573,13 +609,17 @@ void Dataset::remove() {
         Connection::Transaction transaction(connection_);
         fire(beforeDelete);
         QSqlQuery& query = prepared(
-            QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                .arg(connection_.identifier(table_, QSqlDriver::TableName),
-                     connection_.identifier(fields_[keyIndex_].name, QSqlDriver::FieldName)));
-        query.bindValue(0, row[keyIndex_]);
+            QStringLiteral("DELETE FROM %1 WHERE %2")
+                .arg(connection_.identifier(table_, QSqlDriver::TableName), rowCondition()));
+        bindRowCondition(query, 0, row);
         if (!query.exec())
             throw engineError(query.lastError());
+        const bool deleted = query.numRowsAffected() > 0;
         query.finish();
+        // A row someone else deleted is gone as the user wants; one they changed is not
+        // deleted unseen.
+        if (!deleted && rowStored(row))
+            throw StoreError(kChangedByOthers);
         transaction.commit();
     }
     const int removed = current_;

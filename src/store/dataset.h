@@ -191,6 +191,12 @@ private:
     // The statement that updates `fields` (indexes) of a row by its key; built once per
     // field list while the dataset stays open.
     const QString& updateStatement(const std::vector<int>& fields);
+    // "key = ? and each compared field as read", for `row`'s values bound from `position`.
+    QString rowCondition() const;
+    void bindRowCondition(QSqlQuery& query, int position, const Row& row) const;
+    // Whether a row with `row`'s key is stored (a statement that found `row` unchanged
+    // changed nothing: someone else changed it, or deleted it).
+    bool rowStored(const Row& row);
     // The statement that inserts a row with `fields` (indexes) set, the others taking their
     // defaults; built once per field list while the dataset stays open.
     const QString& insertStatement(const std::vector<int>& fields);
@@ -208,6 +214,9 @@ private:
     std::vector<size_t> fieldHashes_;
     std::vector<Lookup> lookups_;
     int keyIndex_ = -1;
+    // The stored fields besides the key that an update or a delete finds unchanged since they
+    // were read, or the row is not written: someone else may have changed it meanwhile.
+    std::vector<int> compared_;
 
     std::vector<Row> rows_;
     Row buffer_;  // the row being edited or appended

@@ -61,7 +61,7 @@ void copyTable(Connection& source, Connection& target, const TableDef& table) {
 void copyTables(Connection& source, Connection& target) {
     for (const TableDef& table : Schema::store().tables())
         copyTable(source, target, table);
-    if (target.foldsNames()) {
+    if (target.isPostgres()) {
         QSqlQuery query(target.database());
         for (const QString& statement : serverKeyResetStatements(Schema::store())) {
             if (!query.exec(statement))
@@ -86,7 +86,7 @@ void copyStore(const StoreLocation& from, const StoreLocation& to) {
     openStore(source, from);
     // One snapshot of the source: rows that others change meanwhile come in whole or not.
     Connection::Transaction snapshot(source);
-    if (source.foldsNames()) {
+    if (source.isPostgres()) {
         QSqlQuery isolation(source.database());
         if (!isolation.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ")))
             throw engineError(isolation.lastError());

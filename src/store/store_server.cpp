@@ -151,7 +151,45 @@ QString columnDefinition(const FieldDef& field) {
            (field.isKey ? QStringLiteral(" PRIMARY KEY") : QString());
 }
 
+// The first number of the server's two-number advisory lock keys, one per purpose.
+constexpr int kOpenUspdLock = 4410;
+constexpr int kRenumberLock = 4411;
+
+bool lockQuery(Connection& connection, const QString& sql, int uspd) {
+    QSqlQuery query = runQuery(connection, sql, {uspd});
+    return query.next() && query.value(0).toBool();
+}
+
 }  // namespace
+
+void holdUspdOpen(Connection& connection, int previous, int current) {
+    if (previous >= 0) {
+        lockQuery(connection,
+                  QStringLiteral("SELECT pg_advisory_unlock_shared(%1, ?)").arg(kOpenUspdLock),
+                  previous);
+    }
+    lockQuery(connection,
+              QStringLiteral("SELECT pg_advisory_lock_shared(%1, ?)").arg(kOpenUspdLock), current);
+}
+
+bool lockUspdForDeletion(Connection& connection, int uspd) {
+    // A session's own shared lock does not stand in its way.
+    return lockQuery(connection,
+                     QStringLiteral("SELECT pg_try_advisory_xact_lock(%1, ?)").arg(kOpenUspdLock),
+                     uspd);
+}
+
+void lockUspdForRenumbering(Connection& connection, int uspd) {
+    execute(connection, QStringLiteral("SET LOCAL lock_timeout = '30s'"));
+    try {
+        runQuery(connection,
+                 QStringLiteral("SELECT pg_advisory_xact_lock(%1, ?)").arg(kRenumberLock), {uspd});
+    } catch (const StoreError& error) {
+        throw StoreError(QStringLiteral("УСПД перенумеровывает другой пользователь; ожидание "
+                                        "прервано: %1. Повторите позже.")
+                             .arg(error.message()));
+    }
+}
 
 QStringList serverSchemaStatements(const Schema& schema, const QString& script) {
     QStringList statements;

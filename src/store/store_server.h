@@ -28,6 +28,17 @@ void initServerStore(Connection& connection, const StoreLocation& location,
 // The statements that create `schema`'s tables and indexes on the server.
 QStringList serverSchemaStatements(const Schema& schema, const QString& script);
 
+// Which USPD each session has open, in the server's advisory locks (a session's shared lock
+// on the USPD it has open; the deletion of a USPD takes it exclusively): moves this
+// session's lock from `previous` (none: -1) to `current`.
+void holdUspdOpen(Connection& connection, int previous, int current);
+// Inside a transaction: whether USPD `uspd` is open in no other session; while the
+// transaction lasts, no other session opens it.
+bool lockUspdForDeletion(Connection& connection, int uspd);
+// Inside a transaction: waits until no other session renumbers USPD `uspd` and keeps the
+// others waiting until the transaction ends. Throws StoreError when the wait is too long.
+void lockUspdForRenumbering(Connection& connection, int uspd);
+
 // The statements that set each identity key's next value past the largest key stored, after
 // rows were copied in with their keys.
 QStringList serverKeyResetStatements(const Schema& schema);

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QSqlQuery>
+#include <QTemporaryDir>
+#include <memory>
 
 #include "editing/image_import.h"
 #include "image/compiler.h"
@@ -275,6 +277,143 @@ TEST_F(ServerStore, TheDataModuleEditsAStoreOnTheServer) {
     EXPECT_TRUE(channels.isEmpty());
     EXPECT_EQ(queryValue(data.ADOConnection1, "SELECT COUNT(*) FROM SpecAChannel").toInt(), 0);
 }
+
+// Two users of one store, each with the program's data module: on the server, or on one
+// store file.
+class TwoUsers : public ServerStore, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        if (GetParam())
+            ServerStore::SetUp();
+        test.messages.allowNotices();
+        const QString location =
+            GetParam() ? newStore() : dir.filePath(QStringLiteral("Config.db"));
+        first = std::make_unique<TDataModule1>(test.platform(), location);
+        second = std::make_unique<TDataModule1>(other.platform(), location);
+        test.messages.allowNotices(false);
+        uspd = addUspd(*first, QStringLiteral("Первый"));
+        openUspd(*first, uspd);
+        openUspd(*second, uspd);
+    }
+    static int addUspd(TDataModule1& data, const QString& name) {
+        data.tblUSPD.open();
+        data.tblUSPD.append();
+        data.tblUSPD.fieldByName(u"uspd_name").setAsString(name);
+        data.tblUSPD.post();
+        return data.tblUSPD.fieldByName(u"id_uspd").asInteger();
+    }
+    // Opens USPD `id` as the selection dialog does.
+    static void openUspd(TDataModule1& data, int id) {
+        data.tblUSPD.close();
+        data.tblUSPD.open();
+        ASSERT_TRUE(data.tblUSPD.locate(u"id_uspd", id));
+        data.openDatasets();
+        data.refreshModuleLists();
+    }
+    static void addInterface(TDataModule1& data, int port) {
+        data.tblSpecInterFace.append();
+        data.tblSpecInterFace.fieldByName(u"port").setAsInteger(port);
+        data.tblSpecInterFace.fieldByName(u"stop").setAsFloat(1.5);
+        data.tblSpecInterFace.post();
+    }
+
+    QTemporaryDir dir;
+    testing::TestPlatform other;
+    std::unique_ptr<TDataModule1> first;
+    std::unique_ptr<TDataModule1> second;
+    int uspd = 0;
+};
+
+TEST_P(TwoUsers, ARowChangedBySomeoneElseIsNotOverwritten) {
+    addInterface(*first, 1);
+    second->tblSpecInterFace.close();
+    second->tblSpecInterFace.open();
+
+    Dataset& mine = first->tblSpecInterFace;
+    mine.edit();
+    mine.fieldByName(u"baud").setAsInteger(4);
+    mine.post();
+
+    Dataset& theirs = second->tblSpecInterFace;
+    theirs.edit();
+    theirs.fieldByName(u"initstring").setAsString(QStringLiteral("ATZ"));
+    EXPECT_EQ(storeErrorOf([&] { theirs.post(); }),
+              QStringLiteral("Запись изменена другим пользователем. Перечитайте список."));
+    // What they typed stays in the row, still in editing.
+    EXPECT_EQ(theirs.state(), Dataset::State::Edit);
+    EXPECT_EQ(theirs.fieldByName(u"initstring").asString(), QStringLiteral("ATZ"));
+    EXPECT_EQ(queryValue(first->ADOConnection1, "SELECT baud FROM SpecInterFace").toInt(), 4);
+    EXPECT_TRUE(queryValue(first->ADOConnection1, "SELECT initstring FROM SpecInterFace").isNull());
+
+    // Read again, the same change goes through, and keeps the other's.
+    theirs.cancel();
+    theirs.close();
+    theirs.open();
+    theirs.edit();
+    theirs.fieldByName(u"initstring").setAsString(QStringLiteral("ATZ"));
+    theirs.post();
+    EXPECT_EQ(
+        queryRows(first->ADOConnection1, "SELECT baud, initstring, stop FROM SpecInterFace", u'|'),
+        QStringList("4|ATZ|1.5"));
+
+    // A row changed meanwhile is not deleted unseen; one deleted meanwhile is simply gone.
+    mine.close();
+    mine.open();
+    mine.edit();
+    mine.fieldByName(u"data").setAsInteger(7);
+    mine.post();
+    EXPECT_EQ(storeErrorOf([&] { theirs.remove(); }),
+              QStringLiteral("Запись изменена другим пользователем. Перечитайте список."));
+    EXPECT_EQ(theirs.recordCount(), 1);
+    mine.remove();
+    theirs.remove();
+    EXPECT_TRUE(theirs.isEmpty());
+}
+
+TEST_P(TwoUsers, AUspdOpenElsewhereIsNotDeletedOnTheServer) {
+    const int spare = addUspd(*second, QStringLiteral("Запасной"));
+    Dataset& uspds = first->tblUSPD;
+    uspds.close();
+    uspds.open();
+    ASSERT_TRUE(uspds.locate(u"id_uspd", uspd));
+    if (GetParam()) {
+        // The second user has it open.
+        EXPECT_EQ(storeErrorOf([&] { uspds.remove(); }),
+                  QStringLiteral("УСПД «Первый» открыт другим пользователем: удалить его нельзя."));
+        EXPECT_EQ(
+            queryValue(first->ADOConnection1,
+                       QStringLiteral("SELECT COUNT(*) FROM Headline WHERE id_uspd=%1").arg(uspd))
+                .toInt(),
+            1);
+        // Once they open another one, it can go.
+        openUspd(*second, spare);
+    }
+    uspds.remove();
+    EXPECT_FALSE(uspds.locate(u"id_uspd", uspd));
+    EXPECT_EQ(queryValue(first->ADOConnection1,
+                         QStringLiteral("SELECT COUNT(*) FROM Headline WHERE id_uspd=%1").arg(uspd))
+                  .toInt(),
+              0);
+}
+
+TEST_P(TwoUsers, RenumberingHoldsTheUspdForItsTransaction) {
+    if (!GetParam())
+        GTEST_SKIP() << "a store file has one writer at a time";
+    const QString held = QStringLiteral(
+                             "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND "
+                             "classid = 4411 AND objid = %1 AND granted")
+                             .arg(uspd);
+    {
+        Connection::Transaction renumbering(first->ADOConnection1);
+        first->lockForRenumbering();
+        EXPECT_EQ(queryValue(second->ADOConnection1, held).toInt(), 1);
+        renumbering.commit();
+    }
+    EXPECT_EQ(queryValue(second->ADOConnection1, held).toInt(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, TwoUsers, ::testing::Values(true, false),
+                         [](const auto& param) { return param.param ? "Server" : "File"; });
 
 // A store file holding the USPD of the full test image, with awkward values besides.
 struct FileWithUspd {
