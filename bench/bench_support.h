@@ -18,8 +18,11 @@
 #include "store/connection.h"
 #include "store/data_module.h"
 #include "store/store_error.h"
+#include "store/store_location.h"
+#include "store/store_server.h"
 #include "support/scripted_message_boxes.h"
 #include "support/test_clock.h"
+#include "support/throwaway_postgres.h"
 
 namespace orvet {
 
@@ -54,14 +57,16 @@ inline void exec(QSqlQuery& query) {
         throw engineError(query.lastError());
 }
 
-// A configuration store in a temporary folder with the data module on it, on a test
-// platform whose message boxes let every notice pass.
+// A configuration store with the data module on it, on a test platform whose message boxes
+// let every notice pass. The store is a file in a temporary folder or, with
+// ORVET_BENCH_STORE=postgresql in the environment, a database on a PostgreSQL server of the
+// run's own; the bare baselines run on the same connection.
 class BenchStore {
 public:
     BenchStore() : settings_(Settings::inFile(dir_.filePath("settings.ini"))) {
         messages_.allowNotices();
         Platform platform{clock_, mainThread_, messages_, settings_};
-        dm_ = std::make_unique<TDataModule1>(platform, dir_.filePath("Config.db"));
+        dm_ = std::make_unique<TDataModule1>(platform, storeLocation());
     }
 
     TDataModule1& dm() { return *dm_; }
@@ -159,7 +164,20 @@ public:
     }
 
 private:
+    QString storeLocation() {
+        if (qgetenv("ORVET_BENCH_STORE") != "postgresql")
+            return dir_.filePath("Config.db");
+        server_ = std::make_unique<testing::ThrowawayPostgres>();
+        if (!server_->running() || !server_->createDatabase(QStringLiteral("bench")))
+            throw StoreError(server_->why());
+        const QString address = server_->storeAddress(QStringLiteral("bench"));
+        Connection creator(QStringLiteral("bench-store"), QStringLiteral("QPSQL"));
+        initServerStore(creator, StoreLocation::parse(address));
+        return address;
+    }
+
     QTemporaryDir dir_;
+    std::unique_ptr<testing::ThrowawayPostgres> server_;  // outlives the data module
     TestClock clock_;
     MainThread mainThread_;
     ScriptedMessageBoxes messages_;

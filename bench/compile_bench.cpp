@@ -3,7 +3,8 @@
 //   Compile_Layer  compile the USPD: renumber the store and write the image
 //   Compile_Bare   the same number of single-row UPDATE statements through bare QSqlQuery,
 //                  and a file of the image's size written
-// The ratio layer/bare is printed at the end; the goal is at most 3.
+// The ratio layer/bare is printed at the end; the goal is at most 3. The store is a file, or a
+// PostgreSQL server's database with ORVET_BENCH_STORE=postgresql.
 #include <benchmark/benchmark.h>
 
 #include <QFile>

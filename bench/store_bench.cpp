@@ -2,7 +2,8 @@
 // 300 modules and 10 000 channels of the seven kinds (and a second USPD as large):
 //   OpenDatasets  open every per-USPD dataset of the data module (its reactions included)
 //   AppendPost    append and post 10 000 channels through the channel datasets
-// The ratios layer/bare are printed at the end; the goal is at most 1.5.
+// The ratios layer/bare are printed at the end; the goal is at most 1.5. The store is a file,
+// or a PostgreSQL server's database with ORVET_BENCH_STORE=postgresql.
 #include <benchmark/benchmark.h>
 
 #include <QSqlDriver>
@@ -147,7 +148,7 @@ void AppendPost_Layer(benchmark::State& state) {
 }
 
 void AppendPost_Bare(benchmark::State& state) {
-    const QSqlDriver* driver = bench().db().driver();
+    const Connection& connection = bench().dm().ADOConnection1;
     const qint64 uspd = bench().uspd();
     for (auto _ : state) {
         for (const BenchKind& kind : kBenchKinds) {
@@ -165,12 +166,13 @@ void AppendPost_Bare(benchmark::State& state) {
             QStringList columns;
             QStringList marks;
             for (const QString& field : fields) {
-                columns.append(driver->escapeIdentifier(field, QSqlDriver::FieldName));
+                columns.append(connection.identifier(field, QSqlDriver::FieldName));
                 marks.append("?");
             }
             QSqlQuery query(bench().db());
             query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                              .arg(driver->escapeIdentifier(kind.table, QSqlDriver::TableName),
+                              .arg(connection.identifier(QString::fromLatin1(kind.table),
+                                                         QSqlDriver::TableName),
                                    columns.join(','), marks.join(',')));
             for (int n = 0; n < kind.count; ++n) {
                 for (int i = 0; i < fields.size(); ++i) {
