@@ -38,7 +38,7 @@
 #include "link/upload_session.h"
 #include "support/scripted_message_boxes.h"
 #include "support/test_clock.h"
-#include "virtual_uspd.h"
+#include "sim/virtual_uspd.h"
 
 namespace orvet {
 namespace {

@@ -14,7 +14,7 @@
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
 #include "support/store_rig.h"
-#include "virtual_uspd.h"
+#include "sim/virtual_uspd.h"
 
 namespace orvet {
 

@@ -8,7 +8,7 @@
 #include "link/upload_session.h"
 #include "support/test_files.h"
 #include "support/test_platform.h"
-#include "virtual_uspd.h"
+#include "sim/virtual_uspd.h"
 
 namespace orvet {
 namespace {

@@ -14,7 +14,7 @@
 #include <cstdio>
 
 #include "core/qt_clock.h"
-#include "simulator.h"
+#include "sim/simulator.h"
 
 namespace {
 
