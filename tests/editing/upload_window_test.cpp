@@ -271,8 +271,7 @@ private slots:
         QCOMPARE(items, (QStringList{
                             "COM1 — sim (учебный УСПД)",
                             "COM2 — sim:modem drop-carrier=3 (учебный УСПД)",
-                            "COM3 — sim:fax (учебный УСПД: неизвестный вид «sim:fax», есть sim "
-                            "и sim:modem)",
+                            "COM3 — sim:fax (учебный УСПД задан неверно)",
                         }));
         QVERIFY(stayed);
         QVERIFY(!form_->Prgrs->isVisible());

@@ -115,9 +115,9 @@ namespace {
 // What stands behind a port mapping, shown after it: nothing for a device that is there.
 QString mappingNote(const QString& path) {
     if (const auto training = sim::simulatedPort(path)) {
-        return training->error.isEmpty()
-                   ? QStringLiteral(" (учебный УСПД)")
-                   : QStringLiteral(" (учебный УСПД: %1)").arg(training->error);
+        // The reason of a misspelt one is told by "OK"; the list stays narrow.
+        return training->error.isEmpty() ? QStringLiteral(" (учебный УСПД)")
+                                         : QStringLiteral(" (учебный УСПД задан неверно)");
     }
     return QFileInfo::exists(path) ? QString() : QStringLiteral(" (нет устройства)");
 }
