@@ -100,12 +100,12 @@ TEST(HayesModem, EscapeNeedsGuardTimesAndKeepsTheConnection) {
     ModemRig rig;
     rig.connect();
     rig.modem.fromTerminal("a+++");  // no guard time before: data
-    rig.clock.advance(HayesModem::kGuardTimeMs * 2);
+    rig.clock.advance(2 * std::int64_t{HayesModem::kGuardTimeMs});
     EXPECT_TRUE(rig.modem.online());
     rig.modem.fromTerminal("+++");
     rig.clock.advance(HayesModem::kGuardTimeMs / 2);
     rig.modem.fromTerminal("b");  // no guard time after: data
-    rig.clock.advance(HayesModem::kGuardTimeMs * 2);
+    rig.clock.advance(2 * std::int64_t{HayesModem::kGuardTimeMs});
     EXPECT_TRUE(rig.modem.online());
     EXPECT_EQ(rig.device, "a++++++b");
     EXPECT_TRUE(rig.terminal.text.isEmpty());
