@@ -9,6 +9,11 @@ VirtualUspd::VirtualUspd(Clock& pacingClock, Options options)
     line_.setOnReceived([this] { device_.receive(line_.takeReceived()); });
     // The line tells nobody of its control lines, so the modem looks at DTR itself.
     dtrWatch_.setOnTimer([this] { device_.setDTR(line_.DTR()); });
+    // A modem that is on shows it: data set ready, clear to send.
+    if (device_.modem()) {
+        line_.setDSR(true);
+        line_.setCTS(true);
+    }
 }
 
 VirtualUspd::~VirtualUspd() {

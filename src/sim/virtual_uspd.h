@@ -7,7 +7,7 @@ namespace orvet::sim {
 
 // The simulated USPD (and its modem) at the far end of an in-process virtual line: what the
 // port sends reaches the device, its replies and carrier reach the port, and the port's DTR
-// reaches the modem. Lives on the clock's thread.
+// reaches the modem, which keeps DSR and CTS on. Lives on the clock's thread.
 class VirtualUspd final : private SimLine {
 public:
     // The modem sees a change of DTR within this long.

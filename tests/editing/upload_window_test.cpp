@@ -320,6 +320,7 @@ private slots:
         QCOMPARE(uspd->device().modem()->dialled(), QByteArray("DT5551234"));
         QVERIFY(uspd->device().frames().empty());
         QCOMPARE(form_->Prgrs->lamp(form_->Prgrs->Image3), int(TPrgrs::Idle));
+        QCOMPARE(form_->Prgrs->lamp(form_->Prgrs->Image5), int(TPrgrs::ClearToSend));
         rig_->test.clock.advance(500);  // "CONNECT", then the carrier
         QVERIFY(form_->CommPort1.DCD());
         QCOMPARE(form_->Prgrs->lamp(form_->Prgrs->Image3), int(TPrgrs::Carrier));
