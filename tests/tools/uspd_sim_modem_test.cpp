@@ -85,6 +85,27 @@ TEST_F(UspdSimModem, AnswersCommandsDialsAndPassesFramesToTheDevice) {
     EXPECT_EQ(readUntil(reply), reply);
 }
 
+TEST(UspdSimArguments, UnusableModemOptionsAreRefusedBeforeTheTerminal) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("uspd"));
+    const struct {
+        QStringList args;
+        const char* error;
+    } cases[] = {
+        {{"--drop-carrier", "2"}, "uspd-sim: --drop-carrier needs --modem\n"},
+        {{"--modem", "--connect", "0"}, "uspd-sim: --connect wants 1 or more ms\n"},
+        {{"--modem", "--drop-carrier", "x"}, "uspd-sim: --drop-carrier wants a number, not 'x'\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const testing::ProgramRun run = testing::runProgram(QStringLiteral(USPD_SIM_PATH),
+                                                            QStringList{"--link", link} + c.args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.errors, QString::fromUtf8(c.error));
+        EXPECT_FALSE(QFileInfo::exists(link)) << "no terminal was made";
+    }
+}
+
 TEST(UspdSimHelp, SaysThatThePseudoTerminalHasNoCarrier) {
     const testing::ProgramRun run = testing::runProgram(QStringLiteral(USPD_SIM_PATH), {"--help"});
     EXPECT_EQ(run.exitCode, 0);
