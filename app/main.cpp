@@ -6,6 +6,8 @@
 #include "core/ui/message_box_dialog.h"
 #include "editing/ui/main_window.h"
 #include "editing/ui/single_instance.h"
+#include "serial/posix_line.h"
+#include "sim/simulated_ports.h"
 #include "store/data_module.h"
 #include "store/store_error.h"
 
@@ -35,7 +37,10 @@ int main(int argc, char* argv[]) {
         messages.error(error.message(), QApplication::applicationName());
         return 1;
     }
-    orvet::TMainForm mainForm(platform, *DataModule1);
+    // A port mapped to "sim" or "sim:modem" opens the training USPD, which keeps what it
+    // receives in a folder of temporary files.
+    orvet::sim::SimulatedPorts training(clock, orvet::sim::SimulatedPorts::defaultImageFolder());
+    orvet::TMainForm mainForm(platform, *DataModule1, training.opener(&orvet::PosixLine::open));
     messages.setParent(&mainForm);
     QObject::connect(&instance, &orvet::SingleInstance::activationRequested, &mainForm, [&] {
         mainForm.setWindowState(mainForm.windowState() & ~Qt::WindowMinimized);

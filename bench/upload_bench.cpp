@@ -36,9 +36,9 @@
 
 #include "link/fake_link.h"
 #include "link/upload_session.h"
+#include "sim/virtual_uspd.h"
 #include "support/scripted_message_boxes.h"
 #include "support/test_clock.h"
-#include "virtual_uspd.h"
 
 namespace orvet {
 namespace {

@@ -13,8 +13,9 @@
 #include "editing/ui/main_window.h"
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
+#include "sim/simulated_ports.h"
+#include "sim/virtual_uspd.h"
 #include "support/store_rig.h"
-#include "virtual_uspd.h"
 
 namespace orvet {
 
@@ -31,6 +32,7 @@ private slots:
     void cleanup() {
         form_.reset();
         uspd_.reset();
+        training_.reset();
         QDir::setCurrent(previousDir_);
         const QStringList problems = rig_->problems();
         rig_.reset();
@@ -245,6 +247,100 @@ private slots:
         QCOMPARE(uspd_->device().image(), ready);
     }
 
+    // The training USPD: ports mapped to it are listed as such, and one that cannot be used
+    // is refused by "OK".
+    void trainingPortsAreListedAndAMisspeltOneRefused() {
+        makeTrainingWindow();
+        rig_->test.settings().writeString(QStringLiteral("COM3"), QStringLiteral("sim:fax"),
+                                          QStringLiteral("Ports"));
+        rig_->test.messages.expectNotice(QStringLiteral(
+            "Порт COM3: учебный УСПД задан неверно: неизвестный вид «sim:fax», есть sim и "
+            "sim:modem."));
+        QStringList items;
+        bool stayed = false;
+        QTimer::singleShot(0, form_->PortConfig, [&] {
+            TPortConfig* dialog = form_->PortConfig;
+            for (int i = 0; i < 3; ++i)
+                items << dialog->cbMPort->itemText(i);
+            dialog->cbPort->setCurrentIndex(2);
+            QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+            stayed = dialog->isVisible();
+            dialog->reject();
+        });
+        form_->MSaveTo->trigger();
+        QCOMPARE(items, (QStringList{
+                            "COM1 — sim (учебный УСПД)",
+                            "COM2 — sim:modem drop-carrier=3 (учебный УСПД)",
+                            "COM3 — sim:fax (учебный УСПД задан неверно)",
+                        }));
+        QVERIFY(stayed);
+        QVERIFY(!form_->Prgrs->isVisible());
+    }
+
+    // The direct line to the training USPD: it receives the image the compiler wrote and keeps
+    // it in its own folder.
+    void trainingUspdOnTheDirectLineReceivesTheCompiledImage() {
+        makeTrainingWindow();
+        auto& messages = rig_->test.messages;
+        messages.expectQuestion(texts::kAskRestart, true);
+        messages.expectQuestion(texts::kAskClearArchives, true);
+        messages.expectNotice(texts::kRestarted);
+        withDialog([this] {
+            form_->PortConfig->cbPort->setCurrentIndex(0);
+            form_->PortConfig->cbBaud->setCurrentIndex(3);
+            form_->PortConfig->eNumDev->setText("1");
+        });
+        rig_->test.clock.advance(60'000);
+        QVERIFY(!form_->Prgrs->isVisible());
+        QVERIFY(!form_->CommPort1.Open());
+        const QByteArray compiled = imageFile();
+        QVERIFY(compiled.size() > 48);  // more than three blocks
+        QFile kept(training_->imagePath());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), compiled);
+        QCOMPARE(training_->device()->device().restarts(), 1);
+        QVERIFY(training_->device()->device().archivesCleared());
+    }
+
+    // The modem path to the training USPD, which hangs up after three blocks: the dial
+    // command, the carrier, and its loss ending the upload without a message.
+    void trainingUspdBehindAModemLosesTheCarrierMidTransfer() {
+        makeTrainingWindow();
+        withDialog([this] {
+            TPortConfig* dialog = form_->PortConfig;
+            dialog->PageControl1->setCurrentIndex(1);
+            dialog->ePhone->setText("5551234");
+            dialog->rbTone->setChecked(true);
+            dialog->cbMPort->setCurrentIndex(1);
+            dialog->cbMBaud->setCurrentIndex(3);
+        });
+        rig_->test.clock.advance(1000);
+        sim::VirtualUspd* uspd = training_->device();
+        QVERIFY(uspd != nullptr);
+        QCOMPARE(uspd->device().modem()->dialled(), QByteArray("DT5551234"));
+        QVERIFY(uspd->device().frames().empty());
+        QCOMPARE(form_->Prgrs->lamp(form_->Prgrs->Image3), int(TPrgrs::Idle));
+        QCOMPARE(form_->Prgrs->lamp(form_->Prgrs->Image5), int(TPrgrs::ClearToSend));
+        rig_->test.clock.advance(500);  // "CONNECT", then the carrier
+        QVERIFY(form_->CommPort1.DCD());
+        QCOMPARE(form_->Prgrs->lamp(form_->Prgrs->Image3), int(TPrgrs::Carrier));
+        QVERIFY(form_->Prgrs->isVisible());
+
+        rig_->test.clock.advance(30'000);
+        QVERIFY(!form_->Prgrs->isVisible());
+        QVERIFY(!form_->CommPort1.Open());
+        QVERIFY(!uspd->line().DTR());
+        QVERIFY(!uspd->device().carrier());
+        QCOMPARE(uspd->device().frames().front().at(1), 'L');
+        QCOMPARE(std::count_if(uspd->device().frames().begin(), uspd->device().frames().end(),
+                               [](const QByteArray& f) { return f.at(1) == 'T'; }),
+                 3);
+        QVERIFY(!uspd->device().imageComplete());
+        QVERIFY2(!QFileInfo::exists(training_->imagePath()), "an incomplete image is not kept");
+        QVERIFY(rig_->test.messages.shown().empty());
+        QVERIFY(form_->MSaveTo->isEnabled());
+    }
+
 private:
     static QByteArray imageFile() {
         QFile file("config.dat");
@@ -263,6 +359,24 @@ private:
             rig_->test.settings().writeString(QStringLiteral("COM%1").arg(n), device,
                                               QStringLiteral("Ports"));
         }
+    }
+    // The program's ports: COM1 the training USPD on a direct line, COM2 behind a modem that
+    // breaks off after three blocks, the rest devices that do not exist.
+    // Blocks of 16 bytes make several of even a small image.
+    void makeTrainingWindow() {
+        rig_->test.settings().writeInteger(QStringLiteral("PakLen"), 16);
+        training_ =
+            std::make_unique<sim::SimulatedPorts>(rig_->test.clock, rig_->test.dir() + "/training");
+        form_ = std::make_unique<TMainForm>(rig_->test.platform(), *rig_->data,
+                                            training_->opener(&PosixLine::open),
+                                            TCommPort::Workers::Inline);
+        form_->show();
+        form_->MSaveTo->setEnabled(true);
+        Settings& settings = rig_->test.settings();
+        settings.writeString(QStringLiteral("COM1"), QStringLiteral("sim"),
+                             QStringLiteral("Ports"));
+        settings.writeString(QStringLiteral("COM2"), QStringLiteral("sim:modem drop-carrier=3"),
+                             QStringLiteral("Ports"));
     }
     // "Записать в УСП&Д", `fill` while the connection dialog is open, then its "OK".
     void withDialog(const std::function<void()>& fill) {
@@ -283,6 +397,7 @@ private:
 
     std::unique_ptr<testing::StoreRig> rig_;
     std::unique_ptr<sim::VirtualUspd> uspd_;
+    std::unique_ptr<sim::SimulatedPorts> training_;
     std::unique_ptr<TMainForm> form_;
     QString previousDir_;
 };

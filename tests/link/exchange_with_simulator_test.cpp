@@ -6,7 +6,7 @@
 
 #include "link/fake_link.h"
 #include "link/upload_exchange.h"
-#include "simulator.h"
+#include "sim/simulator.h"
 #include "support/test_platform.h"
 
 namespace orvet {

@@ -6,9 +6,9 @@
 
 #include "link/fake_link.h"
 #include "link/upload_session.h"
+#include "sim/virtual_uspd.h"
 #include "support/test_files.h"
 #include "support/test_platform.h"
-#include "virtual_uspd.h"
 
 namespace orvet {
 namespace {

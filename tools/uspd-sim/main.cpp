@@ -14,7 +14,7 @@
 #include <cstdio>
 
 #include "core/qt_clock.h"
-#include "simulator.h"
+#include "sim/simulator.h"
 
 namespace {
 
@@ -102,6 +102,16 @@ int main(int argc, char* argv[]) {
         option("reply-letter", "Answer every frame with LETTER in place of its own.", "LETTER"),
         option("foreign-address", "Answer from address N.", "N"),
         option("frame-gap", "Quiet time that ends a frame, ms (default 20).", "MS", "20"),
+        option("modem",
+               "Put a Hayes modem in front of the device: it echoes and answers AT commands, "
+               "ATDP/ATDT answer CONNECT after the connection time and pass bytes on to the "
+               "device, +++ returns to commands, ATH hangs up. A pseudo-terminal carries no "
+               "modem lines: the carrier (DCD) cannot be seen and dropping DTR does not hang "
+               "up, so a configurator that waits for the carrier waits in vain; a port mapped "
+               "to sim:modem in the configurator has them."),
+        option("connect", "Modem: from the dial command to CONNECT, ms (default 1000).", "MS",
+               "1000"),
+        option("drop-carrier", "Modem: hang up (NO CARRIER) after acknowledging K blocks.", "K"),
         option("turnaround",
                "Answer MS after a request ends, and end a 'T' frame as soon as its block is "
                "whole instead of after the quiet time (default: 'T' frames end with the quiet "
@@ -162,6 +172,17 @@ int main(int argc, char* argv[]) {
             fail(QStringLiteral("--turnaround wants 0 or more ms"));
     }
 
+    options.modem = parser.isSet(QStringLiteral("modem"));
+    options.carrierDelayMs = number(parser.value(QStringLiteral("connect")), "connect");
+    if (options.carrierDelayMs < 1)
+        fail(QStringLiteral("--connect wants 1 or more ms"));
+    if (parser.isSet(QStringLiteral("drop-carrier"))) {
+        if (!options.modem)
+            fail(QStringLiteral("--drop-carrier needs --modem"));
+        options.faults.dropCarrierAfterBlocks =
+            number(parser.value(QStringLiteral("drop-carrier")), "drop-carrier");
+    }
+
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
         fail(QStringLiteral("no pseudo-terminal"));
@@ -180,8 +201,9 @@ int main(int argc, char* argv[]) {
     if (::symlink(slaveName, QFile::encodeName(link).constData()) != 0) {
         fail(QStringLiteral("cannot create the link %1").arg(link));
     }
-    std::fprintf(stderr, "uspd-sim: device %d, firmware %d.%d, on %s -> %s\n", options.device,
-                 options.major, options.minor, qPrintable(link), slaveName);
+    std::fprintf(stderr, "uspd-sim: device %d, firmware %d.%d%s, on %s -> %s\n", options.device,
+                 options.major, options.minor, options.modem ? ", behind a modem" : "",
+                 qPrintable(link), slaveName);
 
     orvet::QtClock clock;
     PtyLine line(master);

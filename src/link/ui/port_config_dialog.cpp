@@ -18,6 +18,7 @@
 #include "core/guarded.h"
 #include "core/texts.h"
 #include "serial/comm_port.h"
+#include "sim/simulated_ports.h"
 
 namespace orvet {
 
@@ -109,15 +110,27 @@ void TPortConfig::buildLayout() {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+namespace {
+
+// What stands behind a port mapping, shown after it: nothing for a device that is there.
+QString mappingNote(const QString& path) {
+    if (const auto training = sim::simulatedPort(path)) {
+        // The reason of a misspelt one is told by "OK"; the list stays narrow.
+        return training->error.isEmpty() ? QStringLiteral(" (учебный УСПД)")
+                                         : QStringLiteral(" (учебный УСПД задан неверно)");
+    }
+    return QFileInfo::exists(path) ? QString() : QStringLiteral(" (нет устройства)");
+}
+
+}  // namespace
+
 void TPortConfig::fillPorts(QComboBox* box) {
     // Each COM item names the device it maps to, so a missing adapter shows before "OK".
     const int index = box->currentIndex();
     box->clear();
     for (int n = 1; n <= 8; ++n) {
         const QString path = comPortPath(platform_.settings, n);
-        const QString missing =
-            QFileInfo::exists(path) ? QString() : QStringLiteral(" (нет устройства)");
-        box->addItem(QStringLiteral("COM%1 — %2%3").arg(n).arg(path, missing));
+        box->addItem(QStringLiteral("COM%1 — %2%3").arg(n).arg(path, mappingNote(path)));
     }
     box->setCurrentIndex(index);
 }
@@ -180,10 +193,17 @@ TPortConfig::Refusal TPortConfig::refusal() const {
         return {QStringLiteral("Не выбран порт компьютера (%1).").arg(page), port};
     const int comNumber = port->currentIndex() + 1;
     const QString path = comPortPath(platform_.settings, comNumber);
-    if (!QFileInfo::exists(path))
+    if (const auto training = sim::simulatedPort(path)) {
+        if (!training->error.isEmpty())
+            return {QStringLiteral("Порт COM%1: учебный УСПД задан неверно: %2.")
+                        .arg(comNumber)
+                        .arg(training->error),
+                    port};
+    } else if (!QFileInfo::exists(path)) {
         return {
             QStringLiteral("Порт COM%1 недоступен: нет устройства %2.").arg(comNumber).arg(path),
             port};
+    }
     if (number->text().trimmed().isEmpty())
         return {QStringLiteral("Не указан номер устройства (%1).").arg(page), number};
     return {};

@@ -1,4 +1,4 @@
-#include "simulator.h"
+#include "sim/simulator.h"
 
 #include <algorithm>
 #include <utility>
@@ -9,19 +9,14 @@
 namespace orvet::sim {
 
 UspdSimulator::UspdSimulator(Clock& clock, SimLine& line, Options options)
-    : line_(line),
-      options_(std::move(options)),
+    : options_(std::move(options)),
+      modem_(options_.modem ? std::make_unique<HayesModem>(clock, line, options_.carrierDelayMs)
+                            : nullptr),
+      line_(modem_ ? *modem_ : line),
       gap_(clock, 0),
-      carrierUp_(clock, 0),
       secondPart_(clock, 0),
       turnaround_(clock, 0) {
     gap_.setOnTimer([this] { frameGapElapsed(); });
-    carrierUp_.setOnTimer([this] {
-        carrierUp_.setInterval(0);
-        carrier_ = true;
-        line_.setCarrier(true);
-        log(QStringLiteral("carrier up"));
-    });
     secondPart_.setOnTimer([this] {
         secondPart_.setInterval(0);
         line_.write(secondPartBytes_);
@@ -30,8 +25,10 @@ UspdSimulator::UspdSimulator(Clock& clock, SimLine& line, Options options)
         turnaround_.setInterval(0);
         send(std::exchange(turnaroundBytes_, {}));
     });
-    // Without a modem the line is always connected.
-    carrier_ = !options_.modem;
+    if (modem_) {
+        modem_->setDevice([this](const QByteArray& bytes) { receiveFrames(bytes); });
+        modem_->onLog = [this](const QString& text) { log(QStringLiteral("modem: ") + text); };
+    }
 }
 
 UspdSimulator::~UspdSimulator() = default;
@@ -42,42 +39,24 @@ void UspdSimulator::log(const QString& text) {
 }
 
 void UspdSimulator::receive(const QByteArray& bytes) {
-    if (!carrier_) {
-        modemInput_ += bytes;
-        int cr;
-        while ((cr = modemInput_.indexOf('\r')) >= 0) {
-            handleModemCommand(modemInput_.left(cr));
-            modemInput_.remove(0, cr + 1);
-        }
-        return;
-    }
+    if (modem_)
+        modem_->fromTerminal(bytes);
+    else
+        receiveFrames(bytes);
+}
+
+void UspdSimulator::setDTR(bool on) {
+    if (modem_)
+        modem_->setDTR(on);
+}
+
+void UspdSimulator::receiveFrames(const QByteArray& bytes) {
     pending_ += bytes;
     takeFixedFrames();
     // Every byte restarts the quiet-gap count.
     gap_.setInterval(0);
     if (!pending_.isEmpty())
         gap_.setInterval(options_.frameGapMs);
-}
-
-void UspdSimulator::handleModemCommand(const QByteArray& command) {
-    const QByteArray text = command.trimmed().toUpper();
-    if (!options_.modem || text.isEmpty())
-        return;
-    log(QStringLiteral("modem: %1").arg(QString::fromLatin1(text)));
-    if (text.startsWith("ATDP") || text.startsWith("ATDT")) {
-        carrierUp_.setInterval(options_.carrierDelayMs);
-        return;
-    }
-    line_.write("OK\r\n");
-}
-
-void UspdSimulator::dropCarrier() {
-    if (!options_.modem)
-        return;
-    carrier_ = false;
-    pending_.clear();
-    line_.setCarrier(false);
-    log(QStringLiteral("carrier dropped"));
 }
 
 namespace {
@@ -205,8 +184,11 @@ void UspdSimulator::handleFrame(const QByteArray& frame) {
                 log(QStringLiteral("'T' %1: acknowledging %2 instead").arg(number).arg(ack));
             }
             reply('T', QByteArray(1, static_cast<char>(ack)));
-            if (++blocksAcked_ == options_.faults.dropCarrierAfterBlocks)
-                dropCarrier();
+            if (++blocksAcked_ == options_.faults.dropCarrierAfterBlocks) {
+                log(QStringLiteral("hanging up"));
+                pending_.clear();
+                line_.hangUp();
+            }
             return;
         }
         case 'W': {

@@ -8,18 +8,10 @@
 #include <vector>
 
 #include "core/clock.h"
+#include "sim/hayes_modem.h"
+#include "sim/sim_line.h"
 
 namespace orvet::sim {
-
-// Where the simulated device sends its bytes and shows its carrier.
-class SimLine {
-public:
-    virtual ~SimLine() = default;
-    virtual void write(const QByteArray& bytes) = 0;
-    // The modem's carrier (DCD at the configurator's side); lines without modem signals
-    // ignore it.
-    virtual void setCarrier(bool on) { (void)on; }
-};
 
 // Faults the simulated device can be told to make.
 struct Faults {
@@ -33,7 +25,7 @@ struct Faults {
     bool staleAckAlways = false;      // acknowledge every block with the previous number
     char replyLetter = 0;             // != 0: every reply carries this letter instead
     int foreignAddress = -1;          // >= 0: answer from this address instead
-    int dropCarrierAfterBlocks = -1;  // modem: drop the carrier after this many blocks
+    int dropCarrierAfterBlocks = -1;  // modem: hang up after acknowledging this many blocks
 };
 
 struct Options {
@@ -41,8 +33,8 @@ struct Options {
     int major = 2;
     int minor = 25;
     Faults faults;
-    bool modem = false;  // Hayes modem in front: dial command, carrier
-    int carrierDelayMs = 1000;
+    bool modem = false;         // a Hayes modem in front: dial command, carrier
+    int carrierDelayMs = 1000;  // modem: from the dial command to "CONNECT"
     // A frame ends when the line stays quiet this long.
     int frameGapMs = 20;
     // >= 0: answer this many ms after a request's last byte, and take a 'T' frame as ended as
@@ -52,21 +44,23 @@ struct Options {
     int turnaroundMs = -1;
 };
 
-// A USPD as the configurator sees it over the line: answers 'L' with its firmware version,
-// checks the access word of 'S', acknowledges 'T' blocks, keeps the image received until 'W'
-// and answers 'X'. Requests of a fixed length are taken as soon as they are whole; a 'T'
-// frame ends with the quiet gap after it, as on a serial line, or with a turnaround as soon
-// as its block is whole. Runs on any clock: the test clock in-process, the real one in the
-// tool.
+// A USPD as the configurator sees it over the line, directly or through a Hayes modem: answers 'L'
+// with its firmware version, checks the access word of 'S', acknowledges 'T' blocks, keeps the
+// image received until 'W' and answers 'X'. Requests of a fixed length are taken as soon as they
+// are whole; a 'T' frame ends with the quiet gap after it, as on a serial line, or with a
+// turnaround as soon as its block is whole. Runs on any clock: the test clock in-process, the real
+// one in the tool.
 class UspdSimulator {
 public:
     UspdSimulator(Clock& clock, SimLine& line, Options options);
     ~UspdSimulator();
 
-    // Bytes arriving from the configurator.
+    // Bytes arriving from the configurator (through the modem, if there is one).
     void receive(const QByteArray& bytes);
-    // Modem: the carrier goes away (the line is broken off).
-    void dropCarrier();
+    // The configurator's DTR; the modem hangs up when it drops.
+    void setDTR(bool on);
+    // The modem, if there is one.
+    HayesModem* modem() { return modem_.get(); }
 
     // What happened, for tests and the tool's log.
     std::function<void(const QString&)> onLog;
@@ -78,7 +72,8 @@ public:
     bool imageComplete() const { return complete_; }
     int restarts() const { return restarts_; }
     bool archivesCleared() const { return archivesCleared_; }
-    bool carrier() const { return carrier_; }
+    // Connected: always on a direct line, with the carrier through a modem.
+    bool carrier() const { return !modem_ || modem_->carrier(); }
 
 private:
     void takeFixedFrames();
@@ -89,21 +84,19 @@ private:
     void frameGapElapsed();
     void checkFrame(const QByteArray& frame);
     void handleFrame(const QByteArray& frame);
-    void handleModemCommand(const QByteArray& line);
+    void receiveFrames(const QByteArray& bytes);
     void reply(char letter, const QByteArray& payload = {}, bool refused = false);
     void log(const QString& text);
 
-    SimLine& line_;
     Options options_;
+    std::unique_ptr<HayesModem> modem_;
+    SimLine& line_;  // the modem, or the line itself
     Timer gap_;
-    Timer carrierUp_;
     Timer secondPart_;
     Timer turnaround_;
     QByteArray turnaroundBytes_;  // the reply that waits for the turnaround
     QByteArray pending_;          // bytes of the frame being received
-    QByteArray modemInput_;       // command-mode text before the carrier
     QByteArray secondPartBytes_;
-    bool carrier_ = false;
     std::vector<QByteArray> frames_;
     std::map<char, int> seen_;
     std::map<char, int> corrupted_;
