@@ -9,7 +9,7 @@ QString verdict(const TraceEntry& entry) {
         case TraceEntry::Kind::Sent:
             return entry.repeat > 0 ? QStringLiteral("повтор %1").arg(entry.repeat) : QString();
         case TraceEntry::Kind::TimedOut:
-            return QStringLiteral("нет ответа за %1 мс").arg(entry.waitedMs);
+            return QStringLiteral("таймаут %1 мс").arg(entry.waitedMs);
         case TraceEntry::Kind::Received:
             break;
     }

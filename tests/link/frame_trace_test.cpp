@@ -55,7 +55,7 @@ TEST(FrameTraceLine, NamesTimeDirectionLetterLengthVerdictAndBytes) {
         // A lone byte has no letter to show.
         {received(1, bytes({0x01}), Check::TooShort),
          "     0.001 ← '?'    1 байт [неполный кадр]  01"},
-        {timedOut, "  3600.000 × 'S' [нет ответа за 2000 мс]"},
+        {timedOut, "  3600.000 × 'S' [таймаут 2000 мс]"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(formatTraceLine(c.entry), QString::fromUtf8(c.line));

@@ -231,6 +231,40 @@ TEST(CliArguments, FifosAreNoImageFiles) {
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
 }
 
+// The frame log of upload --trace is written over a regular file or nothing: never over the
+// image it traces, nor into a FIFO or device; the upload does not start then.
+TEST(CliArguments, TraceFileNeverTakesAnotherFilesPlace) {
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString image = dir.filePath("config.dat");
+    testing::writeFile(image, "image");
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QString trace;
+        QString reason;
+    } cases[] = {
+        {image, QStringLiteral("это файл конфигурации, который передаётся")},
+        {dir.filePath("./config.dat"), QStringLiteral("это файл конфигурации, который передаётся")},
+        {fifo, QStringLiteral("«%1» не является обычным файлом").arg(fifo)},
+        {dir.filePath("absent/trace.txt"), QStringLiteral("No such file or directory")},
+    };
+    for (const auto& c : cases) {
+        const QStringList args{"upload",  "--port", dir.filePath("absent-port"), "--file", image,
+                               "--trace", c.trace};
+        const ProgramRun run = runCli(args);
+        EXPECT_EQ(run.exitCode, 1) << shown(args);
+        EXPECT_EQ(run.errors, QStringLiteral("orvet-cli upload: Файл журнала %1 не удается "
+                                             "открыть: %2\n")
+                                  .arg(c.trace, c.reason))
+            << shown(args);
+    }
+    EXPECT_EQ(testing::readFile(image), "image");
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+}
+
 // uspd-sim replaces --link PATH only when PATH is a link or nothing.
 TEST(CliArguments, SimulatorLinksOnlyInPlaceOfALink) {
     const QTemporaryDir dir;
