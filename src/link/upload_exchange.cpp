@@ -399,11 +399,10 @@ bool UploadExchange::repeat(Problem problem, const QString& detail) {
 }
 
 QString UploadExchange::requestName() const {
-    const QString letter =
-        QStringLiteral("'%1'").arg(QChar::fromLatin1(static_cast<char>(curCmd_)));
+    const QChar letter = QChar::fromLatin1(static_cast<char>(curCmd_));
     if (curCmd_ == LinkCommand::Block)
-        return QStringLiteral("%1 (блок %2)").arg(letter).arg(blockNo_);
-    return letter;
+        return QStringLiteral("'%1' (блок %2)").arg(letter).arg(blockNo_);
+    return QStringLiteral("'%1'").arg(letter);
 }
 
 bool UploadExchange::awaitsReply() const {
