@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace orvet {
@@ -54,6 +55,15 @@ TFrameLogView::TFrameLogView(Platform& platform, FrameLog& log, QWidget* parent)
         Lines->appendPlainText(line);
         showNote();
     };
+    // The newest line stays in view unless the user has scrolled back to read. The text is
+    // laid out after the append, so the range grows later and is followed then.
+    QScrollBar* scroll = Lines->verticalScrollBar();
+    connect(scroll, &QScrollBar::rangeChanged, this, [this, scroll](int, int maximum) {
+        if (following_)
+            scroll->setValue(maximum);
+    });
+    connect(scroll, &QScrollBar::valueChanged, this,
+            [this, scroll](int value) { following_ = value == scroll->maximum(); });
     log_.onCleared = [this] {
         Lines->clear();
         showNote();

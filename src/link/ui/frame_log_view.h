@@ -42,6 +42,7 @@ private:
 
     Platform& platform_;
     FrameLog& log_;
+    bool following_ = true;  // the view shows the newest line
 };
 
 }  // namespace orvet
