@@ -24,6 +24,12 @@ std::string shown(const QStringList& args) {
     return "orvet-cli " + args.join(' ').toStdString();
 }
 
+// Whether `path` is (still) a FIFO, not a file put in its place.
+bool isFifo(const QString& path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
 struct Refusal {
     QStringList args;
     const char* line;   // the reason, before the usage line
@@ -226,9 +232,7 @@ TEST(CliArguments, FifosAreNoImageFiles) {
         EXPECT_EQ(run.exitCode, 1) << shown(c.args);
         EXPECT_EQ(run.errors, c.line) << shown(c.args);
     }
-    struct stat status {};
-    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &status), 0);
-    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_TRUE(isFifo(fifo));
 }
 
 // The frame log of upload --trace is written over a regular file or nothing: never over the
@@ -260,9 +264,7 @@ TEST(CliArguments, TraceFileNeverTakesAnotherFilesPlace) {
             << shown(args);
     }
     EXPECT_EQ(testing::readFile(image), "image");
-    struct stat status {};
-    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &status), 0);
-    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_TRUE(isFifo(fifo));
 }
 
 // uspd-sim replaces --link PATH only when PATH is a link or nothing.
@@ -281,9 +283,7 @@ TEST(CliArguments, SimulatorLinksOnlyInPlaceOfALink) {
                                   .arg(path));
     }
     EXPECT_EQ(testing::readFile(file), "kept");
-    struct stat status {};
-    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &status), 0);
-    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_TRUE(isFifo(fifo));
 }
 
 }  // namespace
