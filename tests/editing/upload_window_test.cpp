@@ -108,14 +108,14 @@ private slots:
                  log.lines()[0] + '\n' + log.lines()[1] + '\n');
 
         const QString saved = rig_->test.dir() + "/журнал.txt";
-        view->chooseFile = [&] { return saved; };
+        view->chooseFile = [&]() -> const QString& { return saved; };
         view->SaveButton->click();
         QFile file(saved);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()), log.text());
         // A file that cannot be written is told, and nothing else changes.
         const QString unwritable = rig_->test.dir() + "/нет/журнал.txt";
-        view->chooseFile = [&] { return unwritable; };
+        view->chooseFile = [&]() -> const QString& { return unwritable; };
         messages.allowNotices();
         view->save();
         messages.allowNotices(false);

@@ -70,7 +70,7 @@ TEST(FrameLog, KeepsTheNewestLinesAndTellsHowManyWent) {
     log.onLine = [&](const QString& line) { announced << line; };
     log.onCleared = [&] { ++cleared; };
     for (int i = 0; i < 5; ++i)
-        log.record(sent(i * 1000, 'L', bytes({0x01, 0x4C, 0x01, 0xD5}), i));
+        log.record(sent(std::int64_t{i} * 1000, 'L', bytes({0x01, 0x4C, 0x01, 0xD5}), i));
     ASSERT_EQ(announced.size(), 5);
     EXPECT_EQ(log.dropped(), 2);
     ASSERT_EQ(log.lines().size(), 3u);
