@@ -13,6 +13,20 @@ struct RequestRefused {
     QString reason;
 };
 
+// The letters of the replies the exchange acts on; others are ignored.
+bool isReplyLetter(char letter) {
+    switch (static_cast<LinkCommand>(letter)) {
+        case LinkCommand::Link:
+        case LinkCommand::Size:
+        case LinkCommand::Block:
+        case LinkCommand::Restart:
+            return true;
+        case LinkCommand::End:
+            return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 UploadExchange::UploadExchange(Platform& platform, LinkPort& port, const LinkSettings& link,
@@ -31,12 +45,27 @@ UploadExchange::UploadExchange(Platform& platform, LinkPort& port, const LinkSet
 UploadExchange::~UploadExchange() = default;
 
 void UploadExchange::startDirect() {
+    begin();
     send(LinkCommand::Link);
+}
+
+void UploadExchange::begin() {
+    startedMs_ = platform_.clock.nowMs();
+    if (trace_)
+        trace_->exchangeStarted();
+}
+
+void UploadExchange::trace(TraceEntry entry) {
+    if (!trace_)
+        return;
+    entry.ms = platform_.clock.nowMs() - startedMs_;
+    trace_->record(entry);
 }
 
 void UploadExchange::startModem(bool toneDialling, const QString& phone) {
     const QString command = (toneDialling ? QStringLiteral("ATDT") : QStringLiteral("ATDP")) +
                             phone + QLatin1Char('\r');
+    begin();
     port_.sendText(command.toLatin1());
     repeats_ = 0;
     blockNo_ = 0;
@@ -109,11 +138,12 @@ void UploadExchange::cancel() {
 void UploadExchange::onPortLost() {
     if (state_ == State::Idle && !port_.isOpen())
         return;
+    const QString text = QStringLiteral("Порт закрыт: устройство отключено");
     closeLine();
+    view_.showProblem(text);
     view_.hideProgress();
     end(Outcome::PortLost);
-    platform_.messages.warning(QStringLiteral("Порт закрыт: устройство отключено."),
-                               texts::kAttention);
+    platform_.messages.warning(text + QLatin1Char('.'), texts::kAttention);
 }
 
 void UploadExchange::closeLine() {
@@ -194,6 +224,12 @@ void UploadExchange::transmit(LinkCommand command) {
         return;
     }
     port_.sendFrame(frame);
+    TraceEntry sent;
+    sent.kind = TraceEntry::Kind::Sent;
+    sent.letter = static_cast<char>(command);
+    sent.bytes = frame;
+    sent.repeat = repeats_;
+    trace(sent);
     switch (command) {
         case LinkCommand::Link:
             state_ = State::Link;
@@ -310,6 +346,11 @@ QByteArray UploadExchange::buildRequest(LinkCommand command) {
 }
 
 void UploadExchange::replyTimedOut() {
+    TraceEntry timedOut;
+    timedOut.kind = TraceEntry::Kind::TimedOut;
+    timedOut.letter = static_cast<char>(curCmd_);
+    timedOut.waitedMs = link_.TOAnswer;
+    trace(timedOut);
     if (problem_ == Problem::None)
         repeat(Problem::Silence, QStringLiteral("нет ответа"));
     else
@@ -344,13 +385,24 @@ bool UploadExchange::repeat(Problem problem, const QString& detail) {
     }
     const QString count = limit >= 0 ? QStringLiteral("%1 из %2").arg(repeats_).arg(limit)
                                      : QString::number(repeats_);
-    view_.showProblem(
-        QStringLiteral("%1: запрос '%2' послан снова (повтор %3)").arg(detail, letter, count));
+    if (problem == Problem::Silence)
+        view_.showProblem(
+            QStringLiteral("Нет ответа УСПД на %1, повтор %2").arg(requestName(), count));
+    else
+        view_.showProblem(
+            QStringLiteral("%1: запрос '%2' послан снова (повтор %3)").arg(detail, letter, count));
     // What a garbled or ignored reply left behind would spoil the next reply.
     port_.flushInput();
     reSend_ = true;
     transmit(curCmd_);
     return true;
+}
+
+QString UploadExchange::requestName() const {
+    const QChar letter = QChar::fromLatin1(static_cast<char>(curCmd_));
+    if (curCmd_ == LinkCommand::Block)
+        return QStringLiteral("'%1' (блок %2)").arg(letter).arg(blockNo_);
+    return QStringLiteral("'%1'").arg(letter);
 }
 
 bool UploadExchange::awaitsReply() const {
@@ -395,6 +447,7 @@ void UploadExchange::replyWindowClosed() {
         return;
     const Reply reply =
         checkReply(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size(), device);
+    traceReply(bytes, reply);
     const int generation = generation_;
     switch (reply.status) {
         case Reply::Status::WrongAddress:
@@ -423,6 +476,35 @@ void UploadExchange::replyWindowClosed() {
             react(reply);
             return;
     }
+}
+
+void UploadExchange::traceReply(const QByteArray& bytes, const Reply& reply) {
+    using Check = TraceEntry::Check;
+    TraceEntry received;
+    received.kind = TraceEntry::Kind::Received;
+    received.bytes = bytes;
+    if (bytes.size() >= 2) {
+        received.letter = static_cast<char>(bytes[1] & 0x7F);
+        received.refused = (static_cast<std::uint8_t>(bytes[1]) & 0x80) != 0;
+    }
+    switch (reply.status) {
+        case Reply::Status::Accepted:
+            received.check = isReplyLetter(reply.letter) ? Check::Accepted : Check::UnknownCommand;
+            break;
+        case Reply::Status::WrongAddress:
+            received.check = Check::ForeignAddress;
+            break;
+        case Reply::Status::BadCrc:
+            received.check = Check::BadCrc;
+            break;
+        case Reply::Status::TooShort:
+            received.check = Check::TooShort;
+            break;
+        case Reply::Status::MissingPayload:
+            received.check = Check::MissingPayload;
+            break;
+    }
+    trace(received);
 }
 
 void UploadExchange::react(const Reply& reply) {

@@ -9,6 +9,7 @@
 
 #include "core/platform.h"
 #include "link/frame.h"
+#include "link/frame_trace.h"
 #include "link/link_port.h"
 #include "link/link_settings.h"
 #include "link/upload_decisions.h"
@@ -89,6 +90,9 @@ public:
     void setOnFinished(std::function<void(Outcome)> handler) { onFinished_ = std::move(handler); }
     // Called when the exchange stops and waits for the user, with the reason shown.
     void setOnStalled(std::function<void()> handler) { onStalled_ = std::move(handler); }
+    // Receives every frame sent and every reply checked, and the time-outs; none: nothing is
+    // traced. Told of each start, from which its times count.
+    void setFrameTrace(FrameTrace* trace) { trace_ = trace; }
 
     // Direct line: sends 'L'.
     void startDirect();
@@ -133,12 +137,19 @@ private:
     // only, so that repeated faults do not pile boxes up.
     void notify(const QString& text, bool warning = false);
     void showWaiting(LinkCommand command);
+    // The exchange starts: the trace's times count from now.
+    void begin();
+    void trace(TraceEntry entry);
+    // The request waiting for its reply, as the status line names it: "'T' (блок 12)".
+    QString requestName() const;
     QByteArray buildRequest(LinkCommand command);
     // Fast exchange: the bytes received are exactly the reply the last request awaits, with
     // a CRC that checks; anything else leaves the window to run its full length.
     bool replyComplete() const;
     void replyWindowClosed();
     void replyTimedOut();
+    // Tells the trace what `bytes`, one reply window's worth, were found to be.
+    void traceReply(const QByteArray& bytes, const Reply& reply);
     void react(const Reply& reply);
     void onLinkReply(const Reply& reply);
     void onSizeReply(const Reply& reply);
@@ -159,6 +170,8 @@ private:
     std::function<QString()> deviceNumber_;
     std::function<void(Outcome)> onFinished_;
     std::function<void()> onStalled_;
+    FrameTrace* trace_ = nullptr;
+    std::int64_t startedMs_ = 0;  // when the exchange started, on the platform clock
     QString imagePath_ = QStringLiteral("config.dat");
     int maxRepeats_ = -1;
     int restartRepeats_ = kDefaultRestartRepeats;

@@ -72,17 +72,19 @@ bool UploadSession::prepareImage(TDataModule1& store, bool readyFile, CompilePro
     options.readyFile = readyFile;
     options.imagePath = exchange_.imagePath();
     const CompileResult result = ConfigCompiler(store).compile(options, progress);
+    failure_ = result.succeeded() ? QString() : result.message;
     if (!result.succeeded())
         result.showFailure(platform_.messages);
     return result.succeeded();
 }
 
 bool UploadSession::open(const LineChoice& line) {
+    failure_.clear();
     if (const QString problem = link_.validate(); !problem.isEmpty()) {
-        platform_.messages.warning(
-            problem + QStringLiteral(". Запись не начата: измените параметры в окне "
-                                     "«Параметры связи»."),
-            texts::kAttention);
+        failure_ = problem + QStringLiteral(
+                                 ". Запись не начата: измените параметры в окне "
+                                 "«Параметры связи».");
+        platform_.messages.warning(failure_, texts::kAttention);
         return false;
     }
     if (port_.Open())
@@ -94,10 +96,10 @@ bool UploadSession::open(const LineChoice& line) {
         port_.SetBaud(*line.baudRate);
     port_.SetOpen(true);
     if (!port_.Open()) {
-        platform_.messages.error(
+        failure_ =
             QStringLiteral("%1\n%2: %3")
-                .arg(texts::kCantOpenPort, port_.DevicePath(), qt_error_string(port_.OpenError())),
-            texts::kPortErrorCaption);
+                .arg(texts::kCantOpenPort, port_.DevicePath(), qt_error_string(port_.OpenError()));
+        platform_.messages.error(failure_, texts::kPortErrorCaption);
         return false;
     }
     port_.SetRTS(true);

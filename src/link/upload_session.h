@@ -61,6 +61,8 @@ public:
     bool open(const LineChoice& line);
     // "Отмена": lowers DTR and closes the port; the exchange ends.
     void cancel() { exchange_.cancel(); }
+    // Why the last prepareImage() or open() gave false, as it was shown.
+    const QString& failure() const { return failure_; }
 
 private:
     Platform& platform_;
@@ -69,6 +71,7 @@ private:
     UploadView& view_;
     CommPortLink line_;
     UploadExchange exchange_;
+    QString failure_;
 };
 
 }  // namespace orvet

@@ -20,6 +20,7 @@
 #include "export/dispatch_database.h"
 #include "export/ui/export_window.h"
 #include "image/image.h"
+#include "link/ui/frame_log_view.h"
 #include "link/ui/link_parameters_dialog.h"
 #include "link/ui/port_config_dialog.h"
 #include "support/store_rig.h"
@@ -93,6 +94,7 @@ private slots:
             {form.N9, "Дискретный выход УСО", {}, true},
             {form.N11, "Параметры связи", {}, true},
             {form.CheckConfig, "Проверить конфигурацию", {}, false},
+            {form.MFrameLog, "Журнал обмена", {}, true},
             {form.N4, "Справка", {}, true},
             {form.MAbout, "&О программе", {}, true},
         };
@@ -215,9 +217,15 @@ private slots:
         }
         auto form = testing::openedForm(*rig_, uspd);
         QVERIFY(!form->Analis->isVisible());
+        // The place shows what was asked for last: the frame log, then the findings.
+        form->MFrameLog->trigger();
+        QVERIFY(form->FrameLogView->isVisible());
+        QVERIFY(!form->Analis->isVisible());
         QVERIFY(form->CheckConfig->isEnabled());
         form->CheckConfig->trigger();
         QVERIFY(form->Analis->isVisible());
+        QVERIFY(!form->FrameLogView->isVisible());
+        QVERIFY(!form->MFrameLog->isChecked());
         QCOMPARE(form->Analis->count(), 2);
         QVERIFY(form->Analis->item(0)->text().startsWith("ошибка: модуль Второй: номер 1"));
         QVERIFY(form->Analis->item(1)->text().startsWith("ошибка: канал G1 «Давление»"));
@@ -253,6 +261,16 @@ private slots:
         form->CheckConfig->trigger();
         QVERIFY(!form->Analis->isVisible());
         QCOMPARE(form->Analis->count(), 0);
+
+        // A clean check leaves the frame log where it is; unchecking the item closes the place.
+        form->MFrameLog->trigger();
+        test_->messages.expectNotice(TMainForm::kNoFindings);
+        form->CheckConfig->trigger();
+        QVERIFY(form->FrameLogView->isVisible());
+        QVERIFY(!form->Analis->isVisible());
+        form->MFrameLog->trigger();
+        QVERIFY(!form->FrameLogView->isVisible());
+        QVERIFY(!form->Splitter2->isVisible());
     }
 
     // "Открыть файл конфигурации…": the chosen image becomes a new USPD, opened as the

@@ -1,16 +1,23 @@
 // "Записать в УСП&Д" through the windows, with the simulated USPD on a virtual line and the
 // port running on the test clock.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QtTest>
 
 #include "core/texts.h"
 #include "editing/ui/main_window.h"
+#include "link/ui/frame_log_view.h"
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
 #include "sim/simulated_ports.h"
@@ -64,6 +71,85 @@ private slots:
         QVERIFY(!form_->CommPort1.Open());
         QVERIFY(!form_->Prgrs->isVisible());
         QCOMPARE(rig_->test.settings().readInteger("Baud", -9), 7);
+    }
+
+    // "Журнал обмена" shows the frames of the upload as they come, and copies and saves them.
+    void frameLogFollowsTheUploadAndIsCopiedAndSaved() {
+        sim::Options options;
+        options.faults.corruptCrc['L'] = 1;
+        makeWindow(options);
+        form_->MFrameLog->trigger();
+        TFrameLogView* view = form_->FrameLogView;
+        QVERIFY(view->isVisible());
+        QVERIFY(!form_->Analis->isVisible());
+        auto& messages = rig_->test.messages;
+        messages.expectNotice("Ошибка CRC");
+        messages.expectQuestion(texts::kAskRestart, false);
+        withDialog([this] { form_->PortConfig->cbPort->setCurrentIndex(0); });
+        rig_->test.clock.advance(20'000);
+        QCOMPARE(uspd_->device().image(), imageFile());
+
+        const FrameLog& log = form_->Prgrs->frameLog();
+        QVERIFY(log.lines().size() > 4);
+        QCOMPARE(view->Lines->toPlainText() + '\n', log.text());
+        QVERIFY(view->Lines->toPlainText().contains(
+            QRegularExpression("← 'L'    6 байт \\[Ошибка CRC\\]")));
+        QVERIFY(view->Lines->toPlainText().contains(
+            QRegularExpression("→ 'L'    4 байт \\[повтор 1\\]")));
+        QVERIFY(view->Note->text().isEmpty());
+
+        view->CopyButton->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), log.text());
+        // A selection is copied alone, one line each.
+        QTextCursor cursor = view->Lines->textCursor();
+        cursor.movePosition(QTextCursor::Start);
+        cursor.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 2);
+        view->Lines->setTextCursor(cursor);
+        view->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 log.lines()[0] + '\n' + log.lines()[1] + '\n');
+
+        const QString saved = rig_->test.dir() + "/журнал.txt";
+        view->chooseFile = [&]() -> const QString& { return saved; };
+        view->SaveButton->click();
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), log.text());
+        // A file that cannot be written is told, and nothing else changes.
+        const QString unwritable = rig_->test.dir() + "/нет/журнал.txt";
+        view->chooseFile = [&]() -> const QString& { return unwritable; };
+        messages.allowNotices();
+        view->save();
+        messages.allowNotices(false);
+        QCOMPARE(messages.shown().back().kind, ScriptedMessageBoxes::Kind::Error);
+        QVERIFY(messages.shown().back().text.startsWith(
+            QStringLiteral("Журнал не удается записать в файл «%1»: ").arg(unwritable)));
+        QCOMPARE(messages.shown().back().caption, TFrameLogView::kCaption);
+
+        // The next upload starts a new log.
+        messages.expectQuestion(texts::kAskRestart, false);
+        withDialog([] {});
+        rig_->test.clock.advance(20'000);
+        QCOMPARE(view->Lines->toPlainText().count("→ 'L'"), 1);
+        QVERIFY(!view->Lines->toPlainText().contains("Ошибка CRC"));
+    }
+
+    // A window that stays at 0 % says why: here the link settings that cannot drive an upload.
+    void progressWindowThatCannotStartSaysWhy() {
+        makeWindow({});
+        form_->linkSettings().PakLen = 0;
+        const QString reason =
+            "Длина пакета должна быть не меньше 1 байта. Запись не начата: "
+            "измените параметры в окне «Параметры связи».";
+        rig_->test.messages.expectNotice(reason);
+        withDialog([this] { form_->PortConfig->cbPort->setCurrentIndex(0); });
+        rig_->test.clock.advance(1000);
+        QVERIFY(form_->Prgrs->isVisible());
+        QVERIFY(!form_->CommPort1.Open());
+        QCOMPARE(form_->Prgrs->StatusLabel->text(), "Запись не начата: нажмите «Отмена»");
+        QCOMPARE(form_->Prgrs->ProblemLabel->text(), reason);
+        QTest::mouseClick(form_->Prgrs->Button1, Qt::LeftButton);
+        QVERIFY(!form_->Prgrs->isVisible());
     }
 
     void firstUseShowsNoSelectionAndCancelLeavesThePortClosed() {

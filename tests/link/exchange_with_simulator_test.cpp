@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRegularExpression>
 #include <string>
 #include <tuple>
 
@@ -159,6 +160,61 @@ TEST(ExchangeThroughModem, CarrierLostDuringTheTransferEndsIt) {
         EXPECT_FALSE(rig.view.visible);
         EXPECT_FALSE(rig.device.imageComplete());
     }
+}
+
+// The frame log of an upload through a bad CRC and a silence: every frame with its direction
+// and letter, and what became of it. Lines are reduced to direction, letter and verdict; the
+// times must not go back.
+TEST(ExchangeWithSimulatorTrace, LogsEveryFrameWithItsVerdict) {
+    sim::Options options;
+    options.faults.silentFirst['S'] = 1;
+    options.faults.corruptCrc['T'] = 1;
+    Rig rig(options);
+    FrameLog log;
+    rig.exchange.setFrameTrace(&log);
+    rig.decisions.restart = rig.decisions.clear = true;
+    rig.test.messages.expectNotice("Ошибка CRC");
+    rig.test.messages.expectNotice("УСПД перезагружен");
+    rig.exchange.startDirect();
+    rig.test.clock.advance(60'000);
+    ASSERT_EQ(rig.outcomes, (std::vector{UploadExchange::Outcome::Restarted}));
+
+    static const QRegularExpression shape(QStringLiteral(
+        "^ *(\\d+)\\.(\\d{3}) (.) '(.)'(?: +(\\d+) байт)?(?: \\[([^\\]]*)\\])?(?:  (.*))?$"));
+    QStringList summary;
+    std::int64_t previous = 0;
+    for (const QString& line : log.lines()) {
+        const QRegularExpressionMatch m = shape.match(line);
+        ASSERT_TRUE(m.hasMatch()) << line.toStdString();
+        const std::int64_t ms = m.captured(1).toLongLong() * 1000 + m.captured(2).toInt();
+        EXPECT_GE(ms, previous) << line.toStdString();
+        previous = ms;
+        const QString verdict = m.captured(6);
+        summary << m.captured(3) + m.captured(4) + (verdict.isEmpty() ? QString() : " " + verdict);
+        if (m.captured(3) != "×") {
+            EXPECT_EQ(m.captured(5).toInt(), (m.captured(7).size() + 1) / 3) << line.toStdString();
+        }
+    }
+    EXPECT_EQ(log.lines().front(), "     0.000 → 'L'    4 байт  01 4C 01 D5");
+    const QStringList start{
+        "→L",
+        "←L принят",
+        "→S",
+        "×S таймаут 2000 мс",
+        "→S повтор 1",
+        "←S принят",
+        "→T",
+        "←T Ошибка CRC",
+        "×T таймаут 2000 мс",
+        "→T повтор 1",
+        "←T принят",
+        "→T",
+        "←T принят",
+    };
+    EXPECT_EQ(summary.mid(0, start.size()), start);
+    EXPECT_EQ(summary.mid(summary.size() - 3), (QStringList{"→W", "→X", "←X принят"}));
+    // 3000 bytes in blocks of 255: twelve blocks, the first sent twice.
+    EXPECT_EQ(summary.count("→T") + summary.count("→T повтор 1"), 13);
 }
 
 sim::Options with(const std::function<void(sim::Options&)>& change) {

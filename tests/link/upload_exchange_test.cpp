@@ -710,6 +710,7 @@ TEST_F(UploadExchangeTest, VanishedPortEndsTheExchangeAndItsOpenQuestion) {
     exchange.onPortLost();
     EXPECT_FALSE(port.open);
     EXPECT_FALSE(view.visible);
+    EXPECT_EQ(view.problem, "Порт закрыт: устройство отключено");
     EXPECT_EQ(outcomes, (std::vector{UploadExchange::Outcome::PortLost}));
     const size_t sent = port.sent.size();
     advanceTimeOuts(5);
@@ -740,10 +741,17 @@ TEST_F(UploadExchangeTest, StatusLineTellsWhatIsAwaitedAndWhatWentWrong) {
     exchange.startDirect();
     EXPECT_EQ(view.waiting, "Ожидание ответа на запрос связи ('L')");
     advanceTimeOuts(1);
-    EXPECT_EQ(view.problem, "нет ответа: запрос 'L' послан снова (повтор 1)");
+    EXPECT_EQ(view.problem, "Нет ответа УСПД на 'L', повтор 1");
     reply('L', bytes({2, 25}));
     EXPECT_EQ(view.waiting, "Ожидание ответа на объявление конфигурации ('S')");
     EXPECT_EQ(view.problem, QString());
+    reply('S');
+    reply('T', bytes({0}));
+    advanceTimeOuts(3);
+    EXPECT_EQ(view.problem, "Нет ответа УСПД на 'T' (блок 1), повтор 3");
+    exchange.setMaxRepeats(10);
+    advanceTimeOuts(1);
+    EXPECT_EQ(view.problem, "Нет ответа УСПД на 'T' (блок 1), повтор 4 из 10");
     test.messages.allowNotices();
     reply('L' | 0x80);  // a refusal the exchange cannot answer ('L' refused out of turn)
     EXPECT_EQ(view.waiting, "Обмен остановлен: нажмите «Отмена»");

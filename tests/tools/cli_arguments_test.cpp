@@ -24,6 +24,12 @@ std::string shown(const QStringList& args) {
     return "orvet-cli " + args.join(' ').toStdString();
 }
 
+// Whether `path` is (still) a FIFO, not a file put in its place.
+bool isFifo(const QString& path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
 struct Refusal {
     QStringList args;
     const char* line;   // the reason, before the usage line
@@ -226,9 +232,39 @@ TEST(CliArguments, FifosAreNoImageFiles) {
         EXPECT_EQ(run.exitCode, 1) << shown(c.args);
         EXPECT_EQ(run.errors, c.line) << shown(c.args);
     }
-    struct stat status {};
-    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &status), 0);
-    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_TRUE(isFifo(fifo));
+}
+
+// The frame log of upload --trace is written over a regular file or nothing: never over the
+// image it traces, nor into a FIFO or device; the upload does not start then.
+TEST(CliArguments, TraceFileNeverTakesAnotherFilesPlace) {
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString image = dir.filePath("config.dat");
+    testing::writeFile(image, "image");
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QString trace;
+        QString reason;
+    } cases[] = {
+        {image, QStringLiteral("это файл конфигурации, который передаётся")},
+        {dir.filePath("./config.dat"), QStringLiteral("это файл конфигурации, который передаётся")},
+        {fifo, QStringLiteral("«%1» не является обычным файлом").arg(fifo)},
+        {dir.filePath("absent/trace.txt"), QStringLiteral("No such file or directory")},
+    };
+    for (const auto& c : cases) {
+        const QStringList args{"upload",  "--port", dir.filePath("absent-port"), "--file", image,
+                               "--trace", c.trace};
+        const ProgramRun run = runCli(args);
+        EXPECT_EQ(run.exitCode, 1) << shown(args);
+        EXPECT_EQ(run.errors, QStringLiteral("orvet-cli upload: Файл журнала %1 не удается "
+                                             "открыть: %2\n")
+                                  .arg(c.trace, c.reason))
+            << shown(args);
+    }
+    EXPECT_EQ(testing::readFile(image), "image");
+    EXPECT_TRUE(isFifo(fifo));
 }
 
 // uspd-sim replaces --link PATH only when PATH is a link or nothing.
@@ -247,9 +283,7 @@ TEST(CliArguments, SimulatorLinksOnlyInPlaceOfALink) {
                                   .arg(path));
     }
     EXPECT_EQ(testing::readFile(file), "kept");
-    struct stat status {};
-    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &status), 0);
-    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_TRUE(isFifo(fifo));
 }
 
 }  // namespace

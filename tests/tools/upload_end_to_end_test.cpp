@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <cerrno>
 
@@ -101,6 +102,34 @@ TEST_F(UploadEndToEnd, FastExchangeDeliversTheImage) {
         sim.terminate();
         sim.waitForFinished(5000);
     }
+}
+
+// --trace writes the frame log: every frame with its direction, letter and verdict, here a
+// silence on 'S' and a bad CRC on the first acknowledgement.
+TEST_F(UploadEndToEnd, TraceFileListsTheFramesAndTheirFaults) {
+    startSimulator({"--silent", "S:1", "--corrupt-crc", "T:1"});
+    const QString trace = test.dir() + "/trace.txt";
+    const CliRun upload = runCli({"upload", "--port", link(), "--file", image(), "--paklen", "50",
+                                  "--answer-timeout", "500", "--restart", "--trace", trace});
+    EXPECT_EQ(upload.exitCode, 0) << upload.errors.toStdString();
+    const QStringList lines = QString::fromUtf8(testing::readFile(trace)).split('\n');
+    ASSERT_GT(lines.size(), 2);
+    EXPECT_EQ(lines.back(), QString()) << "every line ends";
+    // The first line that matches `pattern` whole.
+    const auto has = [&](const char* pattern) {
+        return lines.indexOf(QRegularExpression(QString::fromUtf8(pattern)));
+    };
+    EXPECT_TRUE(QRegularExpression("^ +0\\.\\d{3} → 'L'    4 байт  01 4C 01 D5$")
+                    .match(lines[0])
+                    .hasMatch())
+        << lines[0].toStdString();
+    const int silence = has("^ +\\d+\\.\\d{3} × 'S' \\[таймаут 500 мс\\]$");
+    EXPECT_GE(silence, 0);
+    EXPECT_GT(has("^ +\\d+\\.\\d{3} → 'S'   20 байт \\[повтор 1\\]  01 53 .*"), silence);
+    const int badCrc = has("^ +\\d+\\.\\d{3} ← 'T'    5 байт \\[Ошибка CRC\\]  01 54 00 .*");
+    EXPECT_GT(badCrc, silence);
+    EXPECT_GT(has("^ +\\d+\\.\\d{3} → 'T'   55 байт \\[повтор 1\\]  01 54 00 .*"), badCrc);
+    EXPECT_GE(has("^ +\\d+\\.\\d{3} ← 'X'    4 байт \\[принят\\]  01 58 .*"), 0);
 }
 
 TEST_F(UploadEndToEnd, UnsupportedFirmwareEndsBeforeTheImage) {

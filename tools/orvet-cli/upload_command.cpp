@@ -1,6 +1,8 @@
 // orvet-cli upload: sends an image to a USPD over a serial device with the exchange the
 // program uses; the questions of the program are answered by flags.
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "command.h"
@@ -24,6 +26,7 @@ struct Arguments {
     int baud = 9600;
     QString device = QStringLiteral("1");
     QString file = QStringLiteral("config.dat");
+    QString trace;  // the frame log's file; empty: none
     std::optional<int> pakLen;
     std::optional<int> answerTimeout;
     bool restart = false;
@@ -44,6 +47,7 @@ bool answerTimeoutFits(int ms) {
 bool parse(const CommandLine& args, Arguments* parsed) {
     args.readText(QStringLiteral("port"), &parsed->port);
     args.readText(QStringLiteral("file"), &parsed->file);
+    args.readText(QStringLiteral("trace"), &parsed->trace);
     // The device number is checked by the exchange, as the dialog's text is.
     args.readText(QStringLiteral("device"), &parsed->device);
     if (!args.readNumber(QStringLiteral("baud"), &parsed->baud) ||
@@ -113,6 +117,22 @@ private:
     QString waiting_;
 };
 
+// The frame log written to a file, a line at a time, so that an interrupted run leaves what
+// happened until then.
+class FileTrace final : public FrameTrace {
+public:
+    explicit FileTrace(QFile& file) : file_(file) {}
+
+    void exchangeStarted() override {}
+    void record(const TraceEntry& entry) override {
+        file_.write((formatTraceLine(entry) + QLatin1Char('\n')).toUtf8());
+        file_.flush();
+    }
+
+private:
+    QFile& file_;
+};
+
 // The upload's choices, answered from the flags and printed with the question.
 class FlagDecisions final : public UploadDecisions {
 public:
@@ -150,6 +170,25 @@ int run(const CommandLine& args) {
         return 1;
     }
 
+    QFile traceFile(arguments.trace);
+    if (!arguments.trace.isEmpty()) {
+        // The log is written over what is there: never over the image it would trace, nor
+        // into a device or FIFO (the serial line itself, say).
+        QString reason = notARegularFile(arguments.trace);
+        if (reason.isEmpty() && QFileInfo::exists(arguments.trace) &&
+            QFileInfo(arguments.trace) == QFileInfo(arguments.file))
+            reason = QStringLiteral("это файл конфигурации, который передаётся");
+        if (reason.isEmpty() &&
+            !traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+            reason = traceFile.errorString();
+        if (!reason.isEmpty()) {
+            report(QStringLiteral("Файл журнала %1 не удается открыть: %2")
+                       .arg(arguments.trace, reason));
+            return 1;
+        }
+    }
+    FileTrace trace(traceFile);
+
     QtClock clock;
     QtMainThread mainThread;
     PrintedMessages messages(QStringLiteral("orvet-cli upload"));
@@ -186,6 +225,8 @@ int run(const CommandLine& args) {
     exchange.setDeviceNumberSource([&arguments] { return arguments.device; });
     exchange.setImagePath(arguments.file);
     exchange.setMaxRepeats(arguments.maxRepeats);
+    if (traceFile.isOpen())
+        exchange.setFrameTrace(&trace);
 
     int status = 1;
     exchange.setOnFinished([&](UploadExchange::Outcome outcome) {
@@ -216,7 +257,7 @@ const CommandRegistration registration({
     .name = "upload",
     .synopsis = "--port PATH [--baud BPS] [--device N] [--file PATH] [--paklen N] "
                 "[--answer-timeout MS] [--fast] [--restart] [--clear-archives] "
-                "[--accept-firmware] [--max-repeats N]",
+                "[--accept-firmware] [--max-repeats N] [--trace FILE]",
     .summary = "send an image to a USPD over a serial device (exit 0 once delivered, and "
                "restarted with --restart)",
     .description = "Sends a configuration image to a USPD over a serial device with the exchange\n"
@@ -244,6 +285,11 @@ const CommandRegistration registration({
              "Repeats of one frame (no reply, a bad or foreign reply, a refused 'S', a wrong "
              "acknowledgement) before giving up (default 10).",
              "N"},
+            {"trace",
+             "Write every frame sent and received, with the time since the start, its "
+             "direction, letter, length, bytes and what the check found, one line each, into "
+             "FILE (UTF-8 text).",
+             "FILE"},
         },
     .run = &run,
 });

@@ -16,6 +16,7 @@
 
 #include "core/texts.h"
 #include "editing/ui/main_window.h"
+#include "link/ui/frame_log_view.h"
 #include "store/store_error.h"
 #include "store/ui/field_controls.h"
 
@@ -178,6 +179,8 @@ void TListFrame::Splitter1Moved() {
         mainForm_.height() - mainForm_.menuBar()->height() - GroupBox1->sizeHint().height() - 30;
     if (mainForm_.Analis->isVisible())
         limit -= mainForm_.Analis->height();
+    if (mainForm_.FrameLogView->isVisible())
+        limit -= mainForm_.FrameLogView->height();
     DBGrid1->setMaximumHeight(std::max(limit, DBGrid1->minimumHeight()));
 }
 

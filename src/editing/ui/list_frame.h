@@ -40,7 +40,8 @@ public:
     ~TListFrame() override;
 
     // The grid height rule: the grid grows at most to the main window's client height minus
-    // the panel's height minus 30 pixels, and minus the list box Analis while that shows.
+    // the panel's height minus 30 pixels, and minus the list box Analis or the frame log in its
+    // place while one shows.
     void Splitter1Moved();
 
     QTableView* DBGrid1;

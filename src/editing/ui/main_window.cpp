@@ -36,6 +36,7 @@
 #include "editing/ui/open_uspd_dialog.h"
 #include "editing/ui/uspd_settings_frames.h"
 #include "export/ui/export_window.h"
+#include "link/ui/frame_log_view.h"
 #include "link/ui/link_parameters_dialog.h"
 #include "link/ui/port_config_dialog.h"
 #include "link/ui/progress_window.h"
@@ -64,6 +65,7 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
       TreeView1(new QTreeWidget),
       Splitter1(new QSplitter(Qt::Horizontal)),
       Analis(new QListWidget),
+      FrameLogView(nullptr),
       Splitter2(new QSplitter(Qt::Vertical)),
       CommPort1(platform, std::move(opener), workers),
       AboutBox(new TAboutBox(this)),
@@ -179,7 +181,10 @@ void TMainForm::buildMenu() {
     MParam->setEnabled(false);
     MParam->menuAction()->setEnabled(false);
     connect(N11, &QAction::triggered, m_CParam, &QDialog::exec);
+    MFrameLog = addItem(MParam, "MFrameLog", TFrameLogView::kCaption);
+    MFrameLog->setCheckable(true);
     connect(CheckConfig, &QAction::triggered, this, &TMainForm::CheckConfigClick);
+    connect(MFrameLog, &QAction::triggered, this, &TMainForm::MFrameLogClick);
 
     MHelp = bar->addMenu(QStringLiteral("По&мощь"));
     MHelp->setObjectName(QStringLiteral("MHelp"));
@@ -358,6 +363,11 @@ void TMainForm::buildAnalysisList() {
     Analis->setToolTip(QStringLiteral("Двойной щелчок показывает объект"));
     Splitter2->setObjectName(QStringLiteral("Splitter2"));
     Splitter2->addWidget(Analis);
+    // The frame log shares the place; it needs the room of a few more lines.
+    FrameLogView = new TFrameLogView(platform_, Prgrs->frameLog());
+    FrameLogView->setFixedHeight(180);
+    FrameLogView->hide();
+    Splitter2->addWidget(FrameLogView);
     Splitter2->hide();
     connect(Analis, &QListWidget::itemDoubleClicked, this, &TMainForm::AnalisDblClick);
 }
@@ -413,7 +423,7 @@ void TMainForm::showUspdLayout(bool open) {
     Splitter1->setVisible(open);
     // The findings belong to the USPD they were found in.
     Analis->clear();
-    Splitter2->hide();
+    showInPlace(nullptr);
     if (!open) {
         for (QWidget* frame : editors_) {
             if (frame)
@@ -598,7 +608,11 @@ std::optional<bool> TMainForm::checkConfiguration(bool sayClean) {
         item->setData(Qt::UserRole + 1, finding.keyField);
         item->setData(Qt::UserRole + 2, finding.key);
     }
-    Splitter2->setVisible(!findings.isEmpty());
+    // Without findings the frame log, if shown, stays.
+    if (!findings.isEmpty())
+        showInPlace(Analis);
+    else if (!MFrameLog->isChecked())
+        showInPlace(nullptr);
     if (findings.isEmpty() && sayClean) {
         platform_.messages.information(kNoFindings, QStringLiteral("Проверка конфигурации"));
     }
@@ -632,6 +646,18 @@ void TMainForm::AnalisDblClick(QListWidgetItem* item) {
         return;
     // A row deleted since the check is simply not found.
     guarded(platform_.messages, [&] { dataset->locate(keyField, item->data(Qt::UserRole + 2)); });
+}
+
+void TMainForm::MFrameLogClick(bool checked) {
+    showInPlace(checked ? FrameLogView : nullptr);
+}
+
+void TMainForm::showInPlace(QWidget* list) {
+    // The findings are the place's own list: it shows whenever the log does not.
+    Analis->setVisible(list != FrameLogView);
+    FrameLogView->setVisible(list == FrameLogView);
+    MFrameLog->setChecked(list == FrameLogView);
+    Splitter2->setVisible(list != nullptr);
 }
 
 bool TMainForm::settleEdits() {

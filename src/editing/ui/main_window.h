@@ -42,6 +42,7 @@ class TfrmOpenUSPD;
 class Tm_CParam;
 class TPortConfig;
 class TPrgrs;
+class TFrameLogView;
 
 // The nodes of the fixed navigation tree, in display order (children right after their
 // parent): the absolute index of a node is its value.
@@ -137,10 +138,15 @@ public:
     void CheckConfigClick();
     // Double click on a finding: selects its node and locates its row.
     void AnalisDblClick(QListWidgetItem* item);
+    // "Журнал обмена" (checked): the frames of the last upload take the place under the work
+    // area; unchecked, the place is closed. The place shows what was asked for last: a check
+    // that finds something shows its findings there instead.
+    void MFrameLogClick(bool checked);
 
     QTreeWidget* TreeView1;
     QSplitter* Splitter1;
     QListWidget* Analis;
+    TFrameLogView* FrameLogView;
     QSplitter* Splitter2;
 
     QMenu* MFile;
@@ -167,6 +173,7 @@ public:
     QMenu* MParam;
     QAction* N11;
     QAction* CheckConfig;
+    QAction* MFrameLog;
     QMenu* MHelp;
     QAction* N4;
     QAction* MAbout;
@@ -224,6 +231,8 @@ private:
     void wireAddCommands();
     void buildStartPanel();
     void buildAnalysisList();
+    // Shows `list` (Analis or FrameLogView) under the work area; none closes the place.
+    void showInPlace(QWidget* list);
     void buildClientArea();
     void buildStatusBar();
     void TreeView1Change();

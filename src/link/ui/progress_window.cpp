@@ -149,6 +149,7 @@ TPrgrs::TPrgrs(Platform& platform, TDataModule1& dataModule, TPortConfig& config
 
     // The device number is the field of the page in use, read again for every frame.
     session_.exchange().setDeviceNumberSource([&config] { return config.deviceNumberText(); });
+    session_.exchange().setFrameTrace(&frameLog_);
     Timer1.setOnTimer([this] { Timer1Timer(); });
     ScanSignal.setOnTimer([this] { ScanSignalTimer(); });
     connect(Button1, &QPushButton::clicked, this, &TPrgrs::Button1Click);
@@ -189,12 +190,19 @@ void TPrgrs::ScanSignalTimer() {
 
 void TPrgrs::Timer1Timer() {
     Timer1.setEnabled(false);
-    guarded(platform_.messages, [this] {
+    showWaiting(QStringLiteral("Формирование описателей"));
+    bool opened = false;
+    const bool ran = guarded(platform_.messages, [&] {
         if (!session_.prepareImage(data_, config_.cb_Ready->isChecked(), *this))
             return;
-        session_.open(LineChoice::fromConnection(config_.stored(), config_.phone()));
+        opened = session_.open(LineChoice::fromConnection(config_.stored(), config_.phone()));
         step();  // the connection set-up is the bar's last stage
     });
+    // A window that stays at 0 % says why, until "Отмена".
+    if (!opened) {
+        showWaiting(QStringLiteral("Запись не начата: нажмите «Отмена»"));
+        showProblem(ran ? session_.failure() : QStringLiteral("Описатели не сформированы"));
+    }
 }
 
 void TPrgrs::Button1Click() {

@@ -9,6 +9,7 @@
 #include "core/clock.h"
 #include "core/platform.h"
 #include "image/compiler.h"
+#include "link/frame_trace.h"
 #include "link/upload_decisions.h"
 #include "link/upload_session.h"
 
@@ -60,6 +61,8 @@ public:
            const LinkSettings& link, QWidget* parent = nullptr);
 
     UploadSession& session() { return session_; }
+    // The frames of the last upload.
+    FrameLog& frameLog() { return frameLog_; }
 
     // Shows the window and arms the start timer.
     void start();
@@ -107,6 +110,7 @@ private:
     TPortConfig& config_;
     TCommPort& port_;
     WithdrawableDecisions decisions_;
+    FrameLog frameLog_;  // outlives the session that writes into it
     UploadSession session_;
     Timer Timer1;
     Timer ScanSignal;
