@@ -19,7 +19,7 @@ set(allowed_export "core;store;export")
 set(allowed_export/ui "core;core/ui;store;store/ui;export;export/ui")
 set(allowed_report "core;store;image;link;editing;report")
 set(allowed_editing/ui "core;core/ui;store;store/ui;image;serial;link;link/ui;export;export/ui;editing;editing/ui;report")
-set(allowed_tools/orvet-cli "core;store;image;serial;link;export;editing;report")
+set(allowed_tools/orvet-cli "core;store;image;serial;link;sim;export;editing;report")
 set(allowed_tools/uspd-sim "core;serial;link;sim")
 
 set(folders core core/ui store store/ui image serial link link/ui sim export export/ui editing editing/ui report)

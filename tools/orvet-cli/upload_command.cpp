@@ -13,6 +13,8 @@
 #include "image/image.h"
 #include "link/upload_session.h"
 #include "printed_messages.h"
+#include "serial/posix_line.h"
+#include "sim/simulated_ports.h"
 
 namespace orvet::cli {
 namespace {
@@ -211,7 +213,9 @@ int run(const CommandLine& args) {
     }
 
     const QString path = arguments.port;
-    TCommPort port(platform);
+    // "--port sim" rehearses the upload with the training USPD.
+    sim::SimulatedPorts training(clock, sim::SimulatedPorts::defaultImageFolder());
+    TCommPort port(platform, training.opener(&PosixLine::open));
     port.SetDevicePath(path);
     port.SetBaud(arguments.baud);
     if (port.Baud() != arguments.baud) {
@@ -267,7 +271,8 @@ const CommandRegistration registration({
                    "USPD restarted.",
     .options =
         {
-            {"port", "Serial device of the USPD (required).", "PATH"},
+            {"port", "Serial device of the USPD (required); \"sim\" for the training USPD.",
+             "PATH"},
             {"baud", "Line speed, bit/s (default 9600).", "BPS"},
             {"device", "Device number of the USPD (default 1).", "N"},
             {"file", "Image to send (default ./config.dat).", "PATH"},
