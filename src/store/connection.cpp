@@ -1,5 +1,6 @@
 #include "store/connection.h"
 
+#include <QRegularExpression>
 #include <atomic>
 
 #include "store/dataset.h"
@@ -131,7 +132,18 @@ void Connection::Transaction::commit() {
 }
 
 StoreError engineError(const QSqlError& error) {
-    const QString text = error.databaseText().trimmed();
+    QString text = error.databaseText().trimmed();
+    // PostgreSQL's report: "SEVERITY:  message", then DETAIL, HINT and CONTEXT lines and the
+    // state code. The user is shown the message and its detail.
+    static const QRegularExpression severity(QStringLiteral(R"(^\p{Lu}+:  )"));
+    if (severity.match(text).hasMatch()) {
+        const QStringList lines = text.split(u'\n');
+        text = lines.first().mid(severity.match(text).capturedLength());
+        for (const QString& line : lines) {
+            if (line.startsWith(QLatin1String("DETAIL:  ")))
+                text += u' ' + line.mid(9);
+        }
+    }
     return StoreError(text.isEmpty() ? error.text().trimmed() : text);
 }
 

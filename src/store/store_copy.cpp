@@ -59,15 +59,9 @@ void copyTable(Connection& source, Connection& target, const TableDef& table) {
 }
 
 void copyTables(Connection& source, Connection& target) {
+    // A server's key sequences follow the copied keys by themselves.
     for (const TableDef& table : Schema::store().tables())
         copyTable(source, target, table);
-    if (target.isPostgres()) {
-        QSqlQuery query(target.database());
-        for (const QString& statement : serverKeyResetStatements(Schema::store())) {
-            if (!query.exec(statement))
-                throw engineError(query.lastError());
-        }
-    }
 }
 
 }  // namespace

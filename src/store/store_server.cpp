@@ -200,27 +200,32 @@ QStringList serverSchemaStatements(const Schema& schema, const QString& script) 
         statements.append(QStringLiteral("CREATE TABLE %1 (%2)")
                               .arg(table.name.toLower(), columns.join(QStringLiteral(", "))));
     }
-    // The indexes are written alike for both engines.
-    static const QRegularExpression index(QStringLiteral(R"(^CREATE\s+(UNIQUE\s+)?INDEX\b)"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    for (const QString& statement : splitStatements(script)) {
-        if (index.match(statement).hasMatch())
-            statements.append(statement);
-    }
-    return statements;
-}
-
-QStringList serverKeyResetStatements(const Schema& schema) {
-    QStringList statements;
+    // A row stored with a key of its own (copied from another store, or written by hand)
+    // moves the key's sequence past it, so that the keys the server assigns go on ascending
+    // and never meet a stored one, as in the store file.
     for (const TableDef& table : schema.tables()) {
         const FieldDef* key = table.key();
         if (!key || key->type != FieldType::AutoInc)
             continue;
         const QString name = table.name.toLower();
         const QString column = key->name.toLower();
-        statements.append(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), "
-                                         "COALESCE((SELECT MAX(%2) FROM %1), 0) + 1, false)")
-                              .arg(name, column));
+        statements.append(
+            QStringLiteral(
+                "CREATE FUNCTION %1_key_follows() RETURNS trigger LANGUAGE plpgsql AS "
+                "$$ BEGIN IF NEW.%2 >= (SELECT CASE WHEN is_called THEN last_value + 1 ELSE "
+                "last_value END FROM %1_%2_seq) THEN PERFORM setval('%1_%2_seq', "
+                "NEW.%2); END IF; RETURN NEW; END $$")
+                .arg(name, column));
+        statements.append(QStringLiteral("CREATE TRIGGER %1_key_follows BEFORE INSERT ON %1 FOR "
+                                         "EACH ROW EXECUTE FUNCTION %1_key_follows()")
+                              .arg(name));
+    }
+    // The indexes are written alike for both engines.
+    static const QRegularExpression index(QStringLiteral(R"(^CREATE\s+(UNIQUE\s+)?INDEX\b)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    for (const QString& statement : splitStatements(script)) {
+        if (index.match(statement).hasMatch())
+            statements.append(statement);
     }
     return statements;
 }

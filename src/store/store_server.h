@@ -25,7 +25,7 @@ void openServerStore(Connection& connection, const StoreLocation& location);
 void initServerStore(Connection& connection, const StoreLocation& location,
                      const std::function<void(Connection&)>& fill = {});
 
-// The statements that create `schema`'s tables and indexes on the server.
+// The statements that create `schema`'s tables, indexes and key triggers on the server.
 QStringList serverSchemaStatements(const Schema& schema, const QString& script);
 
 // Which USPD each session has open, in the server's advisory locks (a session's shared lock
@@ -38,9 +38,5 @@ bool lockUspdForDeletion(Connection& connection, int uspd);
 // Inside a transaction: waits until no other session renumbers USPD `uspd` and keeps the
 // others waiting until the transaction ends. Throws StoreError when the wait is too long.
 void lockUspdForRenumbering(Connection& connection, int uspd);
-
-// The statements that set each identity key's next value past the largest key stored, after
-// rows were copied in with their keys.
-QStringList serverKeyResetStatements(const Schema& schema);
 
 }  // namespace orvet

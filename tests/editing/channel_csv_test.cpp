@@ -25,7 +25,7 @@ protected:
              "insert into SpecAChannel (id_uspd, id_device, name, n_channel, min_code, max_code, "
              "min_value, max_value, emerg_val, coef_corr, act_corr, n_u_measure, type_num) "
              "values (1, 5, 'Давл; \"П1\"', 0, 0.1, 4095, -0.25, 1e6, -1, 1.0000001, 3, 'кгс/см²', "
-             "'G1'), (1, 5, 'две' || char(10) || 'строки', 1, 3.5, 20, 0, 100, 0, 1, 0, '', 'G2')",
+             "'G1'), (1, 5, 'две\nстроки', 1, 3.5, 20, 0, 100, 0, 1, 0, '', 'G2')",
              "insert into SpecNIChannel (id_uspd, id_device, name, n_channel, coef_corr, act_corr) "
              "values (1, 5, 'Счётчик', 2, 0.001, 4)",
              "insert into SpecDChannel (id_uspd, id_device, name, n_channel, invers, cbevent) "

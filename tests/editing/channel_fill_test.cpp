@@ -150,9 +150,8 @@ TEST_F(ChannelFill, AllModulesFillsEachWithItsOwnIdentity) {
 // The store refusing one row leaves nothing of the command, in the store and in the lists.
 TEST_F(ChannelFill, AFillThatFailsHalfWayLeavesNothing) {
     storedModule(6, 0, 1);
-    execSql(data.ADOConnection1,
-            "create trigger refuse before insert on SpecDChannel when new.n_channel=2 "
-            "begin select raise(abort, 'refused'); end");
+    testing::refuseRows(data.ADOConnection1, "refuse", "before insert on SpecDChannel",
+                        "new.n_channel=2");
     EXPECT_THROW(fillModuleChannels(data, progress), StoreError);
     EXPECT_EQ(count("SpecAChannel") + count("SpecDChannel") + count("SpecDOChannel"), 0);
     EXPECT_EQ(data.tblSpecAChannel.recordCount(), 0);
@@ -177,7 +176,7 @@ TEST_F(ChannelFill, CopiesNumberOnAndCopyNoChannels) {
     EXPECT_EQ(copies.back(), modules.fieldByName(u"id_device").asInteger());
     EXPECT_EQ(
         rows("select n_on_iface, fullname, n_on_iface2, t_pool, col_achannel, "
-             "id_iface is null from SpecDevice order by id_device"),
+             "case when id_iface is null then 1 else 0 end from SpecDevice order by id_device"),
         QStringList({"3|Смешанный, на COM2, №3|9|250|4|0", "4|Смешанный, на COM2, №3|9|250|4|1",
                      "5|Смешанный, на COM2, №3|9|250|4|1", "6|Смешанный, на COM2, №3|9|250|4|1",
                      "7|Смешанный, на COM2, №3|9|250|4|1", "8|Смешанный, на COM2, №3|9|250|4|1"}));

@@ -109,7 +109,7 @@ TEST_F(ChannelOperations, NewChannelsHaveTheirKindsValues) {
         {&kAnalogInputs,
          "name, archive, emerg_val, id_device, t_device, t_transf, u_measure, n_channel, "
          "min_value, max_value, min_code, max_code, st_filter, coef_corr, act_corr, callback, W, "
-         "hi_lim, lo_lim, n_u_measure is null",
+         "hi_lim, lo_lim, case when n_u_measure is null then 1 else 0 end",
          "Аналоговый вход УСО 0 -1 0 0 0 0 0 0 0 4 20 0 0 0 0 90 0 0 1"},
         {&kDiscreteInputs,
          "name, archive, id_device, t_device, n_channel, invers, callback, cbevent",
@@ -171,9 +171,8 @@ TEST_F(ChannelOperations, CompressIsAllOrNothing) {
     addStored(kKbhaChannels, 3);
     execSql(data.ADOConnection1, "update SpecKBHA set type_num='B' || (id_kvna + 10)");
     const QStringList before = numbers(kKbhaChannels, uspd);
-    execSql(data.ADOConnection1,
-            "create trigger refuse_third before update of type_num on SpecKBHA "
-            "when new.type_num = 'B3' begin select raise(abort, 'refused'); end");
+    testing::refuseRows(data.ADOConnection1, "refuse_third",
+                        "before update of type_num on SpecKBHA", "new.type_num = 'B3'");
     EXPECT_THROW(compressChannels(data, kKbhaChannels), StoreError);
     EXPECT_EQ(numbers(kKbhaChannels, uspd), before);
     Dataset& list = channels(kKbhaChannels);

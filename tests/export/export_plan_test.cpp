@@ -342,7 +342,7 @@ TEST_P(Export, TheCommandLinePrintsAndAppliesThePlan) {
                                 QStringLiteral("--target"),
                                 QString::number(target),
                                 QStringLiteral("--store"),
-                                rig.test.dir() + QStringLiteral("/Config.db")};
+                                rig.location};
 
     testing::ProgramRun run =
         testing::runProgram(QStringLiteral(ORVET_CLI_PATH), common + QStringList{"--preview-only"});

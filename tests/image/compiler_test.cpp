@@ -604,7 +604,8 @@ TEST(CompilerFailures, EmptyValueOfAStrictFieldStopsAtItsRow) {
         EXPECT_EQ(s.dm.tblSpecDevice.recordCount(), 3);
         // What was renumbered before the row stays.
         const QString table = c.stage == 9 ? "SpecAChannel" : "SpecNIChannel";
-        EXPECT_EQ(s.rows("SELECT type_num FROM " + table), c.numbered);
+        const QString key = c.stage == 9 ? "id_achannel" : "id_nichannel";
+        EXPECT_EQ(s.rows("SELECT type_num FROM " + table + " ORDER BY " + key), c.numbered);
         EXPECT_EQ(s.rows("SELECT type_num FROM SpecDChannel WHERE id_uspd=2"), "E1 E2 E3");
         EXPECT_EQ(s.rows("SELECT arcchannel FROM ShortArchive WHERE id_uspd=2"), "9");
     }
@@ -643,6 +644,8 @@ TEST_F(Compiler, LongPhoneNumberIsRefusedBeforeAnythingChanges) {
 }
 
 TEST_F(Compiler, PhoneNumberInTheRefusalIsEscapedAndCut) {
+    if (testing::storesOnServer())
+        GTEST_SKIP() << "a server keeps text within its column's width: no such number is stored";
     store.insert("CallbackPhone",
                  {{"id_uspd", rich.uspd}, {"phonenum", "8\n" + QString(100'000, u'9')}});
     RecordedProgress progress;

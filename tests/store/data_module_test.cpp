@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "store/data_module.h"
+#include "store/schema.h"
 #include "store/store_error.h"
 #include "support/store_test_support.h"
 #include "support/test_platform.h"
@@ -30,17 +31,22 @@ QString createdNotice(const QString& path) {
 
 class DataModule : public ::testing::Test {
 protected:
-    DataModule() {
-        test.messages.expectNotice(createdNotice(path()));
+    DataModule() : location_(testing::newStoreLocation(test.dir())) {
+        if (!testing::storesOnServer())
+            test.messages.expectNotice(createdNotice(path()));
         dm = std::make_unique<TDataModule1>(test.platform(), path());
     }
-    QString path() const { return test.dir() + "/Config.db"; }
+    // The store: a file the data module creates, or a database on the test server.
+    const QString& path() const { return location_; }
 
     void sql(const QString& statement) { testing::execSql(dm->ADOConnection1, statement); }
     int number(const QString& statement) {
         return queryValue(dm->ADOConnection1, statement).toInt();
     }
-    int lastId() { return number("SELECT last_insert_rowid()"); }
+    int lastId() {
+        return number(dm->ADOConnection1.isPostgres() ? "SELECT lastval()"
+                                                      : "SELECT last_insert_rowid()");
+    }
 
     // A USPD with a row in every per-USPD table: two modules (types 6 and 1) with channels
     // of every module kind, on-board channels and a phone. Returns its id_uspd.
@@ -77,10 +83,12 @@ protected:
     QString snapshot() {
         QStringList parts;
         for (const QString& table : kUspdTables + QStringList{"USPD", "ChPreview"}) {
+            const QString key = Schema::store().table(table)->key()->name;
             parts.append(table + ":" +
-                         queryValue(dm->ADOConnection1,
-                                    "SELECT count(*) || '/' || total(rowid) FROM " + table)
-                             .toString());
+                         testing::queryRows(
+                             dm->ADOConnection1,
+                             "SELECT count(*), coalesce(sum(" + key + "), 0) FROM " + table, u'/')
+                             .join(u' '));
         }
         return parts.join(' ');
     }
@@ -102,6 +110,7 @@ protected:
     }
 
     testing::TestPlatform test;
+    QString location_;
     std::unique_ptr<TDataModule1> dm;
 };
 
@@ -116,7 +125,7 @@ TEST_F(DataModule, CreatesTheStoreOnceAndOpensTheStartDatasets) {
     EXPECT_TRUE(dm->tblSpecInterFace.isEmpty());  // no USPD is current yet
     dm.reset();
     TDataModule1 again(test.platform(), path());  // an existing store: no notice
-    EXPECT_EQ(test.messages.shown().size(), 1u);
+    EXPECT_EQ(test.messages.shown().size(), testing::storesOnServer() ? 0u : 1u);
 }
 
 TEST_F(DataModule, ReportsAStoreThatCannotBeUsed) {
@@ -271,10 +280,10 @@ TEST_F(DataModule, AUspdDeletionThatFailsHalfWayDeletesNothing) {
     const QString before = snapshot();
     for (const QString& table : kUspdTables + QStringList{"ChPreview", "USPD"}) {
         SCOPED_TRACE(table.toStdString());
-        sql("CREATE TRIGGER injected BEFORE DELETE ON " + table +
-            " BEGIN SELECT RAISE(ABORT, 'injected failure'); END");
+        testing::refuseRows(dm->ADOConnection1, "injected", "BEFORE DELETE ON " + table, {},
+                            "injected failure");
         EXPECT_EQ(storeErrorOf([&] { dm->tblUSPD.remove(); }), "injected failure");
-        sql("DROP TRIGGER injected");
+        testing::dropRefusal(dm->ADOConnection1, "injected", table);
         EXPECT_EQ(snapshot(), before);
         EXPECT_EQ(dm->currentUspd(), a);
         EXPECT_EQ(dm->tblUSPD.recordCount(), 2);
@@ -293,9 +302,9 @@ TEST_F(DataModule, DeletingAModuleDeletesItsChannelsOnly) {
 
     // Failing half-way deletes nothing and leaves the channel datasets alone.
     const QString before = snapshot();
-    sql("CREATE TRIGGER injected BEFORE DELETE ON SpecKBHA BEGIN SELECT RAISE(ABORT, 'no'); END");
+    testing::refuseRows(dm->ADOConnection1, "injected", "BEFORE DELETE ON SpecKBHA", {}, "no");
     EXPECT_EQ(storeErrorOf([&] { dm->tblSpecDevice.remove(); }), "no");
-    sql("DROP TRIGGER injected");
+    testing::dropRefusal(dm->ADOConnection1, "injected", "SpecKBHA");
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(dm->tblSpecAChannel.state(), Dataset::State::Insert);
 

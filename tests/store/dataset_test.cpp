@@ -137,11 +137,11 @@ TEST_P(DatasetContract, AppendedRowsStoreTheirOwnFields) {
             uspd->fieldByName(u"enterprise").setAsString(enterprise);
     }
     uspd->post();
-    EXPECT_EQ(queryValue(*connection,
-                         "SELECT group_concat(coalesce(uspd_name, '-') || '/' || "
-                         "coalesce(enterprise, '-'), ' ') FROM "
-                         "(SELECT * FROM USPD ORDER BY id_uspd)")
-                  .toString(),
+    EXPECT_EQ(testing::queryRows(*connection,
+                                 "SELECT coalesce(uspd_name, '-') || '/' || "
+                                 "coalesce(enterprise, '-') FROM USPD ORDER BY id_uspd",
+                                 u' ')
+                  .join(u' '),
               "A/Завод B/- -/ТЭЦ D/Завод -/-");
 }
 
@@ -405,9 +405,8 @@ TEST_P(DatasetContract, ReplacesAStatementOnlyWhileClosed) {
 }
 
 TEST_P(DatasetContract, ARefusedPostKeepsTheRowForCorrection) {
-    execSql(*connection,
-            "CREATE TRIGGER refuse BEFORE INSERT ON USPD WHEN NEW.uspd_name = 'bad' "
-            "BEGIN SELECT RAISE(ABORT, 'refused by the test'); END");
+    testing::refuseRows(*connection, "refuse", "BEFORE INSERT ON USPD", "NEW.uspd_name = 'bad'",
+                        "refused by the test");
     uspd->open();
     uspd->append();
     uspd->fieldByName(u"uspd_name").setAsString("bad");
@@ -504,7 +503,8 @@ TEST_P(DatasetContract, StoresAndFindsNamesWithApostrophes) {
     found.open();
     EXPECT_EQ(found.recordCount(), 1);
     EXPECT_EQ(storeErrorOf([&] { command.execute("DELETE FROM NoSuchTable"); }),
-              "no such table: NoSuchTable");
+              connection->isPostgres() ? "relation \"nosuchtable\" does not exist"
+                                       : "no such table: NoSuchTable");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DatasetContract,
@@ -514,9 +514,10 @@ INSTANTIATE_TEST_SUITE_P(Backends, DatasetContract,
 
 // ---- Fields of the store: empty-value rules, conversions, declared types and ranges. ----
 
+// Values that a store file holds whatever its columns declare.
 class StoreFields : public ::testing::Test {
 protected:
-    TempStore store;
+    TempStore store{TempStore::Kind::File};
 };
 
 TEST_F(StoreFields, ReadWithTheEmptyValueRules) {

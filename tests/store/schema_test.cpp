@@ -57,7 +57,7 @@ TEST(Schema, DeclaresTypesWidthsAndRanges) {
 }
 
 TEST(Schema, AgreesWithTheTablesItCreates) {
-    TempStore store;
+    TempStore store(TempStore::Kind::File);
     QSqlQuery tables(store.connection->database());
     ASSERT_TRUE(
         tables.exec("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT "
@@ -110,7 +110,7 @@ TEST(Schema, SplitsScriptsOutsideQuotesAndComments) {
 }
 
 TEST(ReferenceRows, HoldTheKeysTheProgramGivesAMeaning) {
-    TempStore store;
+    TempStore store(TempStore::Kind::File);
     Connection& db = *store.connection;
     const auto count = [&](const QString& sql) { return testing::queryValue(db, sql).toInt(); };
     for (int type : {0, 7, 15, 17, 19, 23, 24}) {
@@ -144,7 +144,7 @@ TEST(ReferenceRows, HoldTheKeysTheProgramGivesAMeaning) {
 }
 
 TEST(ReferenceRows, GiveEveryModuleChannelATemplateWithDescriptionAndUnit) {
-    TempStore store;
+    TempStore store(TempStore::Kind::File);
     QSqlQuery types(store.connection->database());
     ASSERT_TRUE(
         types.exec("SELECT key, col_achannel, col_dchannel, col_dochannel, col_kvna, "
@@ -173,7 +173,7 @@ TEST(ReferenceRows, GiveEveryModuleChannelATemplateWithDescriptionAndUnit) {
 }
 
 TEST(ReferenceRows, FitTheirFieldsAndTheChannelNamesTheyFill) {
-    TempStore store;
+    TempStore store(TempStore::Kind::File);
     for (const TableDef& table : Schema::store().tables()) {
         QSqlQuery rows(store.connection->database());
         ASSERT_TRUE(rows.exec(QStringLiteral("SELECT * FROM %1").arg(table.name)));

@@ -155,7 +155,7 @@ TEST_F(ServerStore, InitStoreGivesTheTablesAndRowsOfANewStoreFile) {
     const QString address = newStore();
     Connection onServer(QStringLiteral("server"), QStringLiteral("QPSQL"));
     openStore(onServer, StoreLocation::parse(address));
-    testing::TempStore file;
+    testing::TempStore file(testing::TempStore::Kind::File);
     const QStringList rows = everyRow(onServer);
     EXPECT_EQ(rows, everyRow(*file.connection));
     EXPECT_GT(rows.size(), 100);

@@ -5,6 +5,7 @@
 
 #include "store/data_module.h"
 #include "support/test_platform.h"
+#include "support/test_stores.h"
 
 namespace orvet::testing {
 
@@ -12,7 +13,8 @@ namespace orvet::testing {
 struct StoreRig {
     StoreRig() {
         test.messages.allowNotices();  // "store created"
-        data = std::make_unique<TDataModule1>(test.platform(), test.dir() + "/Config.db");
+        location = newStoreLocation(test.dir());
+        data = std::make_unique<TDataModule1>(test.platform(), location);
         test.messages.clear();
         test.messages.allowNotices(false);
     }
@@ -31,6 +33,7 @@ struct StoreRig {
     QStringList problems() const { return test.problems(); }
 
     TestPlatform test;
+    QString location;  // the store, as the data module and --store take it
     std::unique_ptr<TDataModule1> data;
 };
 

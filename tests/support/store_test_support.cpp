@@ -7,7 +7,7 @@
 
 #include "store/schema.h"
 #include "store/store_error.h"
-#include "store/store_file.h"
+#include "store/store_location.h"
 
 namespace orvet::testing {
 
@@ -39,17 +39,50 @@ QStringList queryRows(Connection& connection, const QString& sql, QChar separato
     QStringList rows;
     while (query.next()) {
         QStringList row;
+        // An empty value is empty text whatever the driver types it as (PostgreSQL's
+        // typed nulls would read "0").
         for (int i = 0; i < query.record().count(); ++i)
-            row << query.value(i).toString();
+            row << (query.isNull(i) ? QString() : query.value(i).toString());
         rows << row.join(separator);
     }
     return rows;
 }
 
-TempStore::TempStore()
-    : connection(std::make_unique<Connection>(QStringLiteral("test"), QStringLiteral("QSQLITE"))) {
+TempStore::TempStore(Kind kind)
+    : connection(std::make_unique<Connection>(QStringLiteral("test"), QStringLiteral("QSQLITE"))),
+      location_(kind == Kind::File ? dir.filePath(QStringLiteral("Config.db"))
+                                   : newStoreLocation(dir.path())) {
     connection->setSchema(&Schema::store());
-    openStoreFile(*connection, path());
+    openStore(*connection, StoreLocation::parse(location_));
+}
+
+void refuseRows(Connection& connection, const QString& name, const QString& event,
+                const QString& condition, const QString& message) {
+    if (connection.isPostgres()) {
+        execSql(connection,
+                QStringLiteral("CREATE OR REPLACE FUNCTION %1_refusal() RETURNS trigger "
+                               "LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                               "'%2'; END $$")
+                    .arg(name, message));
+        execSql(
+            connection,
+            QStringLiteral("CREATE TRIGGER %1 %2 FOR EACH ROW %3 EXECUTE "
+                           "FUNCTION %1_refusal()")
+                .arg(name, event,
+                     condition.isEmpty() ? QString() : QStringLiteral("WHEN (%1)").arg(condition)));
+        return;
+    }
+    execSql(connection,
+            QStringLiteral("CREATE TRIGGER %1 %2 %3 BEGIN SELECT RAISE(ABORT, '%4'); END")
+                .arg(name, event,
+                     condition.isEmpty() ? QString() : QStringLiteral("WHEN %1").arg(condition),
+                     message));
+}
+
+void dropRefusal(Connection& connection, const QString& name, const QString& table) {
+    execSql(connection, connection.isPostgres()
+                            ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table)
+                            : QStringLiteral("DROP TRIGGER %1").arg(name));
 }
 
 }  // namespace orvet::testing

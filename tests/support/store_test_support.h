@@ -8,6 +8,7 @@
 
 #include "store/connection.h"
 #include "support/test_files.h"
+#include "support/test_stores.h"
 
 namespace orvet::testing {
 
@@ -21,13 +22,27 @@ QVariant queryValue(Connection& connection, const QString& sql);
 // Every row of `sql`, its columns as texts joined by `separator`.
 QStringList queryRows(Connection& connection, const QString& sql, QChar separator);
 
-// A configuration store freshly created in a temporary folder, open on its own connection.
+// Makes the engine refuse the rows of `event` ("before insert on SpecDevice", "before update
+// of type_num on SpecKBHA") for which `condition` holds (every row when empty; the row is
+// NEW or OLD) with the text `message`: a trigger named `name` in the engine's own dialect.
+// `name` is dropped with dropRefusal().
+void refuseRows(Connection& connection, const QString& name, const QString& event,
+                const QString& condition = {}, const QString& message = QStringLiteral("refused"));
+void dropRefusal(Connection& connection, const QString& name, const QString& table);
+
+// A configuration store freshly created for a test (a file in a temporary folder, or a
+// server database as newStoreLocation() makes), open on its own connection.
 struct TempStore {
-    TempStore();
-    QString path() const { return dir.filePath(QStringLiteral("Config.db")); }
+    enum class Kind { AsConfigured, File };
+    explicit TempStore(Kind kind = Kind::AsConfigured);
+    // The store as the data module and --store take it.
+    const QString& path() const { return location_; }
 
     QTemporaryDir dir;
     std::unique_ptr<Connection> connection;
+
+private:
+    QString location_;
 };
 
 }  // namespace orvet::testing

@@ -69,9 +69,8 @@ TEST_F(BulkCommands, CopyNumbersOnAlongTheInterface) {
 
 // The store refusing a row ends the command with its message; nothing of it stays.
 TEST_F(BulkCommands, AFailureLeavesTheStoreAsItWas) {
-    execSql(*store.connection,
-            "create trigger refuse before insert on SpecDOChannel when new.n_channel=1 begin "
-            "select raise(abort, 'запись отклонена'); end");
+    testing::refuseRows(*store.connection, "refuse", "before insert on SpecDOChannel",
+                        "new.n_channel=1", "запись отклонена");
     const ProgramRun fill = run({"fill-channels", "--module", "5"});
     EXPECT_EQ(fill.exitCode, 1);
     EXPECT_TRUE(fill.errors.startsWith("orvet-cli fill-channels: ")) << fill.errors.toStdString();
@@ -95,9 +94,8 @@ TEST_F(BulkCommands, CloneCopiesTheUspdOrNothing) {
     EXPECT_EQ(clone.out.toStdString(), "USPD 2: Котельная (копия)\n");
     EXPECT_EQ(count("select count(*) from SpecDevice where id_uspd=2"), 2);
 
-    execSql(*store.connection,
-            "create trigger refuse before insert on SpecDevice when new.t_device=0 begin "
-            "select raise(abort, 'запись отклонена'); end");
+    testing::refuseRows(*store.connection, "refuse_module", "before insert on SpecDevice",
+                        "new.t_device=0", "запись отклонена");
     const ProgramRun refused = run({"clone-uspd", "--uspd", "1", "--name", "Третий"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.errors.contains("запись отклонена")) << refused.errors.toStdString();

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace orvet::testing {
+
+// Whether the tests' stores are made on a PostgreSQL server: ORVET_TEST_STORE=postgresql in
+// the environment (ctest runs the store, compiler, editing and export suites a second time
+// so).
+bool storesOnServer();
+
+// A new configuration store for a test, as the data module and --store take it: the path of
+// a file in `dir` that does not exist yet (the data module creates it), or, when
+// storesOnServer(), the address of a new database with the store's tables on a throw-away
+// server that the test program starts once. Throws StoreError when the server cannot give
+// one.
+QString newStoreLocation(const QString& dir);
+
+}  // namespace orvet::testing
