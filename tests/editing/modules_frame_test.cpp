@@ -12,6 +12,7 @@
 #include "editing/ui/modules_frame.h"
 #include "store/ui/field_controls.h"
 #include "support/store_rig.h"
+#include "support/test_stores.h"
 #include "widget_helpers.h"
 
 namespace orvet {
@@ -384,10 +385,8 @@ private slots:
         QCOMPARE(stored("select max(n_on_iface) from SpecDevice").toInt(), 8);
         QVERIFY(!frame_->m_Progress->isVisible());
 
-        QSqlQuery refuse(db());
-        QVERIFY(
-            refuse.exec("create trigger refuse before insert on SpecDevice when "
-                        "new.n_on_iface=12 begin select raise(abort, 'отказ'); end"));
+        testing::refuseRows(rig_->data->ADOConnection1, "refuse", "before insert on SpecDevice",
+                            "new.n_on_iface=12", "отказ");
         rig_->test.messages.allowNotices();
         frame_->CopyModule(10);
         QCOMPARE(rig_->test.messages.shown().size(), size_t(1));

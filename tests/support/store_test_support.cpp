@@ -56,33 +56,4 @@ TempStore::TempStore(Kind kind)
     openStore(*connection, StoreLocation::parse(location_));
 }
 
-void refuseRows(Connection& connection, const QString& name, const QString& event,
-                const QString& condition, const QString& message) {
-    if (connection.isPostgres()) {
-        execSql(connection,
-                QStringLiteral("CREATE OR REPLACE FUNCTION %1_refusal() RETURNS trigger "
-                               "LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
-                               "'%2'; END $$")
-                    .arg(name, message));
-        execSql(
-            connection,
-            QStringLiteral("CREATE TRIGGER %1 %2 FOR EACH ROW %3 EXECUTE "
-                           "FUNCTION %1_refusal()")
-                .arg(name, event,
-                     condition.isEmpty() ? QString() : QStringLiteral("WHEN (%1)").arg(condition)));
-        return;
-    }
-    execSql(connection,
-            QStringLiteral("CREATE TRIGGER %1 %2 %3 BEGIN SELECT RAISE(ABORT, '%4'); END")
-                .arg(name, event,
-                     condition.isEmpty() ? QString() : QStringLiteral("WHEN %1").arg(condition),
-                     message));
-}
-
-void dropRefusal(Connection& connection, const QString& name, const QString& table) {
-    execSql(connection, connection.isPostgres()
-                            ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table)
-                            : QStringLiteral("DROP TRIGGER %1").arg(name));
-}
-
 }  // namespace orvet::testing

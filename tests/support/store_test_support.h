@@ -22,14 +22,6 @@ QVariant queryValue(Connection& connection, const QString& sql);
 // Every row of `sql`, its columns as texts joined by `separator`.
 QStringList queryRows(Connection& connection, const QString& sql, QChar separator);
 
-// Makes the engine refuse the rows of `event` ("before insert on SpecDevice", "before update
-// of type_num on SpecKBHA") for which `condition` holds (every row when empty; the row is
-// NEW or OLD) with the text `message`: a trigger named `name` in the engine's own dialect.
-// `name` is dropped with dropRefusal().
-void refuseRows(Connection& connection, const QString& name, const QString& event,
-                const QString& condition = {}, const QString& message = QStringLiteral("refused"));
-void dropRefusal(Connection& connection, const QString& name, const QString& table);
-
 // A configuration store freshly created for a test (a file in a temporary folder, or a
 // server database as newStoreLocation() makes), open on its own connection.
 struct TempStore {
