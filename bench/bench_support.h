@@ -201,11 +201,13 @@ private:
     std::map<std::string, std::pair<double, double>> times_;  // real, CPU
 };
 
-// The main() of a benchmark program: runs the benchmarks, then prints the ratio of each
-// of `names` against `goal`. A store failure ends the program with its message.
-inline int runBenchmarks(int argc, char** argv, const char* program,
-                         std::initializer_list<const char*> names, double goal) {
-    QCoreApplication app(argc, argv);
+// The main() of a benchmark program: runs the benchmarks under an `Application` (a
+// QGuiApplication for those that lay out documents), then prints the ratio of each of `names`
+// against `goal`. A store failure ends the program with its message.
+template <typename Application = QCoreApplication>
+int runBenchmarks(int argc, char** argv, const char* program,
+                  std::initializer_list<const char*> names, double goal) {
+    Application app(argc, argv);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     try {
