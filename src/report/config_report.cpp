@@ -329,8 +329,8 @@ constexpr int kRowsPerTable = 100;
 // device units.
 constexpr double kA4HeightInches = 297 / 25.4;
 constexpr double kLayoutLimit = 33554431;
-// At least this many table rows fit one page (single-line rows in the document's 8-point
-// font), the basis of the estimate of a PDF's pages before its layout.
+// About this many single-line table rows or list items fit a page in the document's 8-point
+// font: the basis of the estimate of a PDF's pages before its layout.
 constexpr int kRowsPerPage = 45;
 
 // The report as a QTextDocument, built row by row through a cursor (much faster than parsing
@@ -396,6 +396,9 @@ private:
                     cursor_.insertBlock();
                 cursor_.insertText(section.items[i]);
             }
+            done_ += section.items.size();
+            if (progress_ && !progress_(QStringLiteral("Построение документа"), done_, total_))
+                return false;
         }
         return true;
     }
@@ -407,6 +410,8 @@ private:
             captions.isEmpty() && !rows.isEmpty() ? rows.first().size() : captions.size();
         QTextTableFormat format = tableFormat_;
         format.setHeaderRowCount(header);
+        if (header > 0)
+            format.setColumnWidthConstraints(columnWidths(rows, captions));
         for (qsizetype start = 0; start < rows.size(); start += kRowsPerTable) {
             const qsizetype count = std::min<qsizetype>(kRowsPerTable, rows.size() - start);
             cursor_.movePosition(QTextCursor::End);
@@ -426,6 +431,34 @@ private:
                 return false;
         }
         return true;
+    }
+
+    // Shares of the page's width by the longest text of each column (a caption's longest word,
+    // since captions wrap): left to itself the layout gives a wide table equal columns, and
+    // names then take a line a syllable.
+    static QList<QTextLength> columnWidths(const QList<QStringList>& rows,
+                                           const QStringList& captions) {
+        QList<qsizetype> widths;
+        for (const QString& caption : captions) {
+            qsizetype longest = 2;
+            for (const QString& word : caption.split(QLatin1Char(' ')))
+                longest = std::max(longest, word.size());
+            widths.append(longest);
+        }
+        for (const QStringList& row : rows) {
+            for (qsizetype c = 0; c < row.size() && c < widths.size(); ++c)
+                widths[c] = std::max(widths[c], row[c].size());
+        }
+        // Two characters more for each column's padding and rules.
+        double total = 0;
+        for (const qsizetype width : widths)
+            total += double(width + 2);
+        QList<QTextLength> lengths;
+        for (const qsizetype width : widths) {
+            lengths.append(
+                QTextLength(QTextLength::PercentageLength, 100 * double(width + 2) / total));
+        }
+        return lengths;
     }
 
     QTextCursor cursor_;
@@ -494,7 +527,7 @@ QString paintPdf(QTextDocument& document, QPdfWriter& pdf, const ReportProgress&
 qsizetype ConfigurationReport::rowCount() const {
     qsizetype rows = 0;
     for (const ReportSection& section : sections)
-        rows += section.pairs.size() + section.rows.size();
+        rows += section.pairs.size() + section.rows.size() + section.items.size();
     return rows;
 }
 
@@ -617,6 +650,11 @@ ReportWriteResult writeReport(const ConfigurationReport& report, ReportFormat fo
             {
                 QPdfWriter pdf(&file);
                 pdf.setPageSize(QPageSize(QPageSize::A4));
+                // The analog inputs' sixteen columns need the page's length.
+                const bool wide = std::any_of(
+                    report.sections.cbegin(), report.sections.cend(),
+                    [](const ReportSection& section) { return section.captions.size() > 8; });
+                pdf.setPageOrientation(wide ? QPageLayout::Landscape : QPageLayout::Portrait);
                 pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
                 pdf.setResolution(dpi);
                 pdf.setTitle(report.title);

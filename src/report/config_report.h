@@ -34,7 +34,7 @@ struct ConfigurationReport {
     QString title;
     QList<ReportSection> sections;
 
-    // The rows of every table, names and values included.
+    // The rows of every table (names and values included) and the items of every list.
     qsizetype rowCount() const;
 };
 
