@@ -130,16 +130,16 @@ public:
         return modules;
     }
 
-    // Stores the channels of every kind of `uspd` (kind.count each), spread over `modules` in
-    // turn, named "Вход <n>" and numbered densely as the editors number them.
-    void addNumberedChannels(qint64 uspd, const QList<qint64>& modules) {
+    // Stores the channels of every kind of `uspd` (kind.count / `share` each), spread over
+    // `modules` in turn, named "Вход <n>" and numbered densely as the editors number them.
+    void addNumberedChannels(qint64 uspd, const QList<qint64>& modules, int share = 1) {
         QSqlQuery query(db());
         for (const BenchKind& kind : kBenchKinds) {
             query.prepare(
                 QStringLiteral("INSERT INTO %1 (id_uspd, id_device, t_device, name, %2, type_num) "
                                "VALUES (?, ?, 6, ?, ?, ?)")
                     .arg(kind.table, kind.position));
-            for (int i = 0; i < kind.count; ++i) {
+            for (int i = 0; i < kind.count / share; ++i) {
                 query.addBindValue(uspd);
                 query.addBindValue(modules[i % modules.size()]);
                 query.addBindValue(QStringLiteral("Вход %1").arg(i));

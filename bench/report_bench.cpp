@@ -11,7 +11,6 @@
 
 #include <QGuiApplication>
 #include <QPdfWriter>
-#include <QSqlQuery>
 #include <QTextDocument>
 #include <QTextDocumentWriter>
 
@@ -21,7 +20,7 @@
 namespace orvet {
 namespace {
 
-constexpr int kChannelShare = 5;  // of each kind's count in kBenchKinds
+constexpr int kChannelShare = 5;  // a fifth of each kind's count in kBenchKinds
 constexpr int kPakLen = 1024;
 
 class Bench : public BenchStore {
@@ -29,22 +28,8 @@ public:
     Bench() {
         db().transaction();
         const qint64 uspd = addUspdWithSettings();
-        const QList<qint64> modules = addMixedModules(uspd, addInterfaces(uspd, {1}), {});
-        QSqlQuery query(db());
-        for (const BenchKind& kind : kBenchKinds) {
-            query.prepare(
-                QStringLiteral("INSERT INTO %1 (id_uspd, id_device, t_device, name, %2, type_num) "
-                               "VALUES (?, ?, 6, ?, ?, ?)")
-                    .arg(kind.table, kind.position));
-            for (int i = 0; i < kind.count / kChannelShare; ++i) {
-                query.addBindValue(uspd);
-                query.addBindValue(modules[i % modules.size()]);
-                query.addBindValue(QStringLiteral("Вход %1").arg(i));
-                query.addBindValue(i);
-                query.addBindValue(QStringLiteral("%1%2").arg(kind.letter).arg(i + 1));
-                exec(query);
-            }
-        }
+        addNumberedChannels(uspd, addMixedModules(uspd, addInterfaces(uspd, {1}), {}),
+                            kChannelShare);
         db().commit();
         openFirstUspd();
         report_ = configurationReport(dm(), kPakLen);
