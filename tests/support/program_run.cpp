@@ -6,10 +6,10 @@
 
 namespace orvet::testing {
 
-ProgramRun runProgram(const QString& program, const QStringList& args) {
+ProgramRun runProgram(const QString& program, const QStringList& args, int timeoutMs) {
     QProcess process;
     process.start(program, args);
-    if (!process.waitForFinished(60'000)) {
+    if (!process.waitForFinished(timeoutMs)) {
         ADD_FAILURE() << program.toStdString()
                       << " did not finish: " << process.errorString().toStdString();
         process.kill();

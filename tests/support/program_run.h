@@ -12,8 +12,8 @@ struct ProgramRun {
     QString errors;
 };
 
-// Runs `program` with `args` to its end; one still running after a minute is killed and
-// fails the running test.
-ProgramRun runProgram(const QString& program, const QStringList& args);
+// Runs `program` with `args` to its end; one still running after `timeoutMs` (a minute unless
+// told) is killed and fails the running test.
+ProgramRun runProgram(const QString& program, const QStringList& args, int timeoutMs = 60'000);
 
 }  // namespace orvet::testing
