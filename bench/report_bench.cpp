@@ -1,5 +1,5 @@
 // The configuration report beside Qt's own route from HTML, on a USPD with 300 modules and
-// 2 000 channels of the seven kinds (about 300 pages):
+// 2 000 channels of the seven kinds:
 //   Pdf_Layer  writeReport() to PDF: the document built through a text cursor, laid out and
 //              painted page by page at 300 dpi
 //   Pdf_Bare   the report's HTML given to QTextDocument::setHtml() and printed with
