@@ -495,9 +495,12 @@ QString paintPdf(QTextDocument& document, QPdfWriter& pdf, const ReportProgress&
         return {};
     }
     const int pages = document.pageCount();
-    // Past the end of the coordinates the layout comes out short or empty.
-    if (pages <= 0 || document.size().height() >= kLayoutLimit)
-        return tooLongForPdf(qint64(document.size().height() / page.height()));
+    // Past the end of the coordinates the layout comes out short or empty: the document's
+    // last line then stands outside its pages.
+    const double end = document.documentLayout()->blockBoundingRect(document.lastBlock()).bottom();
+    if (pages <= 0 || document.size().height() >= kLayoutLimit || end <= 0 ||
+        end > pages * page.height())
+        return tooLongForPdf(qint64(kLayoutLimit / page.height()));
     QPainter painter;
     if (!painter.begin(&pdf))
         return QStringLiteral("Не удалось начать документ PDF");
