@@ -388,16 +388,13 @@ private:
             cursor_.insertBlock(QTextBlockFormat(), QTextCharFormat());
             cursor_.insertText(section.sentence);
         }
-        if (!section.items.isEmpty()) {
+        // Bulleted paragraphs rather than a QTextList, whose numbering makes each item cost
+        // as much as the items before it: a large USPD has tens of thousands of findings.
+        for (const QString& item : section.items) {
             cursor_.insertBlock(QTextBlockFormat(), QTextCharFormat());
-            cursor_.insertList(QTextListFormat::ListDisc);
-            for (qsizetype i = 0; i < section.items.size(); ++i) {
-                if (i > 0)
-                    cursor_.insertBlock();
-                cursor_.insertText(section.items[i]);
-            }
-            done_ += section.items.size();
-            if (progress_ && !progress_(QStringLiteral("Построение документа"), done_, total_))
+            cursor_.insertText(QStringLiteral("• ") + item);
+            if (++done_ % kRowsPerTable == 0 && progress_ &&
+                !progress_(QStringLiteral("Построение документа"), done_, total_))
                 return false;
         }
         return true;
