@@ -20,4 +20,13 @@ ProgramRun runProgram(const QString& program, const QStringList& args, int timeo
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+std::optional<QString> toolOutput(const QString& program, const QStringList& args, int timeoutMs) {
+    QProcess tool;
+    tool.start(program, args);
+    if (!tool.waitForFinished(timeoutMs) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
 }  // namespace orvet::testing

@@ -17,16 +17,7 @@ namespace {
 
 using testing::execSql;
 using testing::ProgramRun;
-
-// The standard output of `program` run on `args`; nothing when it cannot be run or fails.
-std::optional<QString> toolOutput(const QString& program, const QStringList& args) {
-    QProcess tool;
-    tool.start(program, args);
-    if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit ||
-        tool.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(tool.readAllStandardOutput());
-}
+using testing::toolOutput;
 
 QByteArray readAll(const QString& path) {
     QFile file(path);

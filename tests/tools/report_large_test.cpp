@@ -15,15 +15,7 @@ namespace orvet {
 namespace {
 
 using testing::execSql;
-
-std::optional<QString> toolOutput(const QString& program, const QStringList& args) {
-    QProcess tool;
-    tool.start(program, args);
-    if (!tool.waitForFinished(600000) || tool.exitStatus() != QProcess::NormalExit ||
-        tool.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(tool.readAllStandardOutput());
-}
+using testing::toolOutput;
 
 TEST(ReportOfALargeUspd, EveryPageAndTheOdfHoldTheChannels) {
     testing::TempStore store;
@@ -63,7 +55,7 @@ TEST(ReportOfALargeUspd, EveryPageAndTheOdfHoldTheChannels) {
     const int pages = QRegularExpression("Pages:\\s+(\\d+)").match(*info).captured(1).toInt();
     EXPECT_GT(pages, 500) << info->toStdString();
     // A layout past its coordinates came out as one empty page, or short of the end.
-    const std::optional<QString> text = toolOutput("pdftotext", {pdf, "-"});
+    const std::optional<QString> text = toolOutput("pdftotext", {pdf, "-"}, 600000);
     ASSERT_TRUE(text);
     const QStringList pageTexts = text->split(QLatin1Char('\f'));
     qsizetype blank = 0;
