@@ -1,6 +1,6 @@
-// orvet-cli report on a large USPD (200 modules, 20 000 channels, some 1 500 pages): the PDF's
-// pages hold the report to its last channel, and the ODF holds it too. Slow (minutes), so it
-// carries the ctest label "long", which `scripts/test` leaves out unless asked.
+// orvet-cli report on a large USPD (200 modules, 20 000 channels, over 500 pages): the PDF's
+// pages hold the report to its last channel, and the ODF holds it too. Slow (a minute or more), so
+// it carries the ctest label "long", which `scripts/test` leaves out unless asked.
 #include <gtest/gtest.h>
 
 #include <QProcess>
