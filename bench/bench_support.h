@@ -135,16 +135,16 @@ public:
         return modules;
     }
 
-    // Stores the channels of every kind of `uspd` (kind.count each), spread over `modules` in
-    // turn, named "Вход <n>" and numbered densely as the editors number them.
-    void addNumberedChannels(qint64 uspd, const QList<qint64>& modules) {
+    // Stores the channels of every kind of `uspd` (kind.count / `share` each), spread over
+    // `modules` in turn, named "Вход <n>" and numbered densely as the editors number them.
+    void addNumberedChannels(qint64 uspd, const QList<qint64>& modules, int share = 1) {
         QSqlQuery query(db());
         for (const BenchKind& kind : kBenchKinds) {
             query.prepare(
                 QStringLiteral("INSERT INTO %1 (id_uspd, id_device, t_device, name, %2, type_num) "
                                "VALUES (?, ?, 6, ?, ?, ?)")
                     .arg(kind.table, kind.position));
-            for (int i = 0; i < kind.count; ++i) {
+            for (int i = 0; i < kind.count / share; ++i) {
                 query.addBindValue(uspd);
                 query.addBindValue(modules[i % modules.size()]);
                 query.addBindValue(QStringLiteral("Вход %1").arg(i));
@@ -219,11 +219,13 @@ private:
     std::map<std::string, std::pair<double, double>> times_;  // real, CPU
 };
 
-// The main() of a benchmark program: runs the benchmarks, then prints the ratio of each
-// of `names` against `goal`. A store failure ends the program with its message.
-inline int runBenchmarks(int argc, char** argv, const char* program,
-                         std::initializer_list<const char*> names, double goal) {
-    QCoreApplication app(argc, argv);
+// The main() of a benchmark program: runs the benchmarks under an `Application` (a
+// QGuiApplication for those that lay out documents), then prints the ratio of each of `names`
+// against `goal`. A store failure ends the program with its message.
+template <typename Application = QCoreApplication>
+int runBenchmarks(int argc, char** argv, const char* program,
+                  std::initializer_list<const char*> names, double goal) {
+    Application app(argc, argv);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     try {

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QSqlQuery>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -17,6 +19,7 @@
 #include "editing/ui/main_window.h"
 #include "editing/ui/modules_frame.h"
 #include "editing/ui/open_uspd_dialog.h"
+#include "editing/ui/report_progress_window.h"
 #include "export/dispatch_database.h"
 #include "export/ui/export_window.h"
 #include "image/image.h"
@@ -390,6 +393,54 @@ private slots:
         const QString html = QString::fromUtf8(file.readAll());
         QVERIFY(html.contains("Склад"));
         QVERIFY(html.contains("CRC-16 config.dat"));
+    }
+
+    // "Отмена" in the report's progress window ends the writing: no file, no box, no viewer,
+    // and a report written before stays as it was.
+    void cancelledReportLeavesNoFile() {
+        const int uspd = rig_->addUspd("Склад");
+        QSqlQuery query(rig_->data->ADOConnection1.database());
+        QVERIFY(
+            query.prepare("insert into SpecEmDChannel (id_dchannel, id_dchannel_p, type_num, "
+                          "name, id_uspd) values (?, ?, ?, ?, ?)"));
+        for (int i = 0; i < 250; ++i) {
+            query.addBindValue(i + 1);
+            query.addBindValue(i);
+            query.addBindValue(QStringLiteral("K%1").arg(i + 1));
+            query.addBindValue(QStringLiteral("Вход %1").arg(i + 1));
+            query.addBindValue(uspd);
+            QVERIFY(query.exec());
+        }
+        auto form = testing::openedForm(*rig_, uspd);
+        QList<QUrl> opened;
+        form->openReport = [&](const QUrl& url) { opened.append(url); };
+        for (const char* name : {"/отчёт.pdf", "/отчёт.odt", "/старый.pdf"}) {
+            const QString path = test_->dir() + QString::fromUtf8(name);
+            const bool existed = QString::fromUtf8(name).contains("старый");
+            if (existed) {
+                QFile old(path);
+                QVERIFY(old.open(QIODevice::WriteOnly));
+                old.write("old");
+            }
+            form->chooseReportFile = [&]() -> const QString& { return path; };
+            // Cancels as soon as the window first lets events through.
+            QTimer::singleShot(0, form.get(), [&] {
+                auto* window = form->findChild<ReportProgressWindow*>();
+                QVERIFY(window);
+                window->cancel();
+            });
+            form->MSWord1->trigger();
+            QVERIFY2(opened.isEmpty(), name);
+            QCOMPARE(QFile::exists(path), existed);
+            if (existed) {
+                QFile old(path);
+                QVERIFY(old.open(QIODevice::ReadOnly));
+                QCOMPARE(old.readAll(), QByteArray("old"));
+            }
+            QVERIFY(form->findChild<ReportProgressWindow*>() == nullptr);
+        }
+        QCOMPARE(QDir(test_->dir()).entryList({"*.pdf*", "*.odt*"}, QDir::Files),
+                 QStringList{"старый.pdf"});
     }
 
     void selectingANodeShowsOnlyItsEditor() {

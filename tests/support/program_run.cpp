@@ -6,10 +6,10 @@
 
 namespace orvet::testing {
 
-ProgramRun runProgram(const QString& program, const QStringList& args) {
+ProgramRun runProgram(const QString& program, const QStringList& args, int timeoutMs) {
     QProcess process;
     process.start(program, args);
-    if (!process.waitForFinished(60'000)) {
+    if (!process.waitForFinished(timeoutMs)) {
         ADD_FAILURE() << program.toStdString()
                       << " did not finish: " << process.errorString().toStdString();
         process.kill();
@@ -18,6 +18,15 @@ ProgramRun runProgram(const QString& program, const QStringList& args) {
     const int exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return {exitCode, QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+std::optional<QString> toolOutput(const QString& program, const QStringList& args, int timeoutMs) {
+    QProcess tool;
+    tool.start(program, args);
+    if (!tool.waitForFinished(timeoutMs) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(tool.readAllStandardOutput());
 }
 
 }  // namespace orvet::testing

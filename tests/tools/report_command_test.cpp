@@ -4,8 +4,11 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
+#include <optional>
 
+#include "report/config_report.h"
 #include "support/program_run.h"
 #include "support/store_test_support.h"
 
@@ -14,6 +17,7 @@ namespace {
 
 using testing::execSql;
 using testing::ProgramRun;
+using testing::toolOutput;
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -106,6 +110,63 @@ TEST_F(ReportCommand, PdfHasPages) {
             ++pages;
     }
     EXPECT_GE(pages, 1);
+}
+
+TEST_F(ReportCommand, TablesHaveTheEditorsCaptions) {
+    const QString html = QString::fromUtf8(written(output("report.html")));
+    for (const char* caption :
+         {"<th>№</th>", "<th>Наименование</th>", "<th>Архивируемый</th>", "<th>Инверсия</th>",
+          "<th>Время дребезга (мс)</th>", "<th>Телефон</th>"})
+        EXPECT_TRUE(html.contains(QString::fromUtf8(caption))) << caption;
+    for (const char* field : {"id_dchannel", "type_num", "jingle_time", "phonenum", "id_uspd"})
+        EXPECT_FALSE(html.contains(QStringLiteral("<th>%1</th>").arg(field))) << field;
+    EXPECT_TRUE(html.contains("<td>K5</td><td>Дверь</td>")) << html.toStdString();
+}
+
+// The pages of the PDF hold the report's text to its end, and there are more of them for more
+// channels: a layout that overflowed once gave a single empty page.
+TEST_F(ReportCommand, PdfPagesHoldEveryChannel) {
+    QList<int> pageCounts;
+    for (const int channels : {30, 700}) {
+        execSql(*store.connection, "delete from SpecEmDChannel");
+        for (int i = 1; i <= channels; ++i) {
+            execSql(*store.connection,
+                    QStringLiteral("insert into SpecEmDChannel (id_dchannel, id_dchannel_p, "
+                                   "type_num, n_channel, name, id_uspd) values (%1, %2, "
+                                   "'K%1', %2, 'Датчик номер %1', 1)")
+                        .arg(i)
+                        .arg(i - 1));
+        }
+        const QString path = output("channels.pdf");
+        ASSERT_TRUE(written(path).startsWith("%PDF-"));
+        const std::optional<QString> info = toolOutput("pdfinfo", {path});
+        if (!info)
+            GTEST_SKIP() << "pdfinfo (poppler-utils) is not available";
+        const QRegularExpression pagesLine("Pages:\\s+(\\d+)");
+        const int pages = pagesLine.match(*info).captured(1).toInt();
+        ASSERT_GT(pages, 0) << info->toStdString();
+        pageCounts.append(pages);
+        const std::optional<QString> text = toolOutput("pdftotext", {path, "-"});
+        ASSERT_TRUE(text);
+        EXPECT_TRUE(text->contains(QStringLiteral("Датчик номер %1").arg(channels))) << channels;
+        const std::optional<QString> lastPage = toolOutput(
+            "pdftotext", {"-f", QString::number(pages), "-l", QString::number(pages), path, "-"});
+        ASSERT_TRUE(lastPage);
+        // The findings end the report, the last channel's last.
+        EXPECT_TRUE(lastPage->contains(QStringLiteral("K%1 «Датчик номер %1»").arg(channels)))
+            << lastPage->toStdString();
+    }
+    EXPECT_GT(pageCounts[1], pageCounts[0] + 5);
+}
+
+// The PDF's resolution by its expected pages: 300 dpi while twice the pages stay within the
+// layout's coordinates, lower beyond, none for a report no resolution holds.
+TEST(PdfResolution, FallsWithThePagesAndEndsInARefusal) {
+    const std::pair<qint64, int> cases[] = {{0, 300},    {1, 300},    {4700, 300},
+                                            {6000, 200}, {9000, 150}, {12000, 100},
+                                            {19000, 75}, {20000, 0},  {1000000, 0}};
+    for (const auto& [pages, dpi] : cases)
+        EXPECT_EQ(pdfResolutionFor(pages), dpi) << pages << " pages";
 }
 
 TEST_F(ReportCommand, ExitStatusTellsFailuresFromBadArguments) {

@@ -39,9 +39,10 @@ int run(const CommandLine& args) {
         StoreSession session("report");
         if (!session.open(store))
             return 1;
-        const QString html = configurationReportHtml(session.data(), link.PakLen);
-        if (const QString failure = writeReport(html, *format, output); !failure.isEmpty()) {
-            report("report", failure);
+        const ReportWriteResult written =
+            writeReport(configurationReport(session.data(), link.PakLen), *format, output);
+        if (!written.written()) {
+            report("report", written.failure);
             return 1;
         }
         std::puts(QDir::toNativeSeparators(output).toUtf8().constData());

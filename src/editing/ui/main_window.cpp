@@ -34,6 +34,7 @@
 #include "editing/ui/list_frame.h"
 #include "editing/ui/modules_frame.h"
 #include "editing/ui/open_uspd_dialog.h"
+#include "editing/ui/report_progress_window.h"
 #include "editing/ui/uspd_settings_frames.h"
 #include "export/ui/export_window.h"
 #include "link/ui/frame_log_view.h"
@@ -577,14 +578,18 @@ void TMainForm::MSWord1Click() {
             caption);
         return;
     }
-    QString html;
-    if (!guarded(platform_.messages, [&] { html = configurationReportHtml(data_, link_.PakLen); }))
+    ConfigurationReport report;
+    if (!guarded(platform_.messages, [&] { report = configurationReport(data_, link_.PakLen); }))
         return;
-    if (const QString failure = writeReport(html, *format, path); !failure.isEmpty()) {
-        platform_.messages.error(failure, caption);
-        return;
-    }
-    openReport(QUrl::fromLocalFile(path));
+    ReportProgressWindow progress(this);
+    const ReportWriteResult result =
+        writeReport(report, *format, path, [&](const QString& stage, qint64 done, qint64 total) {
+            return progress.advance(stage, done, total);
+        });
+    if (!result.failure.isEmpty())
+        platform_.messages.error(result.failure, caption);
+    if (result.written())
+        openReport(QUrl::fromLocalFile(path));
 }
 
 void TMainForm::CheckConfigClick() {
