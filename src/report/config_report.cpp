@@ -52,10 +52,11 @@ const QList<Column> kInterfaceColumns = {
     {"(select baud from Baud where key = t.baud)", QStringLiteral("Скорость")},
     {"t.data", QStringLiteral("Бит данных")},
     {"case t.parity when 0 then 'None' when 1 then 'Even' when 2 then 'Odd' when 3 then 'Mark' "
-     "when 4 then 'Space' else t.parity end",
+     "when 4 then 'Space' else cast(t.parity as varchar(11)) end",
      QStringLiteral("Четность")},
     {"t.stop", QStringLiteral("Стоп-бит")},
-    {"case t.DTR_enable when 1 then 'Enable' when 0 then 'Disable' else t.DTR_enable end",
+    {"case t.DTR_enable when 1 then 'Enable' when 0 then 'Disable' else cast(t.DTR_enable as "
+     "varchar(11)) end",
      QStringLiteral("DTR")},
     {"t.initstring", QStringLiteral("Строка инициализации модема")},
 };
@@ -106,7 +107,7 @@ QList<Column> channelColumns(const ChannelKind& kind) {
                     {sign("invers"), QStringLiteral("Инверсия")},
                     callback,
                     {"case t.cbevent when 1 then '0 --> 1' when 2 then '1 --> 0' when 3 then "
-                     "'Все' else t.cbevent end",
+                     "'Все' else cast(t.cbevent as varchar(11)) end",
                      QStringLiteral("События обратного вызова")}};
         if (onboard)
             columns.append(Column("t.jingle_time", QStringLiteral("Время дребезга (мс)")));
@@ -153,9 +154,11 @@ ReportSection rowsSection(TDataModule1& data, const QString& heading, const char
     }
     QSqlQuery query(data.ADOConnection1.database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("select %1 from %2 t where t.id_uspd = ? order by t.%3")
-                      .arg(expressions.join(QStringLiteral(", ")), QLatin1String(table),
-                           QLatin1String(order)));
+    if (!query.prepare(QStringLiteral("select %1 from %2 t where t.id_uspd = ? order by t.%3")
+                           .arg(expressions.join(QStringLiteral(", ")), QLatin1String(table),
+                                QLatin1String(order)))) {
+        throw engineError(query.lastError());
+    }
     query.addBindValue(data.currentUspd());
     if (!query.exec())
         throw engineError(query.lastError());
@@ -177,8 +180,10 @@ ReportSection rowsSection(TDataModule1& data, const QString& heading, const char
 QSqlRecord firstRow(TDataModule1& data, const char* table) {
     QSqlQuery query(data.ADOConnection1.database());
     query.setForwardOnly(true);
-    query.prepare(
-        QStringLiteral("select * from %1 where id_uspd = ? limit 1").arg(QLatin1String(table)));
+    if (!query.prepare(QStringLiteral("select * from %1 where id_uspd = ? limit 1")
+                           .arg(QLatin1String(table)))) {
+        throw engineError(query.lastError());
+    }
     query.addBindValue(data.currentUspd());
     if (!query.exec())
         throw engineError(query.lastError());
@@ -187,7 +192,8 @@ QSqlRecord firstRow(TDataModule1& data, const char* table) {
 
 ReportSection uspdSection(TDataModule1& data) {
     QSqlQuery query(data.ADOConnection1.database());
-    query.prepare(QStringLiteral("select uspd_name, enterprise from USPD where id_uspd = ?"));
+    if (!query.prepare(QStringLiteral("select uspd_name, enterprise from USPD where id_uspd = ?")))
+        throw engineError(query.lastError());
     query.addBindValue(data.currentUspd());
     if (!query.exec())
         throw engineError(query.lastError());
