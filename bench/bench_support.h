@@ -170,7 +170,7 @@ private:
         server_ = std::make_unique<testing::ThrowawayPostgres>();
         if (!server_->running() || !server_->createDatabase(QStringLiteral("bench")))
             throw StoreError(server_->why());
-        const QString address = server_->storeAddress(QStringLiteral("bench"));
+        QString address = server_->storeAddress(QStringLiteral("bench"));
         Connection creator(QStringLiteral("bench-store"), QStringLiteral("QPSQL"));
         initServerStore(creator, StoreLocation::parse(address));
         return address;

@@ -99,8 +99,8 @@ TEST(StoreLocationTest, RefusesAddressesThatCannotBeUsed) {
          "Адрес базы конфигурации «postgresql://db.example/uspd?sslmode=disable» не подходит: "
          "неизвестный параметр «sslmode»"},
     };
-    for (const auto& [text, message] : cases)
-        EXPECT_EQ(storeErrorOf([&] { StoreLocation::parse(text); }), message);
+    for (const auto& refusal : cases)
+        EXPECT_EQ(storeErrorOf([&] { StoreLocation::parse(refusal.first); }), refusal.second);
 }
 
 // Databases of a server started once for the suite.
@@ -122,7 +122,7 @@ protected:
     }
     // The address of a new database with the store's tables and reference rows.
     static QString newStore() {
-        const QString address = newDatabase();
+        QString address = newDatabase();
         Connection connection(QStringLiteral("init"), QStringLiteral("QPSQL"));
         initServerStore(connection, StoreLocation::parse(address));
         return address;

@@ -28,7 +28,7 @@ QString newStoreLocation(const QString& dir) {
     const QString name = QStringLiteral("store_%1").arg(++made);
     if (!server->running() || !server->createDatabase(name))
         throw StoreError(server->why());
-    const QString address = server->storeAddress(name);
+    QString address = server->storeAddress(name);
     Connection creator(QStringLiteral("test-store"), QStringLiteral("QPSQL"));
     initServerStore(creator, StoreLocation::parse(address));
     return address;
