@@ -103,7 +103,11 @@ TMainForm::TMainForm(Platform& platform, TDataModule1& dataModule, LineOpener op
     showUspdLayout(false);
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The log view lets go of the progress window's log when it is deleted; both are children
+    // of this window, and the progress window, created first, would go first.
+    delete FrameLogView;
+}
 
 void TMainForm::createDialogs() {
     PortConfig = new TPortConfig(platform_, this);
