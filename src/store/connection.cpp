@@ -158,4 +158,10 @@ QSqlQuery runQuery(Connection& connection, const QString& sql, const QVariantLis
     return query;
 }
 
+void runStatement(Connection& connection, const QString& sql) {
+    QSqlQuery query(connection.database());
+    if (!query.exec(sql))
+        throw engineError(query.lastError());
+}
+
 }  // namespace orvet

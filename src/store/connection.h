@@ -103,4 +103,8 @@ StoreError engineError(const QSqlError& error);
 // first row. Throws StoreError with the engine's text when it is refused.
 QSqlQuery runQuery(Connection& connection, const QString& sql, const QVariantList& values = {});
 
+// Runs one statement without preparing it: schema statements and settings, which a PostgreSQL
+// server does not prepare. Throws StoreError with the engine's text when it is refused.
+void runStatement(Connection& connection, const QString& sql);
+
 }  // namespace orvet

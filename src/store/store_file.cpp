@@ -22,11 +22,8 @@ QString shown(const QString& path) {
 }
 
 void runScript(Connection& connection, const QString& script) {
-    QSqlQuery query(connection.database());
-    for (const QString& statement : splitStatements(script)) {
-        if (!query.exec(statement))
-            throw engineError(query.lastError());
-    }
+    for (const QString& statement : splitStatements(script))
+        runStatement(connection, statement);
 }
 
 void removeDatabaseFiles(const QString& path) {

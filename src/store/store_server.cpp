@@ -20,12 +20,6 @@ struct ServerColumn {
 };
 using ServerTables = QHash<QString, QHash<QString, ServerColumn>>;
 
-void execute(Connection& connection, const QString& sql) {
-    QSqlQuery query(connection.database());
-    if (!query.exec(sql))
-        throw engineError(query.lastError());
-}
-
 void connectTo(Connection& connection, const StoreLocation& location) {
     connection.setDriver(QStringLiteral("QPSQL"));
     connection.setServer(location.host, location.port, location.user);
@@ -180,7 +174,7 @@ bool lockUspdForDeletion(Connection& connection, int uspd) {
 }
 
 void lockUspdForRenumbering(Connection& connection, int uspd) {
-    execute(connection, QStringLiteral("SET LOCAL lock_timeout = '30s'"));
+    runStatement(connection, QStringLiteral("SET LOCAL lock_timeout = '30s'"));
     try {
         runQuery(connection,
                  QStringLiteral("SELECT pg_advisory_xact_lock(%1, ?)").arg(kRenumberLock), {uspd});
@@ -256,13 +250,13 @@ void initServerStore(Connection& connection, const StoreLocation& location,
         Connection::Transaction transaction(connection);
         for (const QString& statement :
              serverSchemaStatements(Schema::store(), storeSchemaScript())) {
-            execute(connection, statement);
+            runStatement(connection, statement);
         }
         if (fill) {
             fill(connection);
         } else {
             for (const QString& statement : splitStatements(storeReferenceScript()))
-                execute(connection, statement);
+                runStatement(connection, statement);
         }
         transaction.commit();
     } catch (const StoreError& error) {

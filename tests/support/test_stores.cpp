@@ -1,7 +1,6 @@
 #include "support/test_stores.h"
 
 #include <QCoreApplication>
-#include <QSqlQuery>
 
 #include "store/connection.h"
 #include "store/store_error.h"
@@ -34,41 +33,32 @@ QString newStoreLocation(const QString& dir) {
     return address;
 }
 
-namespace {
-
-void execute(Connection& connection, const QString& sql) {
-    QSqlQuery query(connection.database());
-    if (!query.exec(sql))
-        throw engineError(query.lastError());
-}
-
-}  // namespace
-
 void refuseRows(Connection& connection, const QString& name, const QString& event,
                 const QString& condition, const QString& message) {
     if (connection.isPostgres()) {
-        execute(connection, QStringLiteral("CREATE OR REPLACE FUNCTION %1_refusal() RETURNS "
-                                           "trigger LANGUAGE plpgsql AS $$ BEGIN RAISE "
-                                           "EXCEPTION '%2'; END $$")
-                                .arg(name, message));
-        execute(
+        runStatement(connection, QStringLiteral("CREATE OR REPLACE FUNCTION %1_refusal() RETURNS "
+                                                "trigger LANGUAGE plpgsql AS $$ BEGIN RAISE "
+                                                "EXCEPTION '%2'; END $$")
+                                     .arg(name, message));
+        runStatement(
             connection,
             QStringLiteral("CREATE TRIGGER %1 %2 FOR EACH ROW %3 EXECUTE FUNCTION %1_refusal()")
                 .arg(name, event,
                      condition.isEmpty() ? QString() : QStringLiteral("WHEN (%1)").arg(condition)));
         return;
     }
-    execute(connection,
-            QStringLiteral("CREATE TRIGGER %1 %2 %3 BEGIN SELECT RAISE(ABORT, '%4'); END")
-                .arg(name, event,
-                     condition.isEmpty() ? QString() : QStringLiteral("WHEN %1").arg(condition),
-                     message));
+    runStatement(
+        connection,
+        QStringLiteral("CREATE TRIGGER %1 %2 %3 BEGIN SELECT RAISE(ABORT, '%4'); END")
+            .arg(name, event,
+                 condition.isEmpty() ? QString() : QStringLiteral("WHEN %1").arg(condition),
+                 message));
 }
 
 void dropRefusal(Connection& connection, const QString& name, const QString& table) {
-    execute(connection, connection.isPostgres()
-                            ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table)
-                            : QStringLiteral("DROP TRIGGER %1").arg(name));
+    runStatement(connection, connection.isPostgres()
+                                 ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table)
+                                 : QStringLiteral("DROP TRIGGER %1").arg(name));
 }
 
 }  // namespace orvet::testing
