@@ -362,8 +362,13 @@ void TDataModule1::requeryTemplates(Dataset& channels, QueryDataset& templates,
     const int type = channels.fieldByName(QStringLiteral("T_DEVICE")).asInteger();
     if (type <= 0 || ExportInProgress)
         return;
+    QString sql = prefix + QString::number(boardType > 0 ? boardType : type) + suffix;
+    // The template rows are reference data that no session changes, so a list that already
+    // holds this statement's rows is current; most rows of a group share their module's type.
+    if (templates.isOpen() && templates.statement() == sql)
+        return;
     templates.close();
-    templates.setSql(prefix + QString::number(boardType > 0 ? boardType : type) + suffix);
+    templates.setSql(sql);
     templates.open();
 }
 

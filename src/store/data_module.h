@@ -143,6 +143,7 @@ private:
     void deleteModuleChannels(Dataset& module);
     void reopenModuleChannels();
     // `boardType` > 0: the on-board lists, whose statement names that type whatever the row.
+    // A list already open on the same statement is left as it is.
     void requeryTemplates(Dataset& channels, QueryDataset& templates, const QString& prefix,
                           const QString& suffix, int boardType = 0);
     void giveDefaultRow(Dataset& dataset, const QStringList& zeroFields);

@@ -559,8 +559,13 @@ TEST_F(HeldReactions, EndingTheHoldRunsNothingAndGivesTheReactionsBack) {
     EXPECT_EQ(moduleLists, 0);
     EXPECT_EQ(analogTemplates, 0);
     EXPECT_EQ(dm->DNAChannel.statement(), kTypeSixTemplates);
-    dm->tblSpecAChannel.prior();
+    // Back on the type-6 row the list already holds its templates and is not read again; the
+    // on-board row reads its own.
+    dm->tblSpecAChannel.first();
+    EXPECT_EQ(analogTemplates, 0);
+    dm->tblSpecAChannel.last();
     EXPECT_EQ(analogTemplates, 1);
+    EXPECT_EQ(dm->DNAChannel.statement(), kOnboardTemplates);
     dm->tblSpecDevice.edit();
     dm->tblSpecDevice.post();
     EXPECT_EQ(moduleLists, 1);
