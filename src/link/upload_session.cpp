@@ -94,6 +94,7 @@ bool UploadSession::open(const LineChoice& line) {
     port_.SetComNumber(line.comNumber);
     if (line.baudRate)
         port_.SetBaud(*line.baudRate);
+    port_.SetWatchPauseMs(link_.FastExchange ? kFastWatchPauseMs : TCommPort::kWatchPauseMs);
     port_.SetOpen(true);
     if (!port_.Open()) {
         failure_ =

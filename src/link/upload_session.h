@@ -42,6 +42,10 @@ struct LineChoice {
 // session takes the port's data, carrier and lamp events for as long as it lives.
 class UploadSession {
 public:
+    // With the fast exchange the port's status watcher pauses this long instead of its usual
+    // 50 ms, so that a whole reply is seen within about a millisecond of its last byte.
+    static constexpr int kFastWatchPauseMs = 1;
+
     UploadSession(Platform& platform, TCommPort& port, const LinkSettings& link, UploadView& view,
                   UploadDecisions& decisions);
     ~UploadSession();
@@ -55,9 +59,10 @@ public:
     // Compiles the current USPD of `store` into the image, or with `readyFile` takes the
     // existing image as it is. A failure is shown and gives false: the line stays closed.
     bool prepareImage(TDataModule1& store, bool readyFile, CompileProgress& progress);
-    // Opens the port on `line` (closed and flushed first), raises RTS and DTR, lights the
-    // TXD lamp and starts the exchange. False, with the reason shown, when the link settings
-    // cannot drive an upload or the port cannot be opened; nothing is sent then.
+    // Opens the port on `line` (closed and flushed first; its watcher paced for the exchange
+    // the link settings ask for), raises RTS and DTR, lights the TXD lamp and starts the
+    // exchange. False, with the reason shown, when the link settings cannot drive an upload
+    // or the port cannot be opened; nothing is sent then.
     bool open(const LineChoice& line);
     // "Отмена": lowers DTR and closes the port; the exchange ends.
     void cancel() { exchange_.cancel(); }

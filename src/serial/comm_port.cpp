@@ -49,6 +49,10 @@ void TCommPort::SetComNumber(int number) {
     comNumber_ = number;
 }
 
+void TCommPort::SetWatchPauseMs(int ms) {
+    watchPauseMs_ = std::clamp(ms, 0, kWatchPauseMs);
+}
+
 void TCommPort::SetOpen(bool open) {
     if (open == open_)
         return;
@@ -296,10 +300,11 @@ void TCommPort::startWorkers() {
         StatusSignal.reset();
         lastWaitDoneMs_ = platform_.clock.nowMs();
         inlineWaitMask_ = mask;
+        inlineWatchPauseMs_ = watchPauseMs_;
         inlineTicker_->setEnabled(true);
         return;
     }
-    statusThread_ = std::make_unique<TStatusThread>(mainThread, *this, *line_, mask);
+    statusThread_ = std::make_unique<TStatusThread>(mainThread, *this, *line_, mask, watchPauseMs_);
     statusThread_->start();
     ReadSignal.reset();
     readThread_ = std::make_unique<TReadThread>(mainThread, *this);
@@ -635,7 +640,7 @@ void TCommPort::inlineTick() {
     if (ReadSignal.take())
         readQueued(nullptr);
     const std::int64_t now = platform_.clock.nowMs();
-    if (now - lastWaitDoneMs_ >= kWatchPauseMs) {
+    if (now - lastWaitDoneMs_ >= inlineWatchPauseMs_) {
         const LineEvents events = line_->waitEvents(inlineWaitMask_, 0);
         if (events.events != 0) {
             lastWaitDoneMs_ = now;

@@ -34,7 +34,7 @@ class TStatusEventThread;
 // Workers::Threads is how the program runs: five worker threads move bytes and watch the
 // line while the port is open, and deliver events through the platform's main-thread calls.
 // Workers::Inline runs the same steps on the user-interface thread from a 1 ms timer of the
-// platform clock, with the same 50 ms pacing of event waits, so that tests on the test clock
+// platform clock, with the same pacing of event waits, so that tests on the test clock
 // (with a VirtualLine) are exact. It is only for lines whose calls never block for long.
 //
 // A handler may close the port (a lost carrier does); the worker that delivered that event
@@ -43,7 +43,9 @@ class TCommPort {
 public:
     enum class Workers { Threads, Inline };
 
-    // The status watcher completes at most one event wait per this many milliseconds.
+    // The status watcher pauses this long before every event wait that does not complete at
+    // once, so it completes at most one such wait per pause: bytes that arrive while it is
+    // paused are seen when the pause ends.
     static constexpr int kWatchPauseMs = 50;
 
     // `opener` opens the device that ComNumber maps to through the settings (comPortPath).
@@ -95,6 +97,11 @@ public:
     // Events the status watcher waits for; read when the port opens.
     TEventStates MonitorEvents() const { return monitorEvents_; }
     void SetMonitorEvents(TEventStates events) { monitorEvents_ = events; }
+    // The status watcher's pause in milliseconds (0..kWatchPauseMs, kWatchPauseMs by default);
+    // read when the port opens. A shorter pause sees a reply sooner at the cost of more
+    // event cycles while bytes flow.
+    int WatchPauseMs() const { return watchPauseMs_; }
+    void SetWatchPauseMs(int ms);
     std::uint16_t XonLim() const { return xonLim_; }
     void SetXonLim(std::uint16_t limit);
     std::uint16_t XoffLim() const { return xoffLim_; }
@@ -260,7 +267,9 @@ private:
     std::vector<std::unique_ptr<WorkerThread>> retired_;
 
     std::unique_ptr<Timer> inlineTicker_;
+    int watchPauseMs_ = kWatchPauseMs;
     std::uint32_t inlineWaitMask_ = 0;
+    int inlineWatchPauseMs_ = kWatchPauseMs;
     std::int64_t lastWaitDoneMs_ = 0;
 };
 

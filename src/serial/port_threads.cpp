@@ -11,7 +11,7 @@ void TStatusThread::execute() {
         LineEvents events = line_.waitEvents(mask_, 0);
         if (events.events == 0) {
             // The pause before every wait that does not complete at once; a close ends it.
-            line_.waitEvents(0, TCommPort::kWatchPauseMs);
+            line_.waitEvents(0, pauseMs_);
             if (!terminated())
                 events = line_.waitEvents(mask_, -1);
         }

@@ -17,8 +17,9 @@ class WakeSignal;
 // records them (TCommPort::watchCycle).
 class TStatusThread final : public WorkerThread {
 public:
-    TStatusThread(MainThread& mainThread, TCommPort& port, SerialLine& line, std::uint32_t mask)
-        : WorkerThread(mainThread), port_(port), line_(line), mask_(mask) {}
+    TStatusThread(MainThread& mainThread, TCommPort& port, SerialLine& line, std::uint32_t mask,
+                  int pauseMs)
+        : WorkerThread(mainThread), port_(port), line_(line), mask_(mask), pauseMs_(pauseMs) {}
 
 protected:
     void execute() override;
@@ -27,6 +28,7 @@ private:
     TCommPort& port_;
     SerialLine& line_;
     const std::uint32_t mask_;
+    const int pauseMs_;
 };
 
 // A byte mover: on its signal, runs one pass of its step. It tests its flag after a pass,

@@ -130,6 +130,7 @@ void UspdSimulator::checkFrame(const QByteArray& frame) {
         return;
     }
     frames_.push_back(frame);
+    frameBytes_ += frame.size();
     handleFrame(frame);
 }
 
@@ -232,6 +233,8 @@ void UspdSimulator::reply(char letter, const QByteArray& payload, bool refused) 
         frame[frame.size() - 1] = static_cast<char>(frame[frame.size() - 1] ^ 0x5A);
         log(QStringLiteral("'%1' reply: CRC corrupted").arg(QChar::fromLatin1(letter)));
     }
+    ++replies_;
+    frameBytes_ += frame.size();
     if (options_.turnaroundMs > 0) {
         turnaroundBytes_ = frame;
         turnaround_.setInterval(options_.turnaroundMs);

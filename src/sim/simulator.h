@@ -68,6 +68,10 @@ public:
     std::function<void(const QByteArray&)> onImage;
 
     const std::vector<QByteArray>& frames() const { return frames_; }
+    // Replies made so far, and the bytes of those replies and of every frame taken: what the
+    // line had to carry for the exchange, without gaps.
+    int replies() const { return replies_; }
+    qint64 frameBytes() const { return frameBytes_; }
     QByteArray image() const { return image_; }
     bool imageComplete() const { return complete_; }
     int restarts() const { return restarts_; }
@@ -98,6 +102,8 @@ private:
     QByteArray pending_;          // bytes of the frame being received
     QByteArray secondPartBytes_;
     std::vector<QByteArray> frames_;
+    int replies_ = 0;
+    qint64 frameBytes_ = 0;
     std::map<char, int> seen_;
     std::map<char, int> corrupted_;
     int refused_ = 0;

@@ -5,9 +5,11 @@
 #include <QStringList>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <utility>
 #include <vector>
 
+#include "link/frame_trace.h"
 #include "link/link_port.h"
 #include "link/upload_exchange.h"
 
@@ -38,6 +40,18 @@ public:
     QByteArray input;
     std::vector<QByteArray> sent;
     std::vector<QByteArray> texts;
+};
+
+// When each request letter was last sent, in ms since the exchange started.
+class SendTimes final : public FrameTrace {
+public:
+    void exchangeStarted() override { sentAt.clear(); }
+    void record(const TraceEntry& entry) override {
+        if (entry.kind == TraceEntry::Kind::Sent)
+            sentAt[entry.letter] = entry.ms;
+    }
+
+    std::map<char, std::int64_t> sentAt;
 };
 
 class FakeView final : public UploadView {

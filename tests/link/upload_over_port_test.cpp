@@ -71,6 +71,34 @@ TEST(UploadOverPort, RestartDeclinedAtOnceStillEndsTheImage) {
     EXPECT_FALSE(rig.port.Open());
 }
 
+// With the fast exchange the port's watcher is paced at 1 ms, so each reply is taken within a
+// few milliseconds of its last byte; without it every reply costs its full collection window
+// and up to one 50 ms pacing interval. The upload's time ends when 'W' is on the line.
+TEST(UploadOverPort, FastExchangeTakesEachReplyMillisecondsAfterItsLastByte) {
+    for (const bool fast : {false, true}) {
+        SCOPED_TRACE(fast ? "fast exchange" : "full windows");
+        sim::Options options;
+        options.turnaroundMs = 0;
+        PortRig rig(options, 6000);
+        rig.link.FastExchange = fast;
+        SendTimes sent;
+        rig.session.exchange().setFrameTrace(&sent);
+        ASSERT_TRUE(rig.session.open(kDirect19200));
+        EXPECT_EQ(rig.port.WatchPauseMs(), fast ? 1 : TCommPort::kWatchPauseMs);
+        rig.test.clock.advance(30'000);
+        ASSERT_EQ(rig.uspd.device().image(), rig.image);
+        const int replies = rig.uspd.device().replies();
+        ASSERT_EQ(replies, 26);  // 'L', 'S' and 24 blocks; 'W' is not answered
+        const double lineMs = (rig.uspd.device().frameBytes() - 4) * 10 * 1000.0 / 19200;
+        const double perReply = (sent.sentAt.at('W') - lineMs) / replies;
+        if (fast) {
+            EXPECT_LE(perReply, 2.0);
+        } else {
+            EXPECT_GE(perReply, UploadExchange::kReplyWindowMs);
+        }
+    }
+}
+
 TEST(UploadOverPort, ModemDialsAndCarrierLostClosesThePort) {
     sim::Options options;
     options.modem = true;

@@ -553,27 +553,48 @@ TEST(SerialEvents, MonitorEventsChoosesWhatIsReported) {
 
 // Bytes that arrive while the reader is idle come with the watcher's next completed wait,
 // at most one per 50 ms; each delivery counts every unread byte.
-TEST(SerialEvents, DeliveriesArePacedFiftyMillisecondsApart) {
+struct WatchPauseCase {
+    int pauseMs;                          // as set before the port opens
+    std::vector<std::string> deliveries;  // "count@ms"
+};
+
+void PrintTo(const WatchPauseCase& c, std::ostream* os) {
+    *os << "pause " << c.pauseMs << " ms";
+}
+
+class SerialWatchPause : public ::testing::TestWithParam<WatchPauseCase> {};
+
+// Bytes at 10, 60, 80 and 300 ms: the watcher sees what arrived during its pause when the
+// pause ends, and a byte after a long quiet spell at once.
+TEST_P(SerialWatchPause, DeliveriesFollowThePauseOfTheWatcher) {
+    const WatchPauseCase& c = GetParam();
     std::vector<std::string> at;
     Rig rig;
     rig.port.OnDataReceived = [&](TCommPort&, int count) {
         at.push_back(std::to_string(count) + "@" + std::to_string(rig.tp.clock.nowMs()));
     };
+    rig.port.SetWatchPauseMs(c.pauseMs);
     rig.open();
+    rig.port.SetWatchPauseMs(TCommPort::kWatchPauseMs);  // read when the port opens
     rig.tp.clock.advance(10);
     rig.line.send("a");
-    rig.tp.clock.advance(39);
-    EXPECT_TRUE(at.empty());
-    rig.tp.clock.advance(1);
-    rig.tp.clock.advance(10);
+    rig.tp.clock.advance(50);
     rig.line.send("b");
     rig.tp.clock.advance(20);
     rig.line.send("c");
     rig.tp.clock.advance(220);
     rig.line.send("d");
     rig.tp.clock.advance(5);
-    EXPECT_EQ(at, (std::vector<std::string>{"1@50", "3@100", "4@301"}));
+    EXPECT_EQ(at, c.deliveries);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SerialWatchPause,
+    ::testing::Values(WatchPauseCase{50, {"1@50", "3@100", "4@301"}},
+                      WatchPauseCase{1, {"1@11", "2@61", "3@81", "4@301"}},
+                      WatchPauseCase{0, {"1@11", "2@61", "3@81", "4@301"}},
+                      WatchPauseCase{-5, {"1@11", "2@61", "3@81", "4@301"}},  // taken as 0
+                      WatchPauseCase{500, {"1@50", "3@100", "4@301"}}));      // taken as 50
 
 struct PaceCase {
     int baud;
