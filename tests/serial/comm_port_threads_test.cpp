@@ -101,6 +101,32 @@ TEST(SerialThreads, EveryQueuedByteIsSentWhateverTheWriterWasDoing) {
     EXPECT_EQ(rig.line.takeReceived(), sent);
 }
 
+// With no pause or the fast exchange's 1 ms the watcher cycles for every few bytes; each
+// reply still reaches the data handler whole and in order.
+TEST(SerialThreads, ShortWatchPauseDeliversEveryReplyInOrder) {
+    for (const int pauseMs : {0, 1}) {
+        SCOPED_TRACE(pauseMs);
+        ThreadRig rig;
+        rig.port.SetWatchPauseMs(pauseMs);
+        rig.open();
+        QByteArray got;
+        rig.port.OnDataReceived = [&](TCommPort& port, int) {
+            char buf[16];
+            int n = 0;
+            while ((n = port.GetBlock(buf, sizeof buf)) > 0)
+                got.append(buf, n);
+        };
+        QByteArray expected;
+        for (int i = 0; i < 200; ++i) {
+            const QByteArray reply = QByteArray::number(i) + ';';
+            expected += reply;
+            rig.line.send(reply);
+            ASSERT_TRUE(rig.pump([&] { return got.size() == expected.size(); })) << i;
+        }
+        EXPECT_EQ(got, expected);
+    }
+}
+
 TEST(SerialThreads, CloseOfAnIdlePortRaisesDataOnceThenClose) {
     ThreadRig rig;
     rig.open();
