@@ -30,7 +30,8 @@ Tm_CParam::Tm_CParam(Platform& platform, LinkSettings& inUse, QWidget* parent)
     cbFastExchange->setObjectName(QStringLiteral("cbFastExchange"));
     cbFastExchange->setToolTip(
         QStringLiteral("Принимать ответ УСПД сразу, как только пришёл весь кадр с верной "
-                       "контрольной суммой, не дожидаясь конца окна приёма 100 мс"));
+                       "контрольной суммой, не дожидаясь конца окна приёма 100 мс; порт "
+                       "проверяет приём каждую миллисекунду, а не каждые 50 мс"));
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
 
