@@ -116,6 +116,10 @@ VirtualUspd* SimulatedPorts::device() {
     return state_->device.get();
 }
 
+bool SimulatedPorts::delivered() const {
+    return !state_->device || state_->device->line().inFlightToFar() == 0;
+}
+
 LineOpener SimulatedPorts::opener(LineOpener others) {
     std::weak_ptr<State> weak = state_;
     return [weak, others = std::move(others)](const QString& path,

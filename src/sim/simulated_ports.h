@@ -47,6 +47,9 @@ public:
     QString imagePath() const;
     // The device of the last opening, or null.
     VirtualUspd* device();
+    // Whether everything the port sent has reached the device of the last opening (true
+    // without one). The line moves bytes only as the clock's time goes on, on its thread.
+    bool delivered() const;
 
 private:
     struct State;

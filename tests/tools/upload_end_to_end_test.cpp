@@ -104,6 +104,26 @@ TEST_F(UploadEndToEnd, FastExchangeDeliversTheImage) {
     }
 }
 
+// "--port sim": the training USPD in the program itself keeps the image it received in its
+// folder of temporary files, also when the upload ends without a restart right after 'W'.
+TEST_F(UploadEndToEnd, TrainingUspdKeepsTheImageWithoutARestart) {
+    const QByteArray temp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", test.dir().toUtf8());
+    for (const bool restart : {false, true}) {
+        SCOPED_TRACE(restart ? "restarted" : "no restart");
+        QFile::remove(test.dir() + "/orvet-4410-sim/config.dat");
+        QStringList args{"upload", "--port", "sim",    "--file",
+                         image(),  "--baud", "115200", "--fast"};
+        if (restart)
+            args << "--restart";
+        const CliRun upload = runCli(args);
+        EXPECT_EQ(upload.exitCode, 0) << upload.errors.toStdString();
+        EXPECT_EQ(testing::readFile(test.dir() + "/orvet-4410-sim/config.dat"),
+                  testing::readFile(image()));
+    }
+    qputenv("TMPDIR", temp);
+}
+
 // --trace writes the frame log: every frame with its direction, letter and verdict, here a
 // silence on 'S' and a bad CRC on the first acknowledgement.
 TEST_F(UploadEndToEnd, TraceFileListsTheFramesAndTheirFaults) {

@@ -1,6 +1,7 @@
 // orvet-cli upload: sends an image to a USPD over a serial device with the exchange the
 // program uses; the questions of the program are answered by flags.
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -254,6 +255,12 @@ int run(const CommandLine& args) {
         return 1;
     QCoreApplication::exec();
     port.SetOpen(false);
+    // The training USPD's line runs on this thread: what the port sent last (the 'W' of an
+    // upload whose restart was declined) reaches the device, which then keeps the image,
+    // only while this thread's events go on.
+    const QDeadlineTimer settling(2000);
+    while (!training.delivered() && !settling.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return status;
 }
 
